@@ -1,0 +1,65 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bus/lns_message.h"
+
+namespace quensary {
+
+// The in-process publish/subscribe channel. Subscriptions and deliveries run as tasks on one
+// serial delivery thread, in submission order: a Post submitted after a Subscribe from the same
+// thread reaches that subscription, and a post made before any subscription is dropped.
+// Callbacks run on the delivery thread and must return quickly (hand work to the main queue).
+class LnsCenter {
+ public:
+  using Callback = std::function<void(const LnsMessage&)>;
+
+  LnsCenter();
+  ~LnsCenter();
+  LnsCenter(const LnsCenter&) = delete;
+  LnsCenter& operator=(const LnsCenter&) = delete;
+
+  // The process-wide bus, created on first use and kept until the process ends.
+  static LnsCenter& shared();
+
+  // Both return at once and may be called from any thread, also while holding other locks.
+  void Subscribe(std::string name, bool once, Callback callback);
+  void Post(std::string name, LnsMessagePtr message);
+
+  // Blocks until every task submitted before this call has run. For tests and benchmarks; never
+  // call it from a callback.
+  void WaitIdle();
+
+  // The number of subscriptions of a name, read on the delivery thread. For tests.
+  size_t SubscriptionCount(const std::string& name);
+
+ private:
+  struct Subscription {
+    std::string id;
+    Callback callback;
+    bool once = false;
+  };
+  using Task = std::function<void()>;
+
+  void Submit(Task task);
+  void Run();
+  void Deliver(const std::string& name, const LnsMessage& message);
+
+  // Touched only by tasks on the delivery thread.
+  std::map<std::string, std::vector<Subscription>, std::less<>> subscribers_;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Task> tasks_;
+  bool stopping_ = false;
+  std::thread worker_;
+};
+
+}  // namespace quensary

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/preferences_store.h"
+
+namespace quensary {
+
+// The user's persisted choices, one typed getter and setter per setting. Nothing is cached:
+// every read goes to the preferences store, so a value written anywhere is seen by the next read.
+// Safe to use from any thread.
+class SettingsStore {
+ public:
+  enum class Setting {
+    kCaptionWindowShown,
+    kOverlayShowA,
+    kOverlayShowB,
+    kSourceLanguage,
+    kTargetLanguage,
+    kMainWindowOnTop,
+    kOverlayNumberA,
+    kOverlayNumberB,
+    kOverlayString,
+    kSelectedLineId,
+    kUserAddLine,
+  };
+
+  explicit SettingsStore(std::shared_ptr<PreferencesStore> store);
+
+  bool CaptionWindowShown() const;
+  void SetCaptionWindowShown(bool value);
+  bool OverlayShowA() const;
+  void SetOverlayShowA(bool value);
+  bool OverlayShowB() const;
+  void SetOverlayShowB(bool value);
+  std::string SourceLanguage() const;
+  void SetSourceLanguage(std::string_view value);
+  std::string TargetLanguage() const;
+  void SetTargetLanguage(std::string_view value);
+  bool MainWindowOnTop() const;
+  void SetMainWindowOnTop(bool value);
+  int64_t OverlayNumberA() const;
+  void SetOverlayNumberA(int64_t value);
+  int64_t OverlayNumberB() const;
+  void SetOverlayNumberB(int64_t value);
+  std::string OverlayString() const;
+  void SetOverlayString(std::string_view value);
+  std::string SelectedLineId() const;
+  void SetSelectedLineId(std::string_view value);
+  std::string UserAddLine() const;
+  void SetUserAddLine(std::string_view value);
+
+  // The caption provider's caption language from its own preferences, cut at the first "-";
+  // empty when its file, the key or a text value is missing.
+  std::string ProviderLanguage() const;
+
+  // The storage key of a setting, as the pages name it.
+  static std::string StorageKey(Setting setting);
+  // The setting stored under a key, if any.
+  static std::optional<Setting> SettingForKey(std::string_view storage_key);
+
+  // Stores a value sent by a page as text under a storage key, converted to the setting's type.
+  // Returns the setting that was written, or absent for an unknown key (nothing is written).
+  std::optional<Setting> SetFromPage(std::string_view storage_key, std::string_view text);
+
+  // Conversions of page texts: a Boolean is true exactly for "1"; an integer is an optional sign
+  // and decimal digits only (no spaces, no fraction, no overflow), and anything else gives 22.
+  static bool PageBool(std::string_view text);
+  static int64_t PageInteger(std::string_view text);
+
+ private:
+  bool ReadBool(Setting setting, bool fallback) const;
+  int64_t ReadInt(Setting setting, int64_t fallback) const;
+  std::string ReadText(Setting setting, std::string fallback) const;
+
+  std::shared_ptr<PreferencesStore> store_;
+};
+
+}  // namespace quensary

@@ -1,0 +1,127 @@
+#include "bus/lns_center.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+namespace quensary {
+namespace {
+
+// Records the order in which callbacks ran; callbacks run on the bus thread.
+class CallLog {
+ public:
+  LnsCenter::Callback Recorder(std::string label) {
+    return [this, label = std::move(label)](const LnsMessage& message) {
+      std::lock_guard lock(mutex_);
+      calls_.push_back(label + ":" + message.str1);
+    };
+  }
+  std::vector<std::string> Calls() {
+    std::lock_guard lock(mutex_);
+    return calls_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> calls_;
+};
+
+LnsMessagePtr Text(std::string text) {
+  return std::make_shared<const LnsMessage>(LnsMessage{std::move(text), {}, 0, false});
+}
+
+TEST(LnsCenter, NewestSubscriptionIsCalledFirst) {
+  LnsCenter bus;
+  CallLog log;
+  bus.Subscribe("e", false, log.Recorder("old"));
+  bus.Subscribe("e", false, log.Recorder("new"));
+  bus.Post("e", Text("1"));
+  bus.Post("other", Text("x"));
+  bus.WaitIdle();
+  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"new:1", "old:1"}));
+}
+
+TEST(LnsCenter, OnceSubscriptionIsCalledOnceAndTheLastOneRemovesTheName) {
+  LnsCenter bus;
+  CallLog log;
+  bus.Subscribe("e", true, log.Recorder("once"));
+  bus.Post("e", Text("1"));
+  bus.Post("e", Text("2"));
+  bus.WaitIdle();
+  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"once:1"}));
+  EXPECT_EQ(bus.SubscriptionCount("e"), 0u);
+}
+
+TEST(LnsCenter, MiddleOnceOfThreeLeavesAfterTheFirstPost) {
+  LnsCenter bus;
+  CallLog log;
+  bus.Subscribe("e", false, log.Recorder("a"));
+  bus.Subscribe("e", true, log.Recorder("b"));
+  bus.Subscribe("e", false, log.Recorder("c"));
+  bus.Post("e", Text("1"));
+  bus.Post("e", Text("2"));
+  bus.WaitIdle();
+  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"c:1", "b:1", "a:1", "c:2", "a:2"}));
+  EXPECT_EQ(bus.SubscriptionCount("e"), 2u);
+}
+
+TEST(LnsCenter, PostBeforeAnySubscriptionIsNeverDelivered) {
+  LnsCenter bus;
+  CallLog log;
+  bus.Post("e", Text("early"));
+  bus.Subscribe("e", false, log.Recorder("late"));
+  bus.Post("e", Text("after"));
+  bus.WaitIdle();
+  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"late:after"}));
+}
+
+TEST(LnsCenter, SubscribeThenPostFromOtherThreadsIsDelivered) {
+  LnsCenter bus;
+  std::atomic<int> delivered{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&bus, &delivered, t] {
+      const std::string name = "e" + std::to_string(t);
+      bus.Subscribe(name, false, [&delivered](const LnsMessage&) { ++delivered; });
+      bus.Post(name, Text("x"));
+    });
+  }
+  for (auto& thread : threads)
+    thread.join();
+  bus.WaitIdle();
+  EXPECT_EQ(delivered.load(), 4);
+}
+
+TEST(LnsCenter, SubscriptionMadeDuringDeliveryTakesEffectAfterIt) {
+  LnsCenter bus;
+  CallLog log;
+  auto record_late = log.Recorder("late");
+  bus.Subscribe("e", false, [&](const LnsMessage& message) {
+    log.Recorder("first")(message);
+    if (message.str1 == "1")
+      bus.Subscribe("e", false, record_late);
+  });
+  bus.Post("e", Text("1"));
+  bus.WaitIdle();
+  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"first:1"}));
+  bus.Post("e", Text("2"));
+  bus.WaitIdle();
+  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"first:1", "late:2", "first:2"}));
+}
+
+TEST(LnsCenter, MessagesArriveInPostOrder) {
+  LnsCenter bus;
+  CallLog log;
+  bus.Subscribe("e", false, log.Recorder("s"));
+  for (int i = 0; i < 100; ++i)
+    bus.Post("e", Text(std::to_string(i)));
+  bus.WaitIdle();
+  const auto calls = log.Calls();
+  ASSERT_EQ(calls.size(), 100u);
+  for (int i = 0; i < 100; ++i)
+    EXPECT_EQ(calls[i], "s:" + std::to_string(i));
+}
+
+}  // namespace
+}  // namespace quensary

@@ -10,7 +10,7 @@
 namespace quensary {
 namespace {
 
-std::string ReadAll(const char* path) {
+[[maybe_unused]] std::string ReadAll(const char* path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();

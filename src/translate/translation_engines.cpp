@@ -1,0 +1,98 @@
+#include "translate/translation_engines.h"
+
+#include <algorithm>
+#include <iostream>
+#include <variant>
+
+#include "support/literal_vault.h"
+#include "support/sealed_literals.h"
+#include "translate/translate_script.h"
+
+namespace quensary {
+
+std::shared_ptr<TranslationEngines> TranslationEngines::Create(Seams seams) {
+  return std::shared_ptr<TranslationEngines>(new TranslationEngines(std::move(seams)));
+}
+
+TranslationEngines::TranslationEngines(Seams seams) : seams_(std::move(seams)) {}
+
+void TranslationEngines::LoadProfiles(std::string_view text) {
+  if (!ProfileList_.empty())
+    return;
+  auto decoded = DecodeProfileList(text);
+  if (auto* fault = std::get_if<std::string>(&decoded)) {
+    std::cout << RevealText(Sealed::UnreadableProfileListLabel) << ' ' << *fault << std::endl;
+    return;
+  }
+  ProfileList_ = std::move(std::get<TranslatorProfileList>(decoded));
+}
+
+void TranslationEngines::ActivateEngine(std::string_view id) {
+  TranslatorProfilePtr chosen;
+  const auto listed = std::find_if(ProfileList_.begin(), ProfileList_.end(),
+                                   [id](const TranslatorProfilePtr& p) { return p->Id == id; });
+  if (listed != ProfileList_.end())
+    chosen = *listed;
+  if (!chosen)
+    chosen = DecodeProfile(seams_.settings->UserAddLine());
+  if (!chosen && !ProfileList_.empty())
+    chosen = ProfileList_.front();
+  // Nothing listed and no readable user profile: keep whatever engine is open.
+  if (!chosen)
+    return;
+  seams_.settings->SetSelectedLineId(chosen->Id);
+  RebuildEnginePages(std::move(chosen));
+}
+
+void TranslationEngines::RebuildEnginePages(TranslatorProfilePtr profile) {
+  if (!profile)
+    return;
+  ActiveProfile_ = std::move(profile);
+  for (const auto& page : EnginePageList_)
+    page->StopLoading();
+  EnginePageList_.clear();
+
+  const int64_t count = std::clamp<int64_t>(ActiveProfile_->Cot, 0, kMaxEnginePages);
+  for (int64_t i = 0; i < count; ++i) {
+    // The load step reaches its page through a weak reference: the page holds the step, and a
+    // strong one would keep every replaced page alive for ever.
+    auto slot = std::make_shared<std::weak_ptr<EnginePage>>();
+    EnginePageFactory::PageSpec spec{
+        ActiveProfile_->Url, ActiveProfile_->BeforeJs,
+        // The profile is the one this page was made for, not whichever is active later.
+        [queue = seams_.main_queue, slot, profile = ActiveProfile_] {
+          queue->Post([slot, profile] {
+            if (auto page = slot->lock())
+              page->RunJs(profile->Js);
+          });
+        }};
+    const std::shared_ptr<EnginePage> related =
+        EnginePageList_.empty() ? nullptr : EnginePageList_.front();
+    auto page = seams_.page_factory->Create(std::move(spec), related);
+    if (!page)
+      continue;
+    *slot = page;
+    EnginePageList_.push_back(std::move(page));
+  }
+  EnginePageCursor_ = 0;
+}
+
+std::shared_ptr<EnginePage> TranslationEngines::NextEnginePage() {
+  if (EnginePageList_.empty())
+    return nullptr;
+  auto page = EnginePageList_[EnginePageCursor_];
+  EnginePageCursor_ = (EnginePageCursor_ + 1) % EnginePageList_.size();
+  return page;
+}
+
+void TranslationEngines::Translate(std::string_view text, std::string_view source,
+                                   std::string_view target, ScriptTarget::TextCallback done) {
+  const auto page = NextEnginePage();
+  if (!page) {
+    done({});
+    return;
+  }
+  page->RunJsAsync(TranslateScript(text, source, target), std::move(done));
+}
+
+}  // namespace quensary

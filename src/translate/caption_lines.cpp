@@ -1,0 +1,86 @@
+#include "translate/caption_lines.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "support/literal_vault.h"
+#include "support/sealed_literals.h"
+
+namespace quensary {
+
+CaptionLines::CaptionLines(LnsCenter& bus, std::shared_ptr<SQLiteHelper> history,
+                           std::shared_ptr<const Clock> clock)
+    : bus_(bus), history_(std::move(history)), ids_(std::move(clock)) {}
+
+CaptionLines::LineGuard CaptionLines::LineLock() {
+  return LineGuard(line_lock_);
+}
+
+void CaptionLines::CheckHeld([[maybe_unused]] const LineGuard& held) const {
+  assert(held.owns_lock() && held.mutex() == &line_lock_);
+}
+
+std::vector<CaptionLinePtr>& CaptionLines::LineList(const LineGuard& held) {
+  CheckHeld(held);
+  return line_list_;
+}
+
+CaptionLinePtr CaptionLines::FindLine(const LineGuard& held, const std::string& id) {
+  CheckHeld(held);
+  const auto it = std::find_if(line_list_.begin(), line_list_.end(),
+                               [&](const CaptionLinePtr& line) { return line->Id == id; });
+  return it == line_list_.end() ? nullptr : *it;
+}
+
+void CaptionLines::PublishLines(const LineGuard& held) {
+  CheckHeld(held);
+  auto message = std::make_shared<LnsMessage>();
+  message->str1 = CaptionLinesJson(line_list_);
+  bus_.Post(RevealText(Sealed::EventLinesChanged), std::move(message));
+}
+
+std::string CaptionLines::UpsertLine(const LineGuard& held, const std::string& text,
+                                     bool finished) {
+  CheckHeld(held);
+  std::string id;
+  if (!line_list_.empty() && !line_list_.back()->Finish) {
+    CaptionLine& open = *line_list_.back();
+    open.Ori = text;
+    open.Finish = finished;
+    id = open.Id;
+  } else {
+    id = ids_.Next();
+    line_list_.push_back(std::make_shared<CaptionLine>(id, text, finished, std::string()));
+  }
+  // The touched line is always the last one, so trimming the oldest never removes it.
+  if (line_list_.size() >= MaxLines)
+    line_list_.erase(line_list_.begin(), line_list_.begin() + TrimLines);
+  PublishLines(held);
+  // A finished line is never touched again by this path, so it is stored exactly once.
+  if (finished)
+    history_->SaveLine(*line_list_.back());
+  return id;
+}
+
+void CaptionLines::DeleteLines(const std::optional<std::string>& id) {
+  LineGuard held = LineLock();
+  if (id && !id->empty()) {
+    std::erase_if(line_list_, [&](const CaptionLinePtr& line) { return line->Id == *id; });
+    history_->DeleteLine(*id);
+  } else {
+    line_list_.clear();
+    history_->DeleteAll();
+  }
+  PublishLines(held);
+}
+
+void CaptionLines::RestoreLatestLines() {
+  auto latest = history_->LatestLines();
+  if (!latest)
+    return;
+  LineGuard held = LineLock();
+  line_list_ = std::move(*latest);
+  PublishLines(held);
+}
+
+}  // namespace quensary

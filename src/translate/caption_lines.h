@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bus/lns_center.h"
+#include "history/sqlite_helper.h"
+#include "platform/clock.h"
+#include "translate/caption_line.h"
+#include "translate/line_id_maker.h"
+
+namespace quensary {
+
+// The current caption lines (`LineList`, oldest first) with the lock every writer holds
+// (`LineLock`), and the operations beside them: publishing the list to the pages, updating it
+// from the sentence tracker, deleting lines and restoring the latest ones from the history.
+// Created once by the program; tests make their own.
+//
+// Operations that need the lock take the guard returned by `LineLock()` as proof, so a caller
+// cannot forget it. Lock order: `LineLock` first, then the history's own lock; no lock is held
+// while waiting for a page.
+class CaptionLines {
+ public:
+  using LineGuard = std::unique_lock<std::mutex>;
+
+  // An append that makes the list this long drops its `TrimLines` oldest lines.
+  static constexpr size_t MaxLines = 71;
+  static constexpr size_t TrimLines = 30;
+
+  CaptionLines(LnsCenter& bus, std::shared_ptr<SQLiteHelper> history,
+               std::shared_ptr<const Clock> clock);
+  CaptionLines(const CaptionLines&) = delete;
+  CaptionLines& operator=(const CaptionLines&) = delete;
+
+  // Takes `LineLock` until the returned guard goes away (it is not recursive).
+  [[nodiscard]] LineGuard LineLock();
+
+  // The current lines, oldest first; read and changed only while the guard is held.
+  std::vector<CaptionLinePtr>& LineList(const LineGuard& held);
+
+  // The first listed line with this Id, or null.
+  CaptionLinePtr FindLine(const LineGuard& held, const std::string& id);
+
+  // Posts the list as JSON under the lines-changed event. Returns at once; the bus delivers on
+  // its own thread, so no subscriber runs under the lock.
+  void PublishLines(const LineGuard& held);
+
+  // Applies one caption event: updates the open last line, or appends a new line when the list
+  // is empty or its last line is finished. Trims, publishes, and stores a line that has just
+  // become finished in the history. Returns the Id of the line it touched.
+  std::string UpsertLine(const LineGuard& held, const std::string& text, bool finished);
+
+  // Removes every line with this Id from the list and its row from the history; an absent or
+  // empty Id clears both. Publishes the list in every case. Takes `LineLock` itself.
+  void DeleteLines(const std::optional<std::string>& id);
+
+  // Replaces the list by the latest history lines and publishes it; keeps the list when the
+  // history cannot be read. Takes `LineLock` itself (after reading the history).
+  void RestoreLatestLines();
+
+  SQLiteHelper& history() { return *history_; }
+
+ private:
+  void CheckHeld(const LineGuard& held) const;
+
+  LnsCenter& bus_;
+  const std::shared_ptr<SQLiteHelper> history_;
+  std::mutex line_lock_;
+  // Guarded by line_lock_.
+  std::vector<CaptionLinePtr> line_list_;
+  LineIdMaker ids_;
+};
+
+}  // namespace quensary

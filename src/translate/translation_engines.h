@@ -17,6 +17,9 @@
 
 namespace quensary {
 
+class CaptionLines;
+class SQLiteHelper;
+
 // The translation engines of the running program: the profile list delivered by the main page,
 // the active profile with its open engine pages, and the request path that sends caption lines
 // through them. The program creates one and keeps it for its whole life. Main thread only.
@@ -27,6 +30,8 @@ class TranslationEngines : public std::enable_shared_from_this<TranslationEngine
     std::shared_ptr<EnginePageFactory> page_factory;
     std::shared_ptr<MainQueue> main_queue;
     std::shared_ptr<const Clock> clock;
+    std::shared_ptr<CaptionLines> lines;
+    std::shared_ptr<SQLiteHelper> history;
   };
 
   // More pages than this are never opened for one profile, whatever its `Cot` says: each page is
@@ -57,6 +62,16 @@ class TranslationEngines : public std::enable_shared_from_this<TranslationEngine
   void Translate(std::string_view text, std::string_view source, std::string_view target,
                  ScriptTarget::TextCallback done);
 
+  // Translates one caption line, unless no target language is set, no engine has been activated
+  // yet, or the request is unforced and comes within the active profile's Delay of the last one
+  // that passed (then it is dropped, not queued). A non-empty result becomes the listed line's
+  // translation and is published; for a finished line it also goes into the history, whether
+  // or not the line is still listed. An empty result changes nothing.
+  void RequestTranslation(std::string id, std::string text, bool finish, bool force);
+
+  // Translates a listed line again, past the Delay; does nothing for an unlisted Id.
+  void RetranslateLine(const std::string& id);
+
   const TranslatorProfileList& ProfileList() const { return ProfileList_; }
   TranslatorProfilePtr ActiveProfile() const { return ActiveProfile_; }
   const std::vector<std::shared_ptr<EnginePage>>& EnginePageList() const { return EnginePageList_; }
@@ -69,6 +84,8 @@ class TranslationEngines : public std::enable_shared_from_this<TranslationEngine
   TranslatorProfilePtr ActiveProfile_;
   std::vector<std::shared_ptr<EnginePage>> EnginePageList_;
   size_t EnginePageCursor_ = 0;
+  // Absent until the first request reads it.
+  std::optional<Clock::TimePoint> LastRequestTime_;
 };
 
 }  // namespace quensary

@@ -25,7 +25,7 @@ std::string Profile(const std::string& id, int64_t cot, int64_t delay = 0,
 class TranslationEnginesTest : public ::testing::Test {
  protected:
   TranslationEnginesTest() {
-    engines = TranslationEngines::Create({settings, factory, queue, clock});
+    engines = TranslationEngines::Create({settings, factory, queue, clock, nullptr, nullptr});
   }
 
   FakeEnginePage& Page(size_t index) { return *factory->pages.at(index); }
@@ -101,7 +101,7 @@ TEST_F(TranslationEnginesTest, AnUnlistedIdFallsBackToTheUserProfileAndStoresIts
   EXPECT_EQ(engines->EnginePageList().size(), 2u);
 
   // The user profile also serves when no list has arrived at all.
-  auto fresh = TranslationEngines::Create({settings, factory, queue, clock});
+  auto fresh = TranslationEngines::Create({settings, factory, queue, clock, nullptr, nullptr});
   fresh->ActivateEngine("gone");
   ASSERT_TRUE(fresh->ActiveProfile());
   EXPECT_EQ(fresh->ActiveProfile()->Id, "mine");

@@ -1,0 +1,68 @@
+#include "pipeline/caption_worker.h"
+
+#include <pthread.h>
+
+namespace quensary {
+
+CaptionWorker::CaptionWorker(std::unique_ptr<SentenceTracker> tracker,
+                             std::shared_ptr<CaptionLines> lines,
+                             std::shared_ptr<MainQueue> main_queue,
+                             std::chrono::milliseconds poll_interval)
+    : tracker_(std::move(tracker)),
+      lines_(std::move(lines)),
+      main_queue_(std::move(main_queue)),
+      poll_interval_(poll_interval) {}
+
+CaptionWorker::~CaptionWorker() {
+  if (GetNewTextThread.joinable()) {
+    GetNewTextThread.request_stop();  // wakes the sleep through the stop token
+    GetNewTextThread.join();
+  }
+}
+
+void CaptionWorker::Start() {
+  std::call_once(started_, [this] {
+    GetNewTextThread = std::jthread([this](std::stop_token stop) { Run(std::move(stop)); });
+  });
+}
+
+void CaptionWorker::Run(std::stop_token stop) {
+  pthread_setname_np(pthread_self(), "caption-worker");
+  while (true) {
+    {
+      // Sleep first: the first poll comes one interval after the start.
+      std::unique_lock lock(sleep_mutex_);
+      sleep_wake_.wait_for(lock, stop, poll_interval_, [] { return false; });
+      if (stop.stop_requested())
+        return;
+    }
+    if (const auto event = tracker_->PollCaption())
+      ApplyCaption(event->text, event->finished);
+  }
+}
+
+void CaptionWorker::ApplyCaption(const std::string& text, bool finished) {
+  std::string id;
+  {
+    auto held = lines_->LineLock();
+    id = lines_->UpsertLine(held, text, finished);
+  }
+  TranslationRequest request;
+  {
+    std::lock_guard lock(request_mutex_);
+    request = request_;
+  }
+  if (!request)
+    return;
+  // The task holds its own copy of the request and of the texts, nothing of the worker.
+  main_queue_->Post([request = std::move(request), id = std::move(id), text, finished] {
+    request(id, text, finished, finished);
+  });
+}
+
+void CaptionWorker::SetTranslationRequest(TranslationRequest request) {
+  std::lock_guard lock(request_mutex_);
+  request_ = std::move(request);
+}
+
+}  // namespace quensary

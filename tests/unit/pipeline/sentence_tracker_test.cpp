@@ -179,10 +179,13 @@ TEST_F(SentenceTrackerTest, NoProviderMeansNoEvents) {
 
 TEST_F(SentenceTrackerTest, SeventyLinesAndOneMoreLeaveFortyOne) {
   ::testing::internal::CaptureStdout();  // 71 diagnostic lines
-  for (int i = 0; i < 71; ++i)
+  for (int i = 0; i < 70; ++i)
     Tick({"row " + std::to_string(i), "row " + std::to_string(i + 1)});
+  // Seventy lines are kept as they are: trimming at 70 would end at 41 lines just the same.
+  EXPECT_EQ(Listed().size(), 70u);
+  Tick({"row 70", "row 71"});
   ::testing::internal::GetCapturedStdout();
-  // 71 rows pushed up: 71 finished lines were appended, so the list was trimmed at the 71st.
+  // The 71st finished line made the list too long, so its 30 oldest went.
   EXPECT_EQ(Listed().size(), 41u);
   EXPECT_EQ(Listed().front(), "row 30|done");
   EXPECT_EQ(Listed().back(), "row 70|done");

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quensary {
+
+// A point in screen coordinates: origin at the top-left corner of the screen, y growing downwards.
+struct ScreenPoint {
+  double x = 0;
+  double y = 0;
+};
+
+class AccessibleElement;
+using AccessibleElementPtr = std::shared_ptr<AccessibleElement>;
+using AccessibleElements = std::vector<AccessibleElementPtr>;
+
+// One element of another application's accessibility tree. Every read gives absent when it
+// fails: the application is gone or too slow to answer, or the element lacks the attribute.
+// An empty text counts as a failed read. Reads may be made from any thread.
+class AccessibleElement {
+ public:
+  virtual ~AccessibleElement() = default;
+
+  // The top-level windows of an application element.
+  virtual std::optional<AccessibleElements> Windows() const = 0;
+  virtual std::optional<AccessibleElements> Children() const = 0;
+  virtual std::optional<std::string> Identifier() const = 0;
+  virtual std::optional<std::string> Subrole() const = 0;
+  // The element's text value.
+  virtual std::optional<std::string> Value() const = 0;
+  virtual std::optional<ScreenPoint> Position() const = 0;
+  // Moves the element (a window) on screen; whether the platform took the request.
+  virtual bool SetPosition(ScreenPoint position) = 0;
+  // Iconifies a window or shows it again; whether the platform took the request. Only used where
+  // moving a window off screen does not hide it.
+  virtual bool SetMinimized(bool minimized);
+
+  // The first descendant whose subrole is exactly `subrole`, in pre-order; the element itself is
+  // never tested. The default walks the tree node by node; a platform may answer it in one call,
+  // but must give the same element.
+  virtual AccessibleElementPtr FindFirstDescendantWithSubrole(std::string_view subrole) const;
+
+  // Whether both objects stand for the same element of the same application.
+  virtual bool IsSameElement(const AccessibleElement& other) const = 0;
+};
+
+// The node-by-node search behind the default FindFirstDescendantWithSubrole: one read of the
+// children and one of the subrole per node visited.
+AccessibleElementPtr FindFirstDescendantWithSubroleByWalk(const AccessibleElement& root,
+                                                          std::string_view subrole);
+
+// How a running application presents itself. An accessory application has windows but no
+// taskbar entry. kUnknown: the desktop cannot tell (no X11 window of the process to look at).
+enum class ActivationPolicy { kRegular = 0, kAccessory = 1, kProhibited = 2, kUnknown = 3 };
+
+struct RunningApplication {
+  int32_t pid = 0;
+  ActivationPolicy policy = ActivationPolicy::kUnknown;
+};
+
+// The desktop's accessibility interface: the running applications and their elements.
+class Accessibility {
+ public:
+  virtual ~Accessibility() = default;
+
+  // The applications that expose an accessibility tree, in the desktop's own order.
+  virtual std::vector<RunningApplication> RunningApplications() = 0;
+  // The application element of a process, or null when it exposes none.
+  virtual AccessibleElementPtr ApplicationElement(int32_t pid) = 0;
+  // Whether a window manager keeps windows on screen, so that a move far off screen does not
+  // hide a window.
+  virtual bool KeepsWindowsOnScreen() const = 0;
+};
+
+}  // namespace quensary

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/accessibility.h"
+
+namespace quensary::testing {
+
+// An element of an in-memory accessibility tree. Each attribute is absent unless the test sets
+// it, so a failed read is modelled by leaving it out. It keeps the default node-by-node search
+// and counts the reads of children, so tests can see what a search touched.
+class FakeElement final : public AccessibleElement {
+ public:
+  using Ptr = std::shared_ptr<FakeElement>;
+
+  static Ptr Make() { return std::make_shared<FakeElement>(); }
+  static Ptr Row(std::string value, std::optional<double> y) {
+    auto row = Make();
+    row->value = std::move(value);
+    if (y)
+      row->position = ScreenPoint{10, *y};
+    return row;
+  }
+
+  // Appends a child (creating the children list) and returns it.
+  Ptr Add(Ptr child) {
+    if (!children)
+      children.emplace();
+    children->push_back(child);
+    return child;
+  }
+
+  std::optional<AccessibleElements> Windows() const override {
+    if (!windows)
+      return std::nullopt;
+    return AccessibleElements(windows->begin(), windows->end());
+  }
+  std::optional<AccessibleElements> Children() const override {
+    std::lock_guard lock(mutex_);
+    ++children_reads_;
+    if (!children)
+      return std::nullopt;
+    return AccessibleElements(children->begin(), children->end());
+  }
+  std::optional<std::string> Identifier() const override { return identifier; }
+  std::optional<std::string> Subrole() const override { return subrole; }
+  std::optional<std::string> Value() const override { return value; }
+  std::optional<ScreenPoint> Position() const override { return position; }
+  bool SetPosition(ScreenPoint point) override {
+    std::lock_guard lock(mutex_);
+    actions.push_back("move " + std::to_string(static_cast<int>(point.x)) + "," +
+                      std::to_string(static_cast<int>(point.y)));
+    position = point;
+    return true;
+  }
+  bool SetMinimized(bool minimized) override {
+    std::lock_guard lock(mutex_);
+    actions.push_back(minimized ? "iconify" : "restore");
+    return true;
+  }
+  bool IsSameElement(const AccessibleElement& other) const override { return &other == this; }
+
+  int children_reads() const {
+    std::lock_guard lock(mutex_);
+    return children_reads_;
+  }
+
+  std::optional<std::vector<Ptr>> windows;
+  std::optional<std::vector<Ptr>> children;
+  std::optional<std::string> identifier;
+  std::optional<std::string> subrole;
+  std::optional<std::string> value;
+  std::optional<ScreenPoint> position;
+  // What was done to the element, in order: "move X,Y", "iconify", "restore".
+  std::vector<std::string> actions;
+
+ private:
+  mutable std::mutex mutex_;
+  mutable int children_reads_ = 0;
+};
+
+// The running applications of an in-memory desktop, in the order the test adds them.
+class FakeAccessibility final : public Accessibility {
+ public:
+  struct App {
+    int32_t pid;
+    ActivationPolicy policy;
+    FakeElement::Ptr element;  // null: the process exposes no application element
+  };
+
+  // Adds an application with an element whose windows the test fills; returns the element.
+  FakeElement::Ptr AddApp(int32_t pid, ActivationPolicy policy) {
+    auto element = FakeElement::Make();
+    element->windows.emplace();
+    apps.push_back({pid, policy, element});
+    return element;
+  }
+
+  std::vector<RunningApplication> RunningApplications() override {
+    std::vector<RunningApplication> listed;
+    for (const App& app : apps)
+      listed.push_back({app.pid, app.policy});
+    return listed;
+  }
+  AccessibleElementPtr ApplicationElement(int32_t pid) override {
+    elements_asked.push_back(pid);
+    for (const App& app : apps) {
+      if (app.pid == pid)
+        return app.element;
+    }
+    return nullptr;
+  }
+  bool KeepsWindowsOnScreen() const override { return keeps_windows_on_screen; }
+
+  std::vector<App> apps;
+  bool keeps_windows_on_screen = false;
+  // The pids whose application element was asked for, in order.
+  std::vector<int32_t> elements_asked;
+};
+
+}  // namespace quensary::testing

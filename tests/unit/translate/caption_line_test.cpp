@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <vector>
 
 namespace quensary {
@@ -67,6 +69,70 @@ TEST(CaptionLinesJson, InvalidUtf8BecomesReplacementCharacterInsteadOfFailing) {
   EXPECT_EQ(parsed[0]["Ori"], "caf" + replacement);
   EXPECT_EQ(parsed[0]["Tar"], "ok " + replacement + " then " + replacement + replacement + " end");
   EXPECT_EQ(parsed[1]["Ori"], "still here");
+}
+
+TEST(CaptionLinesJson, EachMalformedPieceBecomesOneReplacementCharacter) {
+  const std::string r = "\xEF\xBF\xBD";
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"\xED\xA0\x80", r + r + r},          // an encoded surrogate
+      {"\xE0\x80\x80", r + r + r},          // an overlong form
+      {"\xF4\x90\x80\x80", r + r + r + r},  // beyond U+10FFFF
+      {"\xF0\x9F\x92", r},                  // a truncated sequence at the end
+      {"\xF0\x9F\x92x", r + "x"},           // ... and in the middle
+      {"\xE2\x82", r},                      // a truncated three-byte sequence
+      {"\xFF\xFE", r + r},                  // bytes that never occur
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x92\x95", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x92\x95"},  // kept
+  };
+  for (const auto& [input, expected] : cases) {
+    const auto parsed =
+        nlohmann::json::parse(CaptionLinesJson(std::vector{Line("i", input, false, "")}));
+    EXPECT_EQ(parsed[0]["Ori"], expected) << nlohmann::json(expected).dump();
+  }
+}
+
+TEST(CaptionLinesJson, ShortEscapesAndLineSeparatorsForScriptSafety) {
+  const auto json =
+      CaptionLinesJson(std::vector{Line("i", "\b\f\r\x7f \xE2\x80\xA8 \xE2\x80\xA9", false, "")});
+  EXPECT_EQ(json, R"([{"Id":"i","Ori":"\b\f\r)"
+                  "\x7f"
+                  R"( \u2028 \u2029","Finish":false,"Tar":""}])");
+}
+
+// Random bytes, valid or not, always give JSON that parses; valid UTF-8 comes back unchanged.
+TEST(CaptionLinesJson, AnyBytesGiveParsableJsonAndValidTextSurvives) {
+  std::mt19937 random(20260314);
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes(random() % 24, '\0');
+    for (char& c : bytes)
+      c = static_cast<char>(random() % 256);
+    std::string valid;
+    for (int i = random() % 12; i > 0; --i) {
+      uint32_t cp = random() % 0x110000;
+      if (cp >= 0xD800 && cp <= 0xDFFF)
+        cp = 0x1F495;
+      if (cp == 0)
+        cp = 'z';
+      if (cp < 0x80) {
+        valid += static_cast<char>(cp);
+      } else if (cp < 0x800) {
+        valid += static_cast<char>(0xC0 | (cp >> 6));
+        valid += static_cast<char>(0x80 | (cp & 0x3F));
+      } else if (cp < 0x10000) {
+        valid += static_cast<char>(0xE0 | (cp >> 12));
+        valid += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        valid += static_cast<char>(0x80 | (cp & 0x3F));
+      } else {
+        valid += static_cast<char>(0xF0 | (cp >> 18));
+        valid += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        valid += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        valid += static_cast<char>(0x80 | (cp & 0x3F));
+      }
+    }
+    const std::string json = CaptionLinesJson(std::vector{Line("i", bytes, true, valid)});
+    nlohmann::json parsed;
+    ASSERT_NO_THROW(parsed = nlohmann::json::parse(json)) << json;
+    ASSERT_EQ(parsed[0]["Tar"], valid);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <string>
+#include <string_view>
+
+namespace quensary {
+
+// The program's own pages (the main page, the overlay page, the offline engine page) are served
+// under this scheme from the resource bundle built from pages/: quensary://app/<path> is the
+// file pages/<path>. Unknown paths answer 404.
+inline constexpr char kPageScheme[] = "quensary";
+
+// The address of one of the program's pages, e.g. PageAddress("engines/apertium.html").
+std::string PageAddress(std::string_view path);
+
+// Serves the scheme in `context`. Call once per context, before its first load. The scheme is
+// deliberately not registered as local: that would break same-origin fetches between its pages.
+void RegisterPageScheme(WebKitWebContext* context);
+
+}  // namespace quensary

@@ -1,0 +1,32 @@
+#include "web/web_engine_page_factory.h"
+
+#include "web/web_obj_delegate.h"
+
+namespace quensary {
+
+void WebEnginePage::StopLoading() {
+  GtkWidget* widget = page_->Widget();
+  if (!widget)
+    return;
+  webkit_web_view_stop_loading(WEBKIT_WEB_VIEW(widget));
+  // Engine pages are never shown; should one ever have been put somewhere, it leaves now.
+  if (GtkWidget* parent = gtk_widget_get_parent(widget); parent && GTK_IS_CONTAINER(parent))
+    gtk_container_remove(GTK_CONTAINER(parent), widget);
+}
+
+std::shared_ptr<EnginePage> WebEnginePageFactory::Create(
+    PageSpec spec, const std::shared_ptr<EnginePage>& related) {
+  auto page = std::make_shared<WebObj>();
+  page->PageUrl = std::move(spec.url);
+  page->PageJs = std::move(spec.before_js);
+  if (spec.on_loaded)
+    page->OnLoaded = std::move(spec.on_loaded);
+
+  WebObjDelegate::Options options;
+  if (auto* sibling = dynamic_cast<WebEnginePage*>(related.get()))
+    options.related = sibling->Page().get();
+  WebObjDelegate::Create(page, options);
+  return std::make_shared<WebEnginePage>(std::move(page));
+}
+
+}  // namespace quensary

@@ -1,0 +1,254 @@
+#include "web/web_obj_delegate.h"
+
+#include <array>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "platform/glib/glib_main_queue.h"
+#include "support/literal_vault.h"
+#include "support/sealed_literals.h"
+#include "web/web_context.h"
+
+namespace quensary {
+namespace {
+
+constexpr int kViewWidth = 1920;
+constexpr int kViewHeight = 1080;
+
+// Hidden views (engine pages are never put in a window) would have their timers throttled to a
+// few per second, which stalls engines that poll or debounce.
+constexpr char kHiddenPageThrottling[] = "HiddenPageDOMTimerThrottling";
+
+constexpr char kContextMenuScript[] =
+    "document.addEventListener('contextmenu', function(e) {\n    e.preventDefault();\n});";
+
+using DelegatePtr = std::shared_ptr<WebObjDelegate>;
+
+void DropDelegate(gpointer data, GClosure*) {
+  std::unique_ptr<DelegatePtr>(static_cast<DelegatePtr*>(data));
+}
+
+gpointer KeepDelegate(const DelegatePtr& delegate) {
+  return std::make_unique<DelegatePtr>(delegate).release();
+}
+
+WebObjDelegate& DelegateOf(gpointer data) {
+  return **static_cast<DelegatePtr*>(data);
+}
+
+void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+  switch (event) {
+    case WEBKIT_LOAD_STARTED:
+      DelegateOf(data).NavigationStarted();
+      break;
+    case WEBKIT_LOAD_COMMITTED:
+      DelegateOf(data).NavigationCommitted();
+      break;
+    case WEBKIT_LOAD_FINISHED:
+      DelegateOf(data).NavigationFinished();
+      break;
+    case WEBKIT_LOAD_REDIRECTED:
+      break;
+  }
+}
+
+gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError*, gpointer data) {
+  DelegateOf(data).NavigationFailed(event != WEBKIT_LOAD_STARTED);
+  // Handled: WebKit's own error page would be a navigation of its own.
+  return TRUE;
+}
+
+void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+  DelegateOf(data).ScriptMessageReceived(webkit_javascript_result_get_js_value(result));
+}
+
+std::string TextOf(JSCValue* value) {
+  gchar* utf8 = jsc_value_to_string(value);
+  std::string text = utf8 ? utf8 : "";
+  g_free(utf8);
+  return text;
+}
+
+// The handler name and its two texts, when the body is an array of texts only; missing elements
+// are empty texts and elements after the third are dropped.
+std::optional<std::array<std::string, 3>> MessageParts(JSCValue* body) {
+  if (!body || !jsc_value_is_array(body))
+    return std::nullopt;
+  auto length_value = GObjectRef<JSCValue>::Adopt(jsc_value_object_get_property(body, "length"));
+  const double length = length_value ? jsc_value_to_double(length_value.get()) : 0;
+  std::array<std::string, 3> parts;
+  for (guint i = 0; i < length; ++i) {
+    auto element = GObjectRef<JSCValue>::Adopt(jsc_value_object_get_property_at_index(body, i));
+    if (!element || !jsc_value_is_string(element.get()))
+      return std::nullopt;
+    if (i < parts.size())
+      parts[i] = TextOf(element.get());
+  }
+  return parts;
+}
+
+bool IsAbsoluteAddress(const std::string& address) {
+  return !address.empty() && g_uri_is_valid(address.c_str(), G_URI_FLAGS_NONE, nullptr);
+}
+
+GObjectRef<WebKitSettings> PageSettings(const WebObj& page) {
+  auto settings = GObjectRef<WebKitSettings>::Adopt(webkit_settings_new());
+  if (!page.AppName.empty()) {
+    webkit_settings_set_user_agent_with_application_details(settings.get(), page.AppName.c_str(),
+                                                            nullptr);
+  }
+  // The web inspector and console output only when whoever started the program asks for them.
+  if (std::getenv(RevealText(Sealed::WebDebugVariable).c_str())) {
+    g_object_set(settings.get(), RevealText(Sealed::WebInspectorSetting).c_str(), TRUE, nullptr);
+    g_object_set(settings.get(), RevealText(Sealed::WebConsoleSetting).c_str(), TRUE, nullptr);
+  }
+  WebKitFeatureList* features = webkit_settings_get_all_features();
+  for (gsize i = 0; i < webkit_feature_list_get_length(features); ++i) {
+    WebKitFeature* feature = webkit_feature_list_get(features, i);
+    if (g_strcmp0(webkit_feature_get_identifier(feature), kHiddenPageThrottling) == 0)
+      webkit_settings_set_feature_enabled(settings.get(), feature, FALSE);
+  }
+  webkit_feature_list_unref(features);
+  return settings;
+}
+
+GObjectRef<WebKitUserContentManager> PageScripts(const WebObj& page) {
+  auto scripts = GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
+  const auto add = [&](const std::string& source, WebKitUserContentInjectedFrames frames,
+                       WebKitUserScriptInjectionTime time) {
+    WebKitUserScript* script =
+        webkit_user_script_new(source.c_str(), frames, time, nullptr, nullptr);
+    webkit_user_content_manager_add_script(scripts.get(), script);
+    webkit_user_script_unref(script);
+  };
+  add(RevealText(Sealed::BridgeScript), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START);
+  add(page.PageJs, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START);
+  add(kContextMenuScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END);
+  return scripts;
+}
+
+}  // namespace
+
+WebObjDelegate::WebObjDelegate(Key, const std::shared_ptr<WebObj>& page) : WebObj_(page) {}
+
+std::shared_ptr<WebObjDelegate> WebObjDelegate::Create(const std::shared_ptr<WebObj>& page) {
+  return Create(page, Options{});
+}
+
+std::shared_ptr<WebObjDelegate> WebObjDelegate::Create(const std::shared_ptr<WebObj>& page,
+                                                       Options options) {
+  auto delegate = std::make_shared<WebObjDelegate>(Key{}, page);
+  auto settings = PageSettings(*page);
+  auto scripts = PageScripts(*page);
+
+  GtkWidget* related = options.related ? options.related->Widget() : nullptr;
+  auto* made =
+      G_OBJECT(related ? g_object_new(DragWebViewType(), "web-context", ProgramWebContext(),
+                                      "user-content-manager", scripts.get(), "settings",
+                                      settings.get(), "related-view", related, nullptr)
+                       : g_object_new(DragWebViewType(), "web-context", ProgramWebContext(),
+                                      "user-content-manager", scripts.get(), "settings",
+                                      settings.get(), nullptr));
+  g_object_ref_sink(made);
+  page->WebView = GObjectRef<DragWebView>::Adopt(reinterpret_cast<DragWebView*>(made));
+  GtkWidget* widget = page->Widget();
+
+  // A page starts at the size of a full-HD screen, also when no window ever shows it; a window
+  // that takes the view in gives it its own size.
+  gtk_widget_show(widget);
+  GtkRequisition ignored;
+  gtk_widget_get_preferred_size(widget, &ignored, nullptr);
+  GtkAllocation full{0, 0, kViewWidth, kViewHeight};
+  gtk_widget_size_allocate(widget, &full);
+
+  g_signal_connect_data(made, "load-changed", G_CALLBACK(OnLoadChanged), KeepDelegate(delegate),
+                        DropDelegate, static_cast<GConnectFlags>(0));
+  g_signal_connect_data(made, "load-failed", G_CALLBACK(OnLoadFailed), KeepDelegate(delegate),
+                        DropDelegate, static_cast<GConnectFlags>(0));
+
+  if (IsAbsoluteAddress(page->PageUrl)) {
+    webkit_web_view_load_uri(WEBKIT_WEB_VIEW(made), page->PageUrl.c_str());
+    delegate->StartFirstLoad(options.load_timeout);
+  }
+
+  // The signal first, then the handler: a message may arrive as soon as the name is known.
+  const std::string name = RevealText(Sealed::BridgeHandlerName);
+  const std::string signal = "script-message-received::" + name;
+  g_signal_connect_data(scripts.get(), signal.c_str(), G_CALLBACK(OnScriptMessage),
+                        KeepDelegate(delegate), DropDelegate, static_cast<GConnectFlags>(0));
+  webkit_user_content_manager_register_script_message_handler(scripts.get(), name.c_str());
+  return delegate;
+}
+
+void WebObjDelegate::StartFirstLoad(std::chrono::milliseconds timeout) {
+  first_load_pending_ = true;
+  static GlibMainQueue queue;
+  queue.PostAfter(timeout, [weak = weak_from_this()] {
+    auto delegate = weak.lock();
+    if (!delegate || !delegate->first_load_pending_)
+      return;
+    delegate->first_load_pending_ = false;
+    if (auto page = delegate->WebObj_.lock(); page && page->WebView)
+      webkit_web_view_stop_loading(WEBKIT_WEB_VIEW(page->WebView.get()));
+  });
+}
+
+void WebObjDelegate::NavigationStarted() {
+  committed_ = false;
+  reported_ = false;
+}
+
+void WebObjDelegate::NavigationCommitted() {
+  committed_ = true;
+  first_load_pending_ = false;
+  if (auto page = WebObj_.lock())
+    page->EndPendingScripts();
+}
+
+void WebObjDelegate::NavigationFinished() {
+  if (reported_)
+    return;
+  reported_ = true;
+  RunOnLoaded();
+}
+
+void WebObjDelegate::NavigationFailed(bool committed) {
+  first_load_pending_ = false;
+  if (reported_)
+    return;
+  // Either way this navigation has its outcome; the FINISHED that follows says nothing new.
+  reported_ = true;
+  if (committed || committed_)
+    RunOnLoaded();
+}
+
+void WebObjDelegate::RunOnLoaded() {
+  auto page = WebObj_.lock();
+  if (!page || !page->OnLoaded)
+    return;
+  // A copy: the callback may replace OnLoaded, or drop the page.
+  auto on_loaded = page->OnLoaded;
+  on_loaded();
+}
+
+void WebObjDelegate::ScriptMessageReceived(JSCValue* body) {
+  const auto parts = MessageParts(body);
+  if (!parts)
+    return;
+  auto page = WebObj_.lock();
+  if (!page)
+    return;
+  const auto handler = page->Handlers.find((*parts)[0]);
+  if (handler == page->Handlers.end())
+    return;
+  // A copy: the handler may change Handlers, or drop the page.
+  auto callback = handler->second;
+  if (callback)
+    callback((*parts)[1], (*parts)[2]);
+}
+
+}  // namespace quensary

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace quensary::testing {
+
+// A small HTTP server on 127.0.0.1 (a free port), answering from the default main context.
+// Paths not served answer 404 with an empty body.
+class LoopbackHttpServer {
+ public:
+  struct Reply {
+    int status = 200;
+    std::string content_type = "text/html";
+    std::string body;
+    std::map<std::string, std::string> headers;
+    // Send the headers and the body, then keep the response open: the page commits but never
+    // finishes loading.
+    bool hold_open = false;
+    // Never answer at all: the request stays provisional.
+    bool never_answer = false;
+
+    static Reply Page(std::string body, int status = 200) {
+      Reply reply;
+      reply.status = status;
+      reply.body = std::move(body);
+      return reply;
+    }
+    static Reply Json(std::string body, bool any_origin) {
+      Reply reply = Page(std::move(body));
+      reply.content_type = "application/json";
+      if (any_origin)
+        reply.headers["Access-Control-Allow-Origin"] = "*";
+      return reply;
+    }
+    static Reply HeldOpen(std::string body) {
+      Reply reply = Page(std::move(body));
+      reply.hold_open = true;
+      return reply;
+    }
+    static Reply Silent() {
+      Reply reply;
+      reply.never_answer = true;
+      return reply;
+    }
+  };
+
+  LoopbackHttpServer();
+  ~LoopbackHttpServer();
+  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+  void Serve(const std::string& path, Reply reply);
+  void ServeHtml(const std::string& path, const std::string& html) {
+    Serve(path, Reply::Page(html));
+  }
+
+  int Port() const;
+  // http://127.0.0.1:<port><path>
+  std::string Url(const std::string& path) const;
+  // How many requests reached this path.
+  int Hits(const std::string& path) const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+// A loopback port on which nothing listens (a connection to it is refused).
+int ClosedLoopbackPort();
+
+}  // namespace quensary::testing

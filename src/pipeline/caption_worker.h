@@ -45,7 +45,8 @@ class CaptionWorker {
   // to the main queue. Called on the worker thread.
   void ApplyCaption(const std::string& text, bool finished);
 
-  // The request path fills this in; until then events only change the line list.
+  // What the posted task runs; `TranslateCaptionEvents` sets the engines' request path here.
+  // Without one, events only change the line list.
   void SetTranslationRequest(TranslationRequest request);
 
  private:

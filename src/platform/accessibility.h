@@ -55,7 +55,7 @@ AccessibleElementPtr FindFirstDescendantWithSubroleByWalk(const AccessibleElemen
                                                           std::string_view subrole);
 
 // How a running application presents itself. An accessory application has windows but no
-// taskbar entry. kUnknown: the desktop cannot tell (no X11 window of the process to look at).
+// taskbar entry. kUnknown: the desktop cannot tell (no X server to ask).
 enum class ActivationPolicy { kRegular = 0, kAccessory = 1, kProhibited = 2, kUnknown = 3 };
 
 struct RunningApplication {

@@ -1,0 +1,143 @@
+#include "platform/atspi/atspi_session.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace quensary {
+namespace {
+
+struct ErrorFree {
+  void operator()(GError* error) const { g_error_free(error); }
+};
+using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
+
+// The session bus is only asked when one is known to exist: GLib would otherwise try to
+// autolaunch one.
+bool SessionBusKnown() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address && *address)
+    return true;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::error_code ignored;
+  return runtime && *runtime && std::filesystem::exists(std::string(runtime) + "/bus", ignored);
+}
+
+std::optional<std::string> SessionBusAnswer() {
+  if (!SessionBusKnown())
+    return std::nullopt;
+  GError* raw_error = nullptr;
+  GDBusConnection* session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &raw_error);
+  ErrorPtr error(raw_error);
+  if (!session)
+    return std::nullopt;
+  raw_error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr,
+      G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE,
+      static_cast<int>(AtspiSession::kCallTimeout.count()), nullptr, &raw_error);
+  error.reset(raw_error);
+  g_object_unref(session);
+  if (!reply)
+    return std::nullopt;
+  VariantPtr owned(reply);
+  const gchar* address = nullptr;
+  g_variant_get(reply, "(&s)", &address);
+  if (!address || !*address)
+    return std::nullopt;
+  return std::string(address);
+}
+
+std::optional<std::string> BusAddress(const std::shared_ptr<X11Desktop>& x11) {
+  const char* address = std::getenv("AT_SPI_BUS_ADDRESS");
+  if (address && *address)
+    return std::string(address);
+  if (x11) {
+    if (auto announced = x11->AccessibilityBusAddress())
+      return announced;
+  }
+  return SessionBusAnswer();
+}
+
+}  // namespace
+
+std::shared_ptr<AtspiSession> AtspiSession::Open(std::shared_ptr<X11Desktop> x11) {
+  const auto address = BusAddress(x11);
+  if (!address)
+    return nullptr;
+  GError* raw_error = nullptr;
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      address->c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &raw_error);
+  ErrorPtr error(raw_error);
+  if (!connection)
+    return nullptr;
+  // The connection is ours alone; a bus that goes away must not end the process.
+  g_dbus_connection_set_exit_on_close(connection, FALSE);
+  return std::shared_ptr<AtspiSession>(new AtspiSession(connection, std::move(x11)));
+}
+
+AtspiSession::AtspiSession(GDBusConnection* connection, std::shared_ptr<X11Desktop> x11)
+    : connection_(connection), x11_(std::move(x11)) {}
+
+VariantPtr AtspiSession::Call(const std::string& bus_name, const std::string& path,
+                              const char* interface, const char* method, GVariant* parameters,
+                              const char* reply_type, bool* timed_out) const {
+  if (timed_out)
+    *timed_out = false;
+  {
+    std::lock_guard lock(silence_mutex_);
+    if (const auto it = silent_until_.find(bus_name); it != silent_until_.end()) {
+      if (std::chrono::steady_clock::now() < it->second) {
+        if (timed_out)
+          *timed_out = true;
+        // The parameters are a floating reference that the call would have consumed.
+        if (parameters)
+          g_variant_unref(g_variant_ref_sink(parameters));
+        return nullptr;
+      }
+      silent_until_.erase(it);
+    }
+  }
+  GError* raw_error = nullptr;
+  GVariant* reply = g_dbus_connection_call_sync(
+      connection_.get(), bus_name.c_str(), path.c_str(), interface, method, parameters,
+      reply_type ? G_VARIANT_TYPE(reply_type) : nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
+      static_cast<int>(kCallTimeout.count()), nullptr, &raw_error);
+  ErrorPtr error(raw_error);
+  if (!reply) {
+    if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
+      if (timed_out)
+        *timed_out = true;
+      std::lock_guard lock(silence_mutex_);
+      silent_until_[bus_name] = std::chrono::steady_clock::now() + kSilenceAfterTimeout;
+    }
+    return nullptr;
+  }
+  return VariantPtr(reply);
+}
+
+std::optional<int32_t> AtspiSession::PidOf(const std::string& bus_name) {
+  {
+    std::lock_guard lock(pid_mutex_);
+    if (const auto it = pids_.find(bus_name); it != pids_.end())
+      return it->second;
+  }
+  const VariantPtr reply =
+      Call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+           "GetConnectionUnixProcessID", g_variant_new("(s)", bus_name.c_str()), "(u)");
+  if (!reply)
+    return std::nullopt;
+  guint32 pid = 0;
+  g_variant_get(reply.get(), "(u)", &pid);
+  std::lock_guard lock(pid_mutex_);
+  pids_[bus_name] = static_cast<int32_t>(pid);
+  return static_cast<int32_t>(pid);
+}
+
+bool AtspiSession::IsClosed() const {
+  return g_dbus_connection_is_closed(connection_.get());
+}
+
+}  // namespace quensary

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <gio/gio.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "platform/x11/x11_desktop.h"
+
+namespace quensary {
+
+struct VariantUnref {
+  void operator()(GVariant* value) const { g_variant_unref(value); }
+};
+using VariantPtr = std::unique_ptr<GVariant, VariantUnref>;
+
+// A private D-Bus connection to the accessibility bus, speaking the AT-SPI protocol directly.
+//
+// NOTE: libatspi is not used on purpose. It shares one connection with the GTK accessibility
+// bridge of this very process and dispatches that connection on the main context, so calling it
+// from the caption worker would race with the main thread; it also ends the process when no
+// accessibility bus exists. A GDBus connection of our own is thread-safe and every call carries
+// its own time-out.
+class AtspiSession {
+ public:
+  // A call that gets no answer within this time fails, so a frozen application costs one poll
+  // a fraction of a second instead of blocking it.
+  static constexpr std::chrono::milliseconds kCallTimeout{300};
+
+  // Finds the accessibility bus (AT_SPI_BUS_ADDRESS, the AT_SPI_BUS property of the X11 root
+  // window, then org.a11y.Bus on the session bus) and connects; null when none is reachable.
+  static std::shared_ptr<AtspiSession> Open(std::shared_ptr<X11Desktop> x11);
+
+  // One method call; null on any failure. timed_out, when given, tells whether it failed for
+  // want of an answer.
+  VariantPtr Call(const std::string& bus_name, const std::string& path, const char* interface,
+                  const char* method, GVariant* parameters, const char* reply_type,
+                  bool* timed_out = nullptr) const;
+
+  // After a call to an application goes unanswered, further calls to it fail at once for this
+  // long, so a frozen application costs one time-out per second instead of one per read.
+  static constexpr std::chrono::milliseconds kSilenceAfterTimeout{1000};
+
+  // The process behind a bus name, cached: unique names are never reused on a bus.
+  std::optional<int32_t> PidOf(const std::string& bus_name);
+
+  bool IsClosed() const;
+  const std::shared_ptr<X11Desktop>& x11() const { return x11_; }
+
+ private:
+  AtspiSession(GDBusConnection* connection, std::shared_ptr<X11Desktop> x11);
+
+  struct ConnectionUnref {
+    void operator()(GDBusConnection* connection) const { g_object_unref(connection); }
+  };
+  std::unique_ptr<GDBusConnection, ConnectionUnref> connection_;
+  std::shared_ptr<X11Desktop> x11_;
+  std::mutex pid_mutex_;
+  std::unordered_map<std::string, int32_t> pids_;
+  mutable std::mutex silence_mutex_;
+  // Bus names that timed out, with the time until which they are not asked again.
+  mutable std::unordered_map<std::string, std::chrono::steady_clock::time_point> silent_until_;
+};
+
+}  // namespace quensary

@@ -147,5 +147,9 @@ std::string ReadCaption(Accessibility& accessibility) {
   return ReadCaptionText(*container);
 }
 
+std::function<std::string()> CaptionTextSource(std::shared_ptr<Accessibility> accessibility) {
+  return [accessibility = std::move(accessibility)] { return ReadCaption(*accessibility); };
+}
+
 }  // namespace LanguageSource
 }  // namespace quensary

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/accessibility.h"
@@ -29,6 +31,9 @@ std::string ReadCaptionText(const AccessibleElement& container);
 
 // One tick's read: window, then container, then text; empty when any step finds nothing.
 std::string ReadCaption(Accessibility& accessibility);
+
+// The caption worker's text source: each call is one whole read of the provider on this desktop.
+std::function<std::string()> CaptionTextSource(std::shared_ptr<Accessibility> accessibility);
 
 }  // namespace LanguageSource
 }  // namespace quensary

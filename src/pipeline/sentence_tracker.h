@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "capture/caption_separator.h"
 #include "platform/clock.h"
 
 namespace quensary {
@@ -29,7 +30,7 @@ class SentenceTracker {
   using CaptionTextSource = std::function<std::string()>;
 
   // U+1F495, the character that joins the provider's rows.
-  static constexpr std::string_view CaptionSeparator = "\xF0\x9F\x92\x95";
+  static constexpr std::string_view CaptionSeparator = ::quensary::CaptionSeparator;
   // An unchanged bottom row is complete once strictly more than this has passed.
   static constexpr std::chrono::milliseconds StableTimeout{3000};
 

@@ -6,6 +6,8 @@
 
 #include "capture/caption_separator.h"
 #include "fakes/fake_accessibility.h"
+#include "fakes/test_clock.h"
+#include "pipeline/sentence_tracker.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 
@@ -270,6 +272,29 @@ TEST(CaptionRead, WindowContainerAndRowsMakeTheText) {
 
   container->subrole = "gone";
   EXPECT_EQ(LanguageSource::ReadCaption(desktop), "");
+}
+
+// ---- The poll reading through the seam.
+
+TEST(CaptionPoll, ReadsTheProviderOnEveryTickAndCutsRowsAtTheSeparator) {
+  auto desktop = std::make_shared<FakeAccessibility>();
+  auto window = AddWindow(desktop->AddApp(10, Policy::kAccessory), WindowId());
+  auto container = window->Add(FakeElement::Make());
+  container->subrole = Subrole();
+  auto row = container->Add(FakeElement::Row("Good", 10));
+  SentenceTracker tracker(LanguageSource::CaptionTextSource(desktop),
+                          std::make_shared<testing::TestClock>());
+
+  EXPECT_EQ(tracker.PollCaption(), (CaptionEvent{"Good", false}));
+  row->value = "Good morning";
+  EXPECT_EQ(tracker.PollCaption(), (CaptionEvent{"Good morning", false}));
+  // One row holding the separator is two rows to the poll: the upper one is complete.
+  row->value = "Good morning." + std::string(CaptionSeparator) + "Welcome";
+  EXPECT_EQ(tracker.PollCaption(), (CaptionEvent{"Good morning.", true}));
+  EXPECT_EQ(tracker.PollCaption(), (CaptionEvent{"Welcome", false}));
+  // The provider gone: nothing to report, nothing forgotten.
+  desktop->apps.clear();
+  EXPECT_EQ(tracker.PollCaption(), std::nullopt);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -22,10 +23,15 @@ class ManualMainQueue final : public MainQueue {
     pending_.push_back({due, next_sequence_++, std::move(task)});
   }
 
-  // Runs due tasks (also those they post) until none is due. Returns how many ran.
-  size_t RunPending() {
+  // Runs due tasks (also those they post) until none is due, or `limit` have run: a test that
+  // drains the queue while another thread keeps posting needs to get its turn back. Returns how
+  // many ran.
+  size_t RunPending(size_t limit = SIZE_MAX) {
     size_t ran = 0;
-    while (auto task = TakeDue()) {
+    while (ran < limit) {
+      auto task = TakeDue();
+      if (!task)
+        break;
       (*task)();
       ++ran;
     }

@@ -146,13 +146,14 @@ std::shared_ptr<WebObjDelegate> WebObjDelegate::Create(const std::shared_ptr<Web
   auto scripts = PageScripts(*page);
 
   GtkWidget* related = options.related ? options.related->Widget() : nullptr;
-  auto* made =
-      G_OBJECT(related ? g_object_new(DragWebViewType(), "web-context", ProgramWebContext(),
-                                      "user-content-manager", scripts.get(), "settings",
-                                      settings.get(), "related-view", related, nullptr)
-                       : g_object_new(DragWebViewType(), "web-context", ProgramWebContext(),
-                                      "user-content-manager", scripts.get(), "settings",
-                                      settings.get(), nullptr));
+  // A related view takes its web context (and web process) from the view it is related to;
+  // WebKit refuses both properties at once.
+  auto* made = G_OBJECT(related ? g_object_new(DragWebViewType(), "related-view", related,
+                                               "user-content-manager", scripts.get(), "settings",
+                                               settings.get(), nullptr)
+                                : g_object_new(DragWebViewType(), "web-context",
+                                               ProgramWebContext(), "user-content-manager",
+                                               scripts.get(), "settings", settings.get(), nullptr));
   g_object_ref_sink(made);
   page->WebView = GObjectRef<DragWebView>::Adopt(reinterpret_cast<DragWebView*>(made));
   GtkWidget* widget = page->Widget();

@@ -108,20 +108,16 @@ AccessibleElementPtr FindCaptionElement(const AccessibleElement& root) {
 }
 
 std::string ReadCaptionText(const AccessibleElement& container) {
-  const auto children = container.Children();
+  const auto children = container.ChildValuesAndPositions();
   if (!children || children->empty())
     return {};
   std::vector<std::pair<double, std::string>> rows;
-  for (const AccessibleElementPtr& child : *children) {
-    if (!child)
+  for (const ChildValueAndPosition& child : *children) {
+    if (!child.value || Trim(*child.value).empty())
       continue;
-    auto value = child->Value();
-    if (!value || Trim(*value).empty())
+    if (!child.position)
       continue;
-    const auto position = child->Position();
-    if (!position)
-      continue;
-    rows.emplace_back(position->y, std::move(*value));
+    rows.emplace_back(child.position->y, *child.value);
   }
   std::stable_sort(rows.begin(), rows.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });

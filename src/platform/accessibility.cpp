@@ -11,6 +11,23 @@ AccessibleElementPtr AccessibleElement::FindFirstDescendantWithSubrole(
   return FindFirstDescendantWithSubroleByWalk(*this, subrole);
 }
 
+std::optional<std::vector<ChildValueAndPosition>> AccessibleElement::ChildValuesAndPositions()
+    const {
+  const auto children = Children();
+  if (!children)
+    return std::nullopt;
+  std::vector<ChildValueAndPosition> reads(children->size());
+  for (size_t i = 0; i < children->size(); ++i) {
+    const AccessibleElementPtr& child = (*children)[i];
+    if (!child)
+      continue;
+    reads[i].value = child->Value();
+    if (reads[i].value)
+      reads[i].position = child->Position();
+  }
+  return reads;
+}
+
 AccessibleElementPtr FindFirstDescendantWithSubroleByWalk(const AccessibleElement& root,
                                                           std::string_view subrole) {
   const auto children = root.Children();

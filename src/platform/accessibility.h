@@ -19,6 +19,12 @@ class AccessibleElement;
 using AccessibleElementPtr = std::shared_ptr<AccessibleElement>;
 using AccessibleElements = std::vector<AccessibleElementPtr>;
 
+// The text value and the position of one child, each absent when it cannot be read.
+struct ChildValueAndPosition {
+  std::optional<std::string> value;
+  std::optional<ScreenPoint> position;
+};
+
 // One element of another application's accessibility tree. Every read gives absent when it
 // fails: the application is gone or too slow to answer, or the element lacks the attribute.
 // An empty text counts as a failed read. Reads may be made from any thread.
@@ -44,6 +50,11 @@ class AccessibleElement {
   // never tested. The default walks the tree node by node; a platform may answer it in one call,
   // but must give the same element.
   virtual AccessibleElementPtr FindFirstDescendantWithSubrole(std::string_view subrole) const;
+
+  // The value and position of every direct child, in child order; absent when the children
+  // cannot be read. The default asks child by child (the position only of a child with a
+  // value); a platform may ask for all of them at once, with the same result.
+  virtual std::optional<std::vector<ChildValueAndPosition>> ChildValuesAndPositions() const;
 
   // Whether both objects stand for the same element of the same application.
   virtual bool IsSameElement(const AccessibleElement& other) const = 0;

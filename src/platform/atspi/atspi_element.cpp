@@ -42,6 +42,41 @@ GVariant* SubroleRule(std::string_view subrole) {
                        static_cast<guint32>(ATSPI_Collection_SORT_ORDER_CANONICAL), 1, TRUE);
 }
 
+// The text of a (s) reply; absent when it is empty.
+std::optional<std::string> TextOf(GVariant* reply) {
+  const gchar* text = nullptr;
+  g_variant_get(reply, "(&s)", &text);
+  if (!text || !*text)
+    return std::nullopt;
+  return std::string(text);
+}
+
+// The string in a (v) property reply; absent when it is not a string or empty.
+std::optional<std::string> PropertyTextOf(GVariant* reply) {
+  VariantPtr boxed(g_variant_get_child_value(reply, 0));
+  VariantPtr value(g_variant_get_variant(boxed.get()));
+  if (!g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING))
+    return std::nullopt;
+  std::string text = g_variant_get_string(value.get(), nullptr);
+  if (text.empty())
+    return std::nullopt;
+  return text;
+}
+
+// The top-left corner of a ((iiii)) extents reply.
+std::optional<ScreenPoint> CornerOf(GVariant* reply) {
+  gint32 x = 0, y = 0, width = 0, height = 0;
+  g_variant_get(reply, "((iiii))", &x, &y, &width, &height);
+  // Toolkits answer -1 for everything when they cannot tell where the element is.
+  if (width < 0 || height < 0)
+    return std::nullopt;
+  return ScreenPoint{static_cast<double>(x), static_cast<double>(y)};
+}
+
+GVariant* ScreenExtentsParameters() {
+  return g_variant_new("(u)", static_cast<guint32>(ATSPI_COORD_TYPE_SCREEN));
+}
+
 }  // namespace
 
 AtspiElement::AtspiElement(std::shared_ptr<AtspiSession> session, std::string bus_name,
@@ -104,14 +139,7 @@ std::optional<std::string> AtspiElement::TextProperty(const char* name, bool* ti
                                 g_variant_new("(ss)", kAccessible, name), "(v)", timed_out);
   if (!reply)
     return std::nullopt;
-  VariantPtr boxed(g_variant_get_child_value(reply.get(), 0));
-  VariantPtr value(g_variant_get_variant(boxed.get()));
-  if (!g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING))
-    return std::nullopt;
-  std::string text = g_variant_get_string(value.get(), nullptr);
-  if (text.empty())
-    return std::nullopt;
-  return text;
+  return PropertyTextOf(reply.get());
 }
 
 std::optional<std::string> AtspiElement::Identifier() const {
@@ -133,10 +161,8 @@ std::optional<std::string> AtspiElement::Value() const {
   bool timed_out = false;
   const VariantPtr reply = Call(kText, "GetText", g_variant_new("(ii)", 0, -1), "(s)", &timed_out);
   if (reply) {
-    const gchar* text = nullptr;
-    g_variant_get(reply.get(), "(&s)", &text);
-    if (text && *text)
-      return std::string(text);
+    if (auto text = TextOf(reply.get()))
+      return text;
   }
   // An application that did not answer in time is not asked again for the name.
   if (timed_out)
@@ -145,17 +171,52 @@ std::optional<std::string> AtspiElement::Value() const {
 }
 
 std::optional<ScreenPoint> AtspiElement::Position() const {
-  const VariantPtr reply =
-      Call(kComponent, "GetExtents",
-           g_variant_new("(u)", static_cast<guint32>(ATSPI_COORD_TYPE_SCREEN)), "((iiii))");
+  const VariantPtr reply = Call(kComponent, "GetExtents", ScreenExtentsParameters(), "((iiii))");
   if (!reply)
     return std::nullopt;
-  gint32 x = 0, y = 0, width = 0, height = 0;
-  g_variant_get(reply.get(), "((iiii))", &x, &y, &width, &height);
-  // Toolkits answer -1 for everything when they cannot tell where the element is.
-  if (width < 0 || height < 0)
+  return CornerOf(reply.get());
+}
+
+std::optional<std::vector<ChildValueAndPosition>> AtspiElement::ChildValuesAndPositions() const {
+  const auto children = Children();
+  if (!children)
     return std::nullopt;
-  return ScreenPoint{static_cast<double>(x), static_cast<double>(y)};
+  std::vector<AtspiSession::Request> requests;
+  for (const auto& child : *children) {
+    const auto& element = static_cast<const AtspiElement&>(*child);
+    requests.push_back({&element.bus_name_, &element.path_, kText, "GetText",
+                        g_variant_new("(ii)", 0, -1), "(s)"});
+    requests.push_back({&element.bus_name_, &element.path_, kComponent, "GetExtents",
+                        ScreenExtentsParameters(), "((iiii))"});
+  }
+  const auto replies = session_->CallAll(requests);
+  std::vector<ChildValueAndPosition> reads(children->size());
+  // Children without a text are asked for their name, as Value does.
+  std::vector<size_t> unnamed;
+  std::vector<AtspiSession::Request> name_requests;
+  for (size_t i = 0; i < children->size(); ++i) {
+    const auto& text = replies[2 * i];
+    const auto& extents = replies[2 * i + 1];
+    if (text.value)
+      reads[i].value = TextOf(text.value.get());
+    if (extents.value)
+      reads[i].position = CornerOf(extents.value.get());
+    if (!reads[i].value && !text.timed_out) {
+      const auto& element = static_cast<const AtspiElement&>(*(*children)[i]);
+      unnamed.push_back(i);
+      name_requests.push_back({&element.bus_name_, &element.path_,
+                               "org.freedesktop.DBus.Properties", "Get",
+                               g_variant_new("(ss)", kAccessible, "Name"), "(v)"});
+    }
+  }
+  if (!name_requests.empty()) {
+    const auto names = session_->CallAll(name_requests);
+    for (size_t k = 0; k < unnamed.size(); ++k) {
+      if (names[k].value)
+        reads[unnamed[k]].value = PropertyTextOf(names[k].value.get());
+    }
+  }
+  return reads;
 }
 
 bool AtspiElement::SetPosition(ScreenPoint position) {

@@ -27,6 +27,9 @@ class AtspiElement final : public AccessibleElement {
   // One Collection query instead of a walk: the application searches its own tree, in
   // pre-order, without testing this element itself.
   AccessibleElementPtr FindFirstDescendantWithSubrole(std::string_view subrole) const override;
+  // Every child's text and extents in one batch of calls, then the names of children without
+  // a text in a second one: two or three round trips however many rows there are.
+  std::optional<std::vector<ChildValueAndPosition>> ChildValuesAndPositions() const override;
   bool IsSameElement(const AccessibleElement& other) const override;
 
   const std::string& bus_name() const { return bus_name_; }

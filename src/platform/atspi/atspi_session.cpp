@@ -81,24 +81,40 @@ std::shared_ptr<AtspiSession> AtspiSession::Open(std::shared_ptr<X11Desktop> x11
 AtspiSession::AtspiSession(GDBusConnection* connection, std::shared_ptr<X11Desktop> x11)
     : connection_(connection), x11_(std::move(x11)) {}
 
+bool AtspiSession::Silenced(const std::string& bus_name, GVariant* parameters) const {
+  std::lock_guard lock(silence_mutex_);
+  const auto it = silent_until_.find(bus_name);
+  if (it == silent_until_.end())
+    return false;
+  if (std::chrono::steady_clock::now() >= it->second) {
+    silent_until_.erase(it);
+    return false;
+  }
+  // The parameters are a floating reference that the call would have consumed.
+  if (parameters)
+    g_variant_unref(g_variant_ref_sink(parameters));
+  return true;
+}
+
+void AtspiSession::NoteFailure(const std::string& bus_name, const GError* error,
+                               bool* timed_out) const {
+  if (!error || !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
+    return;
+  if (timed_out)
+    *timed_out = true;
+  std::lock_guard lock(silence_mutex_);
+  silent_until_[bus_name] = std::chrono::steady_clock::now() + kSilenceAfterTimeout;
+}
+
 VariantPtr AtspiSession::Call(const std::string& bus_name, const std::string& path,
                               const char* interface, const char* method, GVariant* parameters,
                               const char* reply_type, bool* timed_out) const {
   if (timed_out)
     *timed_out = false;
-  {
-    std::lock_guard lock(silence_mutex_);
-    if (const auto it = silent_until_.find(bus_name); it != silent_until_.end()) {
-      if (std::chrono::steady_clock::now() < it->second) {
-        if (timed_out)
-          *timed_out = true;
-        // The parameters are a floating reference that the call would have consumed.
-        if (parameters)
-          g_variant_unref(g_variant_ref_sink(parameters));
-        return nullptr;
-      }
-      silent_until_.erase(it);
-    }
+  if (Silenced(bus_name, parameters)) {
+    if (timed_out)
+      *timed_out = true;
+    return nullptr;
   }
   GError* raw_error = nullptr;
   GVariant* reply = g_dbus_connection_call_sync(
@@ -107,15 +123,59 @@ VariantPtr AtspiSession::Call(const std::string& bus_name, const std::string& pa
       static_cast<int>(kCallTimeout.count()), nullptr, &raw_error);
   ErrorPtr error(raw_error);
   if (!reply) {
-    if (error && g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_TIMED_OUT)) {
-      if (timed_out)
-        *timed_out = true;
-      std::lock_guard lock(silence_mutex_);
-      silent_until_[bus_name] = std::chrono::steady_clock::now() + kSilenceAfterTimeout;
-    }
+    NoteFailure(bus_name, error.get(), timed_out);
     return nullptr;
   }
   return VariantPtr(reply);
+}
+
+std::vector<AtspiSession::Reply> AtspiSession::CallAll(const std::vector<Request>& requests) const {
+  std::vector<Reply> replies(requests.size());
+  struct Pending {
+    const AtspiSession* session;
+    const std::string* bus_name;
+    Reply* reply;
+    size_t* remaining;
+  };
+  std::vector<Pending> pending(requests.size());
+  size_t remaining = 0;
+  // The answers are dispatched on a context of this call's own, so the calling thread's other
+  // sources (the main loop, when called there) never run in between.
+  GMainContext* context = g_main_context_new();
+  g_main_context_push_thread_default(context);
+  for (size_t i = 0; i < requests.size(); ++i) {
+    const Request& request = requests[i];
+    if (Silenced(*request.bus_name, request.parameters)) {
+      replies[i].timed_out = true;
+      continue;
+    }
+    pending[i] = {this, request.bus_name, &replies[i], &remaining};
+    ++remaining;
+    g_dbus_connection_call(
+        connection_.get(), request.bus_name->c_str(), request.path->c_str(), request.interface,
+        request.method, request.parameters,
+        request.reply_type ? G_VARIANT_TYPE(request.reply_type) : nullptr,
+        G_DBUS_CALL_FLAGS_NO_AUTO_START, static_cast<int>(kCallTimeout.count()), nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          auto* call = static_cast<Pending*>(data);
+          GError* raw_error = nullptr;
+          GVariant* value =
+              g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw_error);
+          ErrorPtr error(raw_error);
+          if (value)
+            call->reply->value.reset(value);
+          else
+            call->session->NoteFailure(*call->bus_name, error.get(), &call->reply->timed_out);
+          --*call->remaining;
+        },
+        &pending[i]);
+  }
+  // Every call completes, at the latest with its time-out.
+  while (remaining > 0)
+    g_main_context_iteration(context, TRUE);
+  g_main_context_pop_thread_default(context);
+  g_main_context_unref(context);
+  return replies;
 }
 
 std::optional<int32_t> AtspiSession::PidOf(const std::string& bus_name) {

@@ -344,12 +344,20 @@ TEST_F(CaptionCapture, UnderAWindowManagerHidingIconifiesAndShowingRestores) {
   window["x"] = 300;
   window["y"] = 500;
   auto provider = StartProvider(json::array({window}));
+  // The window manager places the window when it takes it on: wait until it is managed and its
+  // position has settled (the same on two looks in a row).
+  ASSERT_TRUE(WaitListed(provider->pid(), ActivationPolicy::kAccessory));
   AccessibleElementPtr found;
+  std::optional<ScreenPoint> last;
   ASSERT_TRUE(Eventually([&] {
     found = LanguageSource::FindCaptionWindow(accessibility_);
-    return found && found->Position() && found->Position()->y > 0;
+    const auto position = found ? found->Position() : std::nullopt;
+    const bool settled =
+        position && last && position->x == last->x && position->y == last->y && position->y > 0;
+    last = position;
+    return settled;
   }));
-  const double x = found->Position()->x;
+  const double x = last->x;
 
   LanguageSource::SetCaptionWindowShown(accessibility_, false);
   ASSERT_TRUE(Eventually([&] { return Iconified(found); }));

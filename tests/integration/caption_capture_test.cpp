@@ -17,6 +17,7 @@
 
 #include "capture/caption_separator.h"
 #include "capture/language_source.h"
+#include "pipeline/sentence_tracker.h"
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/atspi/atspi_element.h"
 #include "platform/glib/key_file_preferences.h"
@@ -141,11 +142,14 @@ TEST_F(CaptionCapture, NoRowsOrUnreadableRowsGiveTheEmptyText) {
   EXPECT_EQ(Read(), "");
 }
 
-TEST_F(CaptionCapture, SeparatorInsideARowSurvivesTheRead) {
+TEST_F(CaptionCapture, SeparatorInsideARowSplitsItInThePoll) {
   const std::string row = "one" + std::string(CaptionSeparator) + "two";
   auto provider = StartProvider(json::array({CaptionWindow({{{"text", row}, {"y", 5}}})}));
-  // The reader keeps the character; the poll later cuts the text there as if into two rows.
+  // The reader keeps the character; the poll cuts the text there as if into two rows.
   ASSERT_TRUE(Eventually([&] { return Read() == row; })) << Read();
+  SentenceTracker tracker([this] { return Read(); }, std::make_shared<SystemClock>());
+  EXPECT_EQ(tracker.PollCaption(), (CaptionEvent{"one", true}));
+  EXPECT_EQ(tracker.PollCaption(), (CaptionEvent{"two", false}));
 }
 
 // ---- Finding the provider.

@@ -187,8 +187,12 @@ std::shared_ptr<WebObjDelegate> WebObjDelegate::Create(const std::shared_ptr<Web
 
 void WebObjDelegate::StartFirstLoad(std::chrono::milliseconds timeout) {
   first_load_pending_ = true;
+  first_load_timeout_ = timeout;
+}
+
+void WebObjDelegate::ArmFirstLoadTimeout() {
   static GlibMainQueue queue;
-  queue.PostAfter(timeout, [weak = weak_from_this()] {
+  queue.PostAfter(first_load_timeout_, [weak = weak_from_this()] {
     auto delegate = weak.lock();
     if (!delegate || !delegate->first_load_pending_)
       return;
@@ -201,6 +205,13 @@ void WebObjDelegate::StartFirstLoad(std::chrono::milliseconds timeout) {
 void WebObjDelegate::NavigationStarted() {
   committed_ = false;
   reported_ = false;
+  // The time-out runs from the moment WebKit reports the load as started, not from the call
+  // that asked for it: a stop before then is lost (on a busy machine the web process may take
+  // a while), and the load would then hang for ever.
+  if (first_load_pending_ && !first_load_timeout_armed_) {
+    first_load_timeout_armed_ = true;
+    ArmFirstLoadTimeout();
+  }
 }
 
 void WebObjDelegate::NavigationCommitted() {

@@ -47,6 +47,7 @@ class WebObjDelegate : public std::enable_shared_from_this<WebObjDelegate> {
 
  private:
   void StartFirstLoad(std::chrono::milliseconds timeout);
+  void ArmFirstLoadTimeout();
   void RunOnLoaded();
 
   // Held weakly: the page lives as long as its creator keeps the WebObj.
@@ -55,6 +56,8 @@ class WebObjDelegate : public std::enable_shared_from_this<WebObjDelegate> {
   bool committed_ = false;
   bool reported_ = true;
   bool first_load_pending_ = false;
+  bool first_load_timeout_armed_ = false;
+  std::chrono::milliseconds first_load_timeout_{};
 };
 
 }  // namespace quensary

@@ -19,7 +19,7 @@ class EnginePage : public ScriptTarget {
 // fakes. Main thread only.
 class EnginePageFactory {
  public:
-  struct PageSpec {
+  struct PageSetup {
     std::string url;        // the page to load
     std::string before_js;  // injected at document start in the main frame
     // Run on the main thread after every navigation that finishes, or fails after it was
@@ -31,7 +31,7 @@ class EnginePageFactory {
 
   // Creates a page and starts loading it at once. `related` is another page of the same engine
   // (the first of its batch), whose resources the new page may share; null for the first one.
-  virtual std::shared_ptr<EnginePage> Create(PageSpec spec,
+  virtual std::shared_ptr<EnginePage> Create(PageSetup setup,
                                              const std::shared_ptr<EnginePage>& related) = 0;
 };
 

@@ -57,7 +57,7 @@ void TranslationEngines::RebuildEnginePages(TranslatorProfilePtr profile) {
     // The load step reaches its page through a weak reference: the page holds the step, and a
     // strong one would keep every replaced page alive for ever.
     auto slot = std::make_shared<std::weak_ptr<EnginePage>>();
-    EnginePageFactory::PageSpec spec{
+    EnginePageFactory::PageSetup setup{
         ActiveProfile_->Url, ActiveProfile_->BeforeJs,
         // The profile is the one this page was made for, not whichever is active later.
         [queue = seams_.main_queue, slot, profile = ActiveProfile_] {
@@ -68,7 +68,7 @@ void TranslationEngines::RebuildEnginePages(TranslatorProfilePtr profile) {
         }};
     const std::shared_ptr<EnginePage> related =
         EnginePageList_.empty() ? nullptr : EnginePageList_.front();
-    auto page = seams_.page_factory->Create(std::move(spec), related);
+    auto page = seams_.page_factory->Create(std::move(setup), related);
     if (!page)
       continue;
     *slot = page;

@@ -15,12 +15,12 @@ void WebEnginePage::StopLoading() {
 }
 
 std::shared_ptr<EnginePage> WebEnginePageFactory::Create(
-    PageSpec spec, const std::shared_ptr<EnginePage>& related) {
+    PageSetup setup, const std::shared_ptr<EnginePage>& related) {
   auto page = std::make_shared<WebObj>();
-  page->PageUrl = std::move(spec.url);
-  page->PageJs = std::move(spec.before_js);
-  if (spec.on_loaded)
-    page->OnLoaded = std::move(spec.on_loaded);
+  page->PageUrl = std::move(setup.url);
+  page->PageJs = std::move(setup.before_js);
+  if (setup.on_loaded)
+    page->OnLoaded = std::move(setup.on_loaded);
 
   WebObjDelegate::Options options;
   if (auto* sibling = dynamic_cast<WebEnginePage*>(related.get()))

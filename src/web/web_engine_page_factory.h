@@ -30,7 +30,7 @@ class WebEnginePage final : public EnginePage {
 // which saves most of a web process's memory per extra page. Main thread only.
 class WebEnginePageFactory final : public EnginePageFactory {
  public:
-  std::shared_ptr<EnginePage> Create(PageSpec spec,
+  std::shared_ptr<EnginePage> Create(PageSetup setup,
                                      const std::shared_ptr<EnginePage>& related) override;
 };
 

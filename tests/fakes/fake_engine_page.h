@@ -21,9 +21,9 @@ class FakeEnginePage final : public EnginePage {
   // nothing until the test calls Answer (absent from the responder).
   using Responder = std::function<std::optional<std::string>(const std::string& script)>;
 
-  FakeEnginePage(MainQueue& queue, EnginePageFactory::PageSpec spec,
+  FakeEnginePage(MainQueue& queue, EnginePageFactory::PageSetup setup,
                  std::shared_ptr<EnginePage> related)
-      : spec(std::move(spec)), related(std::move(related)), queue_(queue) {}
+      : setup(std::move(setup)), related(std::move(related)), queue_(queue) {}
 
   void RunJs(const std::string& script) override { scripts.push_back(script); }
 
@@ -52,11 +52,11 @@ class FakeEnginePage final : public EnginePage {
 
   // The page finished a navigation: runs its load step.
   void FinishLoad() {
-    if (spec.on_loaded)
-      spec.on_loaded();
+    if (setup.on_loaded)
+      setup.on_loaded();
   }
 
-  EnginePageFactory::PageSpec spec;
+  EnginePageFactory::PageSetup setup;
   std::shared_ptr<EnginePage> related;
   Responder responder;
   std::vector<std::string> scripts;        // fire-and-forget scripts, in order
@@ -74,9 +74,9 @@ class FakeEnginePageFactory final : public EnginePageFactory {
  public:
   explicit FakeEnginePageFactory(MainQueue& queue) : queue_(queue) {}
 
-  std::shared_ptr<EnginePage> Create(PageSpec spec,
+  std::shared_ptr<EnginePage> Create(PageSetup setup,
                                      const std::shared_ptr<EnginePage>& related) override {
-    auto page = std::make_shared<FakeEnginePage>(queue_, std::move(spec), related);
+    auto page = std::make_shared<FakeEnginePage>(queue_, std::move(setup), related);
     page->responder = responder;
     pages.push_back(page);
     made.push_back(page);

@@ -155,18 +155,18 @@ static void qt_rows_class_init(QtRowsClass* klass) {
 
 namespace {
 
-std::string Text(const nlohmann::json& spec, const char* key) {
-  return spec.contains(key) && spec[key].is_string() ? spec[key].get<std::string>() : "";
+std::string Text(const nlohmann::json& layout, const char* key) {
+  return layout.contains(key) && layout[key].is_string() ? layout[key].get<std::string>() : "";
 }
 
-GtkWidget* RowsWidget(const nlohmann::json& spec) {
+GtkWidget* RowsWidget(const nlohmann::json& layout) {
   GtkWidget* rows = GTK_WIDGET(g_object_new(qt_rows_get_type(), nullptr));
   gtk_widget_set_size_request(rows, 400, 80);
-  if (spec.contains("container_subrole"))
+  if (layout.contains("container_subrole"))
     g_object_set_data_full(G_OBJECT(rows), "subrole",
-                           g_strdup(Text(spec, "container_subrole").c_str()), g_free);
+                           g_strdup(Text(layout, "container_subrole").c_str()), g_free);
   GPtrArray* objects = g_ptr_array_new_with_free_func(g_object_unref);
-  for (const auto& row : spec.value("rows", nlohmann::json::array())) {
+  for (const auto& row : layout.value("rows", nlohmann::json::array())) {
     const bool placed = row.contains("y");
     GObject* object =
         G_OBJECT(g_object_new(placed ? qt_placed_row_get_type() : qt_text_row_get_type(), nullptr));
@@ -182,23 +182,23 @@ GtkWidget* RowsWidget(const nlohmann::json& spec) {
   return rows;
 }
 
-void AddWindow(const nlohmann::json& spec) {
-  const std::string subrole = Text(spec, "subrole");
-  GtkWidget* window = NewSubroleWindow(spec.contains("subrole") ? subrole.c_str() : nullptr);
-  gtk_window_set_title(GTK_WINDOW(window), Text(spec, "title").c_str());
+void AddWindow(const nlohmann::json& layout) {
+  const std::string subrole = Text(layout, "subrole");
+  GtkWidget* window = NewSubroleWindow(layout.contains("subrole") ? subrole.c_str() : nullptr);
+  gtk_window_set_title(GTK_WINDOW(window), Text(layout, "title").c_str());
   gtk_window_set_default_size(GTK_WINDOW(window), 420, 140);
-  gtk_window_move(GTK_WINDOW(window), spec.value("x", 100), spec.value("y", 100));
-  gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window), spec.value("skip_taskbar", true));
-  if (spec.contains("identifier"))
+  gtk_window_move(GTK_WINDOW(window), layout.value("x", 100), layout.value("y", 100));
+  gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window), layout.value("skip_taskbar", true));
+  if (layout.contains("identifier"))
     atk_object_set_accessible_id(gtk_widget_get_accessible(window),
-                                 Text(spec, "identifier").c_str());
+                                 Text(layout, "identifier").c_str());
   GtkWidget* parent = window;
-  for (int i = 0; i < spec.value("depth", 1); ++i) {
+  for (int i = 0; i < layout.value("depth", 1); ++i) {
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_container_add(GTK_CONTAINER(parent), box);
     parent = box;
   }
-  gtk_container_add(GTK_CONTAINER(parent), RowsWidget(spec));
+  gtk_container_add(GTK_CONTAINER(parent), RowsWidget(layout));
   gtk_widget_show_all(window);
 }
 
@@ -210,12 +210,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: caption_test_provider JSON\n");
     return 2;
   }
-  const auto spec = nlohmann::json::parse(argv[1], nullptr, false);
-  if (spec.is_discarded() || !spec.is_object()) {
+  const auto layout = nlohmann::json::parse(argv[1], nullptr, false);
+  if (layout.is_discarded() || !layout.is_object()) {
     std::fprintf(stderr, "caption_test_provider: the description is not a JSON object\n");
     return 2;
   }
-  for (const auto& window : spec.value("windows", nlohmann::json::array()))
+  for (const auto& window : layout.value("windows", nlohmann::json::array()))
     AddWindow(window);
   gtk_main();
   return 0;

@@ -88,7 +88,7 @@ TEST_F(TranslationEnginesTest, AListedIdWinsOverAUserProfileWithTheSameId) {
   EXPECT_EQ(engines->ActiveProfile(), engines->ProfileList()[1]) << "the listed object itself";
   EXPECT_EQ(settings->SelectedLineId(), "shared");
   ASSERT_EQ(factory->pages.size(), 1u);
-  EXPECT_EQ(Page(0).spec.url, "listed");
+  EXPECT_EQ(Page(0).setup.url, "listed");
 }
 
 TEST_F(TranslationEnginesTest, AnUnlistedIdFallsBackToTheUserProfileAndStoresItsOwnId) {
@@ -179,8 +179,8 @@ TEST_F(TranslationEnginesTest, ARebuildStopsAndReleasesTheOldPagesAndOpensNewOne
   ASSERT_EQ(engines->EnginePageList().size(), 3u);
   for (size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(engines->EnginePageList()[i], factory->pages[2 + i]);
-    EXPECT_EQ(Page(2 + i).spec.url, "http://b/");
-    EXPECT_EQ(Page(2 + i).spec.before_js, "window.before='b';");
+    EXPECT_EQ(Page(2 + i).setup.url, "http://b/");
+    EXPECT_EQ(Page(2 + i).setup.before_js, "window.before='b';");
     EXPECT_EQ(Page(2 + i).stop_count, 0);
   }
   // Later pages of a batch share the first one's resources.

@@ -7,7 +7,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -17,16 +16,17 @@
 #include <vector>
 
 #include "capture/language_source.h"
+#include "median_counters.h"
 #include "platform/atspi/atspi_accessibility.h"
+#include "support/child_process.h"
 #include "support/literal_vault.h"
-#include "support/provider_process.h"
 #include "support/sealed_literals.h"
 
 namespace quensary {
 namespace {
 
 using json = nlohmann::json;
-using testing::ProviderProcess;
+using testing::BackgroundProcess;
 using Duration = std::chrono::duration<double, std::milli>;
 
 // The node-by-node poll: the same steps, with the search walking the tree one read at a time.
@@ -42,8 +42,8 @@ std::string ReadCaptionByWalk(Accessibility& accessibility) {
 }
 
 struct Desktop {
-  std::vector<std::unique_ptr<ProviderProcess>> others;
-  std::unique_ptr<ProviderProcess> demo;
+  std::vector<std::unique_ptr<BackgroundProcess>> others;
+  std::unique_ptr<BackgroundProcess> demo;
   AtspiAccessibility accessibility;
 };
 
@@ -68,7 +68,7 @@ json OtherApplication(int index) {
 bool StartDesktop() {
   desktop = std::make_unique<Desktop>();
   for (int i = 0; i < 3; ++i) {
-    desktop->others.push_back(std::make_unique<ProviderProcess>(
+    desktop->others.push_back(std::make_unique<BackgroundProcess>(
         std::vector<std::string>{QUENSARY_CAPTION_TEST_PROVIDER, OtherApplication(i).dump()}));
   }
   // The others are listed first: the demo starts once they are on the accessibility bus.
@@ -78,7 +78,7 @@ bool StartDesktop() {
   };
   while (!listed(3) && std::chrono::steady_clock::now() < give_up)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  desktop->demo = std::make_unique<ProviderProcess>(
+  desktop->demo = std::make_unique<BackgroundProcess>(
       std::vector<std::string>{QUENSARY_CAPTION_DEMO, "--transcript",
                                QUENSARY_SOURCE_DIR "/tools/caption_demo/sample-transcript.txt",
                                "--extra-widgets", "1000", "--loop"});
@@ -104,11 +104,7 @@ double RunPolls(benchmark::State& state, Poll poll) {
     }
     benchmark::DoNotOptimize(text);
   }
-  std::sort(times.begin(), times.end());
-  const double median = times[times.size() / 2];
-  state.counters["median_ms"] = median;
-  state.counters["p95_ms"] = times[times.size() * 95 / 100];
-  return median;
+  return ReportMedianMs(state, std::move(times));
 }
 
 void BM_WholePollWithCollectionSearch(benchmark::State& state) {

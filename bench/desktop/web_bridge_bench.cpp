@@ -8,15 +8,14 @@
 #include <gtk/gtk.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "median_counters.h"
 #include "platform/glib/glib_main_queue.h"
 #include "support/main_loop_wait.h"
 #include "support/process_tree.h"
@@ -52,11 +51,7 @@ double RunRoundTrips(benchmark::State& state, Script script) {
       return 0;
     }
   }
-  std::sort(times.begin(), times.end());
-  const double median = times[times.size() / 2];
-  state.counters["median_ms"] = median;
-  state.counters["p95_ms"] = times[times.size() * 95 / 100];
-  return median;
+  return ReportMedianMs(state, std::move(times));
 }
 
 void BM_RunJsAsyncText(benchmark::State& state) {
@@ -81,16 +76,6 @@ struct Memory {
   std::string detail;
 };
 
-long ProportionalKib(pid_t pid) {
-  std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-  std::string line;
-  while (std::getline(rollup, line)) {
-    if (line.rfind("Pss:", 0) == 0)
-      return std::strtol(line.c_str() + 4, nullptr, 10);
-  }
-  return 0;
-}
-
 // This process and every process below it (WebKit's web and network processes).
 Memory MeasureProgram() {
   std::vector<pid_t> pids{getpid()};
@@ -103,7 +88,7 @@ Memory MeasureProgram() {
       continue;
     ++memory.processes;
     memory.rss_mib += rss / 1024.0;
-    memory.pss_mib += ProportionalKib(pid) / 1024.0;
+    memory.pss_mib += testing::ProportionalKib(pid) / 1024.0;
     char part[96];
     std::snprintf(part, sizeof part, "%s%s %.0f", memory.detail.empty() ? "" : ", ",
                   testing::CommandName(pid).c_str(), rss / 1024.0);

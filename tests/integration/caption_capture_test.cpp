@@ -17,13 +17,14 @@
 
 #include "capture/caption_separator.h"
 #include "capture/language_source.h"
+#include "fakes/caption_rows.h"
 #include "pipeline/sentence_tracker.h"
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/atspi/atspi_element.h"
 #include "platform/glib/key_file_preferences.h"
+#include "support/child_process.h"
 #include "support/literal_vault.h"
 #include "support/main_loop_wait.h"
-#include "support/provider_process.h"
 #include "support/sealed_literals.h"
 #include "support/settings_store.h"
 
@@ -31,7 +32,8 @@ namespace quensary {
 namespace {
 
 using json = nlohmann::json;
-using testing::ProviderProcess;
+using testing::BackgroundProcess;
+using testing::JoinedRows;
 using testing::RunLoopUntil;
 using Clock = std::chrono::steady_clock;
 
@@ -40,16 +42,6 @@ std::string WindowId() {
 }
 std::string Subrole() {
   return RevealText(Sealed::CaptionSubrole);
-}
-
-std::string Joined(std::initializer_list<std::string> rows) {
-  std::string text;
-  for (const auto& row : rows) {
-    if (!text.empty())
-      text += CaptionSeparator;
-    text += row;
-  }
-  return text;
 }
 
 // A caption window of the test provider with the given rows.
@@ -61,17 +53,17 @@ json CaptionWindow(json rows, bool skip_taskbar = true) {
 
 class CaptionCapture : public ::testing::Test {
  protected:
-  std::unique_ptr<ProviderProcess> StartProvider(const json& windows) {
-    auto provider = std::make_unique<ProviderProcess>(std::vector<std::string>{
+  std::unique_ptr<BackgroundProcess> StartProvider(const json& windows) {
+    auto provider = std::make_unique<BackgroundProcess>(std::vector<std::string>{
         QUENSARY_CAPTION_TEST_PROVIDER, json{{"windows", windows}}.dump()});
-    EXPECT_TRUE(provider->running());
+    EXPECT_TRUE(provider->Running());
     return provider;
   }
 
-  std::unique_ptr<ProviderProcess> StartDemo(std::vector<std::string> options) {
+  std::unique_ptr<BackgroundProcess> StartDemo(std::vector<std::string> options) {
     options.insert(options.begin(), QUENSARY_CAPTION_DEMO);
-    auto demo = std::make_unique<ProviderProcess>(options);
-    EXPECT_TRUE(demo->running());
+    auto demo = std::make_unique<BackgroundProcess>(options);
+    EXPECT_TRUE(demo->Running());
     return demo;
   }
 
@@ -112,7 +104,7 @@ TEST_F(CaptionCapture, RowsAreReadTopToBottomLeavingOutUnplacedAndBlankRows) {
                                                             {{"text", " world \n"}, {"y", 10}},
                                                             {{"text", "no position"}},
                                                             {{"text", " \n  "}, {"y", 20}}})}));
-  const std::string expected = Joined({"world", "Hello"});
+  const std::string expected = JoinedRows({"world", "Hello"});
   ASSERT_TRUE(Eventually([&] { return Read() == expected; })) << Read();
 }
 
@@ -125,10 +117,10 @@ TEST_F(CaptionCapture, NoRowsOrUnreadableRowsGiveTheEmptyText) {
   auto provider = StartProvider(
       json::array({CaptionWindow(json::array()),
                    CaptionWindow({{{"text", "unplaced"}}, {{"text", ""}, {"y", 3}}})}));
-  ASSERT_TRUE(WaitListed(provider->pid(), ActivationPolicy::kAccessory));
+  ASSERT_TRUE(WaitListed(provider->Pid(), ActivationPolicy::kAccessory));
   // Both windows and their containers are found; they just hold nothing readable.
   ASSERT_TRUE(Eventually([&] {
-    const auto app = accessibility_.ApplicationElement(provider->pid());
+    const auto app = accessibility_.ApplicationElement(provider->Pid());
     const auto windows = app ? app->Windows() : std::nullopt;
     if (!windows || windows->size() != 2)
       return false;
@@ -156,9 +148,9 @@ TEST_F(CaptionCapture, SeparatorInsideARowSplitsItInThePoll) {
 
 TEST_F(CaptionCapture, FirstListedAccessoryProviderWins) {
   auto first = StartProvider(json::array({CaptionWindow({{{"text", "first"}, {"y", 1}}})}));
-  ASSERT_TRUE(WaitListed(first->pid(), ActivationPolicy::kAccessory));
+  ASSERT_TRUE(WaitListed(first->Pid(), ActivationPolicy::kAccessory));
   auto second = StartProvider(json::array({CaptionWindow({{{"text", "second"}, {"y", 1}}})}));
-  ASSERT_TRUE(WaitListed(second->pid(), ActivationPolicy::kAccessory));
+  ASSERT_TRUE(WaitListed(second->Pid(), ActivationPolicy::kAccessory));
   EXPECT_EQ(Read(), "first");
   first->Kill();
   ASSERT_TRUE(Eventually([&] { return Read() == "second"; })) << Read();
@@ -167,7 +159,7 @@ TEST_F(CaptionCapture, FirstListedAccessoryProviderWins) {
 TEST_F(CaptionCapture, RegularApplicationIsNeverFound) {
   auto regular = StartProvider(
       json::array({CaptionWindow({{{"text", "regular"}, {"y", 1}}}, /*skip_taskbar=*/false)}));
-  ASSERT_TRUE(WaitListed(regular->pid(), ActivationPolicy::kRegular));
+  ASSERT_TRUE(WaitListed(regular->Pid(), ActivationPolicy::kRegular));
   EXPECT_EQ(LanguageSource::FindCaptionWindow(accessibility_), nullptr);
   auto accessory = StartProvider(json::array({CaptionWindow({{{"text", "accessory"}, {"y", 1}}})}));
   ASSERT_TRUE(Eventually([&] { return Read() == "accessory"; })) << Read();
@@ -177,19 +169,19 @@ TEST_F(CaptionCapture, ApplicationWithMixedWindowsIsRegular) {
   // One window in the taskbar is enough to make an application regular.
   auto provider = StartProvider(json::array({CaptionWindow({{{"text", "hidden"}, {"y", 1}}}),
                                              json{{"title", "main"}, {"skip_taskbar", false}}}));
-  ASSERT_TRUE(WaitListed(provider->pid(), ActivationPolicy::kRegular));
+  ASSERT_TRUE(WaitListed(provider->Pid(), ActivationPolicy::kRegular));
   EXPECT_EQ(LanguageSource::FindCaptionWindow(accessibility_), nullptr);
 }
 
 TEST_F(CaptionCapture, ApplicationWhoseWindowsCannotBeReadIsSkipped) {
   auto frozen = StartProvider(json::array({CaptionWindow({{{"text", "frozen"}, {"y", 1}}})}));
-  ASSERT_TRUE(WaitListed(frozen->pid(), ActivationPolicy::kAccessory));
+  ASSERT_TRUE(WaitListed(frozen->Pid(), ActivationPolicy::kAccessory));
   auto live = StartProvider(json::array({CaptionWindow({{{"text", "live"}, {"y", 1}}})}));
-  ASSERT_TRUE(WaitListed(live->pid(), ActivationPolicy::kAccessory));
+  ASSERT_TRUE(WaitListed(live->Pid(), ActivationPolicy::kAccessory));
   ASSERT_TRUE(Eventually([&] { return Read() == "frozen"; }));
-  frozen->Stop();
+  frozen->Freeze();
   ASSERT_TRUE(Eventually([&] { return Read() == "live"; })) << Read();
-  frozen->Continue();
+  frozen->Thaw();
   ASSERT_TRUE(Eventually([&] { return Read() == "frozen"; })) << Read();
 }
 
@@ -234,7 +226,7 @@ TEST_F(CaptionCapture, DemoProviderShowsCaptionsAndStoresItsLanguage) {
   demo->WriteLine("Bonjour tout le monde.");
   demo->WriteLine("Comment allez-vous?");
   ASSERT_TRUE(Eventually([&] {
-    return Read() == Joined({"Bonjour tout le monde.", "Comment allez-vous?"});
+    return Read() == JoinedRows({"Bonjour tout le monde.", "Comment allez-vous?"});
   })) << Read();
   SettingsStore settings(
       std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir()));
@@ -270,7 +262,7 @@ TEST_F(CaptionCapture, WithoutX11EveryApplicationIsExaminedAndTheIdentifierDecid
   // A provider that is in the taskbar: with X11 it is never found.
   auto regular = StartProvider(
       json::array({CaptionWindow({{{"text", "no policy"}, {"y", 1}}}, /*skip_taskbar=*/false)}));
-  ASSERT_TRUE(WaitListed(regular->pid(), ActivationPolicy::kRegular));
+  ASSERT_TRUE(WaitListed(regular->Pid(), ActivationPolicy::kRegular));
   EXPECT_EQ(Read(), "");
 
   // Without an X server the bus is found through the session bus, and nothing tells the policy.
@@ -281,7 +273,7 @@ TEST_F(CaptionCapture, WithoutX11EveryApplicationIsExaminedAndTheIdentifierDecid
   bool listed_unknown = false;
   for (const auto& app : without_x11.RunningApplications())
     listed_unknown =
-        listed_unknown || (app.pid == regular->pid() && app.policy == ActivationPolicy::kUnknown);
+        listed_unknown || (app.pid == regular->Pid() && app.policy == ActivationPolicy::kUnknown);
   EXPECT_TRUE(listed_unknown);
   EXPECT_EQ(LanguageSource::ReadCaption(without_x11), "no policy");
 }
@@ -304,7 +296,7 @@ TEST_F(CaptionCapture, FrozenOrKilledProviderYieldsNothingQuicklyAndIsPickedUpAg
   auto provider = StartProvider(windows);
   ASSERT_TRUE(Eventually([&] { return Read() == "still here"; }));
 
-  provider->Stop();
+  provider->Freeze();
   const auto start = Clock::now();
   const std::string frozen_read = Read();
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
@@ -312,7 +304,7 @@ TEST_F(CaptionCapture, FrozenOrKilledProviderYieldsNothingQuicklyAndIsPickedUpAg
   EXPECT_EQ(frozen_read, "");
   // About a second at most, never the 15 s a default time-out would cost.
   EXPECT_LT(took, std::chrono::milliseconds(2500));
-  provider->Continue();
+  provider->Thaw();
   ASSERT_TRUE(Eventually([&] { return Read() == "still here"; })) << Read();
 
   provider->Kill();
@@ -350,7 +342,7 @@ TEST_F(CaptionCapture, UnderAWindowManagerHidingIconifiesAndShowingRestores) {
   auto provider = StartProvider(json::array({window}));
   // The window manager places the window when it takes it on: wait until it is managed and its
   // position has settled (the same on two looks in a row).
-  ASSERT_TRUE(WaitListed(provider->pid(), ActivationPolicy::kAccessory));
+  ASSERT_TRUE(WaitListed(provider->Pid(), ActivationPolicy::kAccessory));
   AccessibleElementPtr found;
   std::optional<ScreenPoint> last;
   ASSERT_TRUE(Eventually([&] {

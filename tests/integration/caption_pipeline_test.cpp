@@ -19,14 +19,14 @@
 #include "pipeline/sentence_tracker.h"
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/glib/glib_main_queue.h"
+#include "support/child_process.h"
 #include "support/main_loop_wait.h"
-#include "support/provider_process.h"
 #include "translate/caption_lines.h"
 
 namespace quensary {
 namespace {
 
-using testing::ProviderProcess;
+using testing::BackgroundProcess;
 using testing::RunLoopUntil;
 using testing::TempDir;
 
@@ -94,10 +94,10 @@ void ExpectTranscriptAsFinishedLines(CaptionPipeline& test) {
 }
 
 TEST_F(CaptionPipeline, FiveSentencesPlayedBecomeFiveFinishedLinesEachOnceAndInTheHistory) {
-  ProviderProcess demo({QUENSARY_CAPTION_DEMO, "--transcript",
-                        QUENSARY_SOURCE_DIR "/tools/caption_demo/sample-transcript.txt",
-                        "--word-ms", "60", "--pause-ms", "300"});
-  ASSERT_TRUE(demo.running());
+  BackgroundProcess demo({QUENSARY_CAPTION_DEMO, "--transcript",
+                          QUENSARY_SOURCE_DIR "/tools/caption_demo/sample-transcript.txt",
+                          "--word-ms", "60", "--pause-ms", "300"});
+  ASSERT_TRUE(demo.Running());
 
   CaptionWorker worker(
       std::make_unique<SentenceTracker>(
@@ -110,8 +110,8 @@ TEST_F(CaptionPipeline, FiveSentencesPlayedBecomeFiveFinishedLinesEachOnceAndInT
 
 TEST_F(CaptionPipeline, WorkerKeepsPollingThroughAFrozenProviderAndPicksItUpAgain) {
   // The demo waits for sentences on its standard input.
-  ProviderProcess demo({QUENSARY_CAPTION_DEMO, "--word-ms", "60", "--pause-ms", "300"});
-  ASSERT_TRUE(demo.running());
+  BackgroundProcess demo({QUENSARY_CAPTION_DEMO, "--word-ms", "60", "--pause-ms", "300"});
+  ASSERT_TRUE(demo.Running());
   AtspiAccessibility looking;
   ASSERT_TRUE(RunLoopUntil([&] { return LanguageSource::FindCaptionWindow(looking) != nullptr; },
                            std::chrono::seconds(20)));
@@ -136,14 +136,14 @@ TEST_F(CaptionPipeline, WorkerKeepsPollingThroughAFrozenProviderAndPicksItUpAgai
   worker.Start();
   ASSERT_TRUE(RunLoopUntil([&] { return polls >= 1; }, std::chrono::seconds(5)));
 
-  demo.Stop();
+  demo.Freeze();
   const int before = polls;
   EXPECT_TRUE(RunLoopUntil([&] { return polls >= before + 4; }, std::chrono::seconds(10)));
   std::printf("longest poll with the provider frozen: %lld ms\n",
               static_cast<long long>(longest_ms.load()));
   // About a second at most, never the 15 s of an unanswered call without a time-out.
   EXPECT_LT(longest_ms.load(), 2500);
-  demo.Continue();
+  demo.Thaw();
 
   for (const auto& sentence : kTranscript)
     ASSERT_TRUE(demo.WriteLine(sentence));

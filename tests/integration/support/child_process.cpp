@@ -85,8 +85,10 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
   const auto flags = static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD);
   // A group of its own, so that whatever it starts ends with it.
   const GSpawnChildSetupFunc own_group = [](gpointer) { setpgid(0, 0); };
-  if (!g_spawn_async(nullptr, raw.data(), nullptr, flags, own_group, nullptr, &pid_, nullptr)) {
+  if (!g_spawn_async_with_pipes(nullptr, raw.data(), nullptr, flags, own_group, nullptr, &pid_,
+                                &stdin_fd_, nullptr, nullptr, nullptr)) {
     pid_ = 0;
+    stdin_fd_ = -1;
     return;
   }
   watch_ = g_child_watch_add(
@@ -99,12 +101,44 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
 }
 
 void BackgroundProcess::Stop() {
+  CloseInput();
   if (!Running())
     return;
   kill(-pid_, SIGTERM);
-  if (!RunLoopUntil([&] { return ended_; }, std::chrono::seconds(5))) {
-    kill(-pid_, SIGKILL);
-    RunLoopUntil([&] { return ended_; }, std::chrono::seconds(5));
+  kill(-pid_, SIGCONT);
+  if (!RunLoopUntil([&] { return ended_; }, std::chrono::seconds(5)))
+    Kill();
+}
+
+void BackgroundProcess::Kill() {
+  CloseInput();
+  if (!Running())
+    return;
+  kill(-pid_, SIGKILL);
+  RunLoopUntil([&] { return ended_; }, std::chrono::seconds(5));
+}
+
+void BackgroundProcess::Freeze() {
+  if (Running())
+    kill(-pid_, SIGSTOP);
+}
+
+void BackgroundProcess::Thaw() {
+  if (Running())
+    kill(-pid_, SIGCONT);
+}
+
+bool BackgroundProcess::WriteLine(const std::string& line) {
+  if (stdin_fd_ < 0)
+    return false;
+  const std::string text = line + "\n";
+  return write(stdin_fd_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+void BackgroundProcess::CloseInput() {
+  if (stdin_fd_ >= 0) {
+    close(stdin_fd_);
+    stdin_fd_ = -1;
   }
 }
 

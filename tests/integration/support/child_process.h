@@ -17,7 +17,8 @@ int RunToEnd(const std::vector<std::string>& argv,
              std::string* output = nullptr);
 
 // A program running in a process group of its own until the object goes: it is then ended with
-// SIGTERM to its whole group (and SIGKILL when it has not ended after a while).
+// SIGTERM to its whole group (and SIGKILL when it has not ended after a while), also when the
+// test fails half-way. Its standard input is a pipe the test may write lines to.
 class BackgroundProcess {
  public:
   explicit BackgroundProcess(const std::vector<std::string>& argv);
@@ -28,13 +29,24 @@ class BackgroundProcess {
   bool Started() const { return pid_ > 0; }
   GPid Pid() const { return pid_; }
   bool Running() const { return pid_ > 0 && !ended_; }
-  // Ends the whole process group now and waits (bounded) until the leader is gone.
+  // Ends the whole process group now and waits (bounded) until the leader is gone; a frozen
+  // group is thawed so that it can end.
   void Stop();
+  // Ends the whole process group at once, as a crash would, and waits (bounded) for the leader.
+  void Kill();
+  // Freezes and thaws the whole process group (SIGSTOP, SIGCONT), as a hung program would be.
+  void Freeze();
+  void Thaw();
+  // Writes one line to its standard input.
+  bool WriteLine(const std::string& line);
 
  private:
+  void CloseInput();
+
   GPid pid_ = 0;
   bool ended_ = false;
   guint watch_ = 0;
+  gint stdin_fd_ = -1;
 };
 
 }  // namespace quensary::testing

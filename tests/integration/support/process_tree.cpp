@@ -40,6 +40,17 @@ std::multimap<pid_t, pid_t> ChildrenByParent() {
   return children;
 }
 
+// A "<field>: <n> kB" line of a /proc file, in KiB; 0 when the file or the line is missing.
+long KibField(const std::string& path, const std::string& field) {
+  std::ifstream file(path);
+  std::string line;
+  while (std::getline(file, line)) {
+    if (line.rfind(field, 0) == 0)
+      return std::strtol(line.c_str() + field.size(), nullptr, 10);
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::vector<pid_t> Descendants(pid_t root) {
@@ -76,13 +87,11 @@ std::string CommandName(pid_t pid) {
 }
 
 long ResidentKib(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0)
-      return std::strtol(line.c_str() + 6, nullptr, 10);
-  }
-  return 0;
+  return KibField("/proc/" + std::to_string(pid) + "/status", "VmRSS:");
+}
+
+long ProportionalKib(pid_t pid) {
+  return KibField("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss:");
 }
 
 }  // namespace quensary::testing

@@ -19,4 +19,8 @@ std::string CommandName(pid_t pid);
 // Resident memory of a process in KiB (VmRSS), 0 when it is gone.
 long ResidentKib(pid_t pid);
 
+// Proportional resident memory of a process in KiB (Pss: shared pages divided among the
+// processes that share them), 0 when it is gone.
+long ProportionalKib(pid_t pid);
+
 }  // namespace quensary::testing

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture/caption_separator.h"
+#include "fakes/caption_rows.h"
 #include "fakes/fake_accessibility.h"
 #include "fakes/test_clock.h"
 #include "pipeline/sentence_tracker.h"
@@ -16,6 +17,7 @@ namespace {
 
 using testing::FakeAccessibility;
 using testing::FakeElement;
+using testing::JoinedRows;
 using Policy = ActivationPolicy;
 
 std::string WindowId() {
@@ -31,16 +33,6 @@ FakeElement::Ptr AddWindow(const FakeElement::Ptr& app, std::optional<std::strin
   window->children.emplace();
   app->windows->push_back(window);
   return window;
-}
-
-std::string Joined(std::initializer_list<std::string> rows) {
-  std::string text;
-  for (const auto& row : rows) {
-    if (!text.empty())
-      text += CaptionSeparator;
-    text += row;
-  }
-  return text;
 }
 
 // ---- Finding the caption window among the running applications.
@@ -200,7 +192,7 @@ TEST(CaptionTextReader, RowsAreOrderedTopToBottomAndTrimmed) {
   auto container = FakeElement::Make();
   container->Add(FakeElement::Row("Hello", 40));
   container->Add(FakeElement::Row(" world \n", 10));
-  EXPECT_EQ(LanguageSource::ReadCaptionText(*container), Joined({"world", "Hello"}));
+  EXPECT_EQ(LanguageSource::ReadCaptionText(*container), JoinedRows({"world", "Hello"}));
 }
 
 TEST(CaptionTextReader, RowsWithoutPositionOrTextAreLeftOut) {
@@ -229,7 +221,7 @@ TEST(CaptionTextReader, EqualHeightsKeepChildOrder) {
   container->Add(FakeElement::Row("b", 10));
   container->Add(FakeElement::Row("d", 20));
   container->Add(FakeElement::Row("top", -5));
-  EXPECT_EQ(LanguageSource::ReadCaptionText(*container), Joined({"top", "a", "b", "c", "d"}));
+  EXPECT_EQ(LanguageSource::ReadCaptionText(*container), JoinedRows({"top", "a", "b", "c", "d"}));
 }
 
 TEST(CaptionTextReader, NoRowsOrUnreadableChildrenGiveEmptyText) {
@@ -247,7 +239,7 @@ TEST(CaptionTextReader, InnerWhitespaceSeparatorsAndDamagedBytesStay) {
   container->Add(FakeElement::Row(with_separator, 2));
   container->Add(FakeElement::Row(" \xFF\xFE ", 3));  // not UTF-8: kept, only blanks trimmed
   EXPECT_EQ(LanguageSource::ReadCaptionText(*container),
-            Joined({"a  b", with_separator, "\xFF\xFE"}));
+            JoinedRows({"a  b", with_separator, "\xFF\xFE"}));
 }
 
 TEST(CaptionTextReader, GrandchildrenAreNotRows) {
@@ -268,7 +260,7 @@ TEST(CaptionRead, WindowContainerAndRowsMakeTheText) {
   container->subrole = Subrole();
   container->Add(FakeElement::Row("second", 30));
   container->Add(FakeElement::Row("first", 20));
-  EXPECT_EQ(LanguageSource::ReadCaption(desktop), Joined({"first", "second"}));
+  EXPECT_EQ(LanguageSource::ReadCaption(desktop), JoinedRows({"first", "second"}));
 
   container->subrole = "gone";
   EXPECT_EQ(LanguageSource::ReadCaption(desktop), "");

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "fakes/caption_rows.h"
 #include "fakes/published_lines.h"
 #include "fakes/temp_dir.h"
 #include "fakes/test_clock.h"
@@ -15,20 +16,11 @@ namespace quensary {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::JoinedRows;
 using testing::TempDir;
 using testing::TestClock;
 
 constexpr std::string_view kHeart = SentenceTracker::CaptionSeparator;
-
-std::string Rows(std::initializer_list<std::string_view> rows) {
-  std::string text;
-  for (const auto row : rows) {
-    if (!text.empty())
-      text += kHeart;
-    text += row;
-  }
-  return text;
-}
 
 CaptionEvent Open(std::string text) {
   return {std::move(text), false};
@@ -52,7 +44,7 @@ class SentenceTrackerTest : public ::testing::Test {
     return event;
   }
   std::optional<CaptionEvent> Tick(std::initializer_list<std::string_view> rows) {
-    return Tick(Rows(rows));
+    return Tick(JoinedRows(rows));
   }
   // The listed lines as "text|done" or "text|open", oldest first.
   std::vector<std::string> Listed() {
@@ -115,9 +107,9 @@ TEST_F(SentenceTrackerTest, EmptyPiecesBetweenSeparatorsAreNoRows) {
 TEST_F(SentenceTrackerTest, AnUnchangedBottomRowFinishesOnlyAfterMoreThanThreeSeconds) {
   EXPECT_EQ(Tick({"Quiet now"}), Open("Quiet now"));
   EXPECT_EQ(Tick({"Quiet now"}), std::nullopt);  // first seen unchanged: the clock starts
-  EXPECT_EQ(Tick(Rows({"Quiet now"}), 2999ms), std::nullopt);
-  EXPECT_EQ(Tick(Rows({"Quiet now"}), 1ms), std::nullopt);  // exactly 3.0 s is not enough
-  EXPECT_EQ(Tick(Rows({"Quiet now"}), 1ms), Done("Quiet now"));
+  EXPECT_EQ(Tick(JoinedRows({"Quiet now"}), 2999ms), std::nullopt);
+  EXPECT_EQ(Tick(JoinedRows({"Quiet now"}), 1ms), std::nullopt);  // exactly 3.0 s is not enough
+  EXPECT_EQ(Tick(JoinedRows({"Quiet now"}), 1ms), Done("Quiet now"));
   EXPECT_EQ(Listed(), std::vector<std::string>{"Quiet now|done"});
   // Not reported again while it stays unchanged.
   for (int i = 0; i < 10; ++i)
@@ -128,17 +120,17 @@ TEST_F(SentenceTrackerTest, AnUnchangedBottomRowFinishesOnlyAfterMoreThanThreeSe
 TEST_F(SentenceTrackerTest, AChangeRestartsTheStableTime) {
   Tick({"One"});
   Tick({"One"});
-  Tick(Rows({"One"}), 2000ms);
+  Tick(JoinedRows({"One"}), 2000ms);
   EXPECT_EQ(Tick({"One more"}), Open("One more"));
   EXPECT_EQ(Tick({"One more"}), std::nullopt);
-  EXPECT_EQ(Tick(Rows({"One more"}), 2000ms), std::nullopt);
-  EXPECT_EQ(Tick(Rows({"One more"}), 1001ms), Done("One more"));
+  EXPECT_EQ(Tick(JoinedRows({"One more"}), 2000ms), std::nullopt);
+  EXPECT_EQ(Tick(JoinedRows({"One more"}), 1001ms), Done("One more"));
 }
 
 TEST_F(SentenceTrackerTest, ARowFinishedByTimeIsNotReportedAgainWhenPushedUp) {
   Tick({"Wait."});
   Tick({"Wait."});
-  ASSERT_EQ(Tick(Rows({"Wait."}), 3500ms), Done("Wait."));
+  ASSERT_EQ(Tick(JoinedRows({"Wait."}), 3500ms), Done("Wait."));
   // The next row pushes it up: that tick reports the new bottom row instead.
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(Tick({"Wait.", "Go"}), Open("Go"));

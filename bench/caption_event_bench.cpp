@@ -7,7 +7,7 @@
 #include "fakes/temp_dir.h"
 #include "fakes/test_clock.h"
 #include "pipeline/sentence_tracker.h"
-#include "translate/caption_lines.h"
+#include "pipeline/caption_lines.h"
 
 namespace {
 

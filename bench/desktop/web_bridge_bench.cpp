@@ -21,7 +21,7 @@
 #include "support/process_tree.h"
 #include "support/web_page_wait.h"
 #include "translate/translate_script.h"
-#include "translate/translation_engines.h"
+#include "translate/engine_pool.h"
 #include "web/page_scheme.h"
 #include "web/web_engine_page_factory.h"
 

@@ -1,6 +1,5 @@
 #include "bus/lns_center.h"
 
-#include <glib.h>
 #include <pthread.h>
 
 #include <future>
@@ -35,9 +34,7 @@ LnsCenter& LnsCenter::shared() {
 }
 
 void LnsCenter::Subscribe(std::string name, bool once, Callback callback) {
-  gchar* uuid = g_uuid_string_random();
-  Subscription subscription{uuid, std::move(callback), once};
-  g_free(uuid);
+  Subscription subscription{std::move(callback), once};
   Submit([this, name = std::move(name), subscription = std::move(subscription)]() mutable {
     subscribers_[name].push_back(std::move(subscription));
   });

@@ -42,7 +42,6 @@ class LnsCenter {
 
  private:
   struct Subscription {
-    std::string id;
     Callback callback;
     bool once = false;
   };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "platform/glib/glib_ptr.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 
@@ -83,19 +84,14 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
 }
 
 std::string DefaultFolder() {
-  const gchar* data_dir = g_get_user_data_dir();
-  gchar* folder = g_build_filename(data_dir, "quensary", nullptr);
-  std::string result = folder;
-  g_free(folder);
-  return result;
+  const GCharPtr folder(g_build_filename(g_get_user_data_dir(), "quensary", nullptr));
+  return folder.get();
 }
 
 std::string FilePath(const std::string& folder) {
   const std::string name = RevealText(Sealed::HistoryFileName);
-  gchar* path = g_build_filename(folder.c_str(), name.c_str(), nullptr);
-  std::string result = path;
-  g_free(path);
-  return result;
+  const GCharPtr path(g_build_filename(folder.c_str(), name.c_str(), nullptr));
+  return path.get();
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/clipboard.h"
-#include "translate/caption_line.h"
+#include "history/caption_line.h"
 
 namespace quensary {
 

@@ -10,7 +10,7 @@
 
 #include "pipeline/sentence_tracker.h"
 #include "platform/main_queue.h"
-#include "translate/caption_lines.h"
+#include "pipeline/caption_lines.h"
 
 namespace quensary {
 

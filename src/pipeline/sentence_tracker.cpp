@@ -1,8 +1,8 @@
 #include "pipeline/sentence_tracker.h"
 
-#include <cstdio>
 #include <vector>
 
+#include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 
@@ -13,12 +13,12 @@ std::vector<std::string> SplitRows(const std::string& text) {
   std::vector<std::string> rows;
   size_t start = 0;
   while (start <= text.size()) {
-    size_t end = text.find(SentenceTracker::CaptionSeparator, start);
+    size_t end = text.find(CaptionSeparator, start);
     if (end == std::string::npos)
       end = text.size();
     if (end > start)
       rows.push_back(text.substr(start, end - start));
-    start = end + SentenceTracker::CaptionSeparator.size();
+    start = end + CaptionSeparator.size();
   }
   return rows;
 }
@@ -40,8 +40,7 @@ std::optional<CaptionEvent> SentenceTracker::PollCaption() {
     LastSecondToLast = rows[n - 2];
     LastText.clear();
     if (!already_reported) {
-      std::printf("%s %s\n", RevealText(Sealed::FinishedRowPrefix).c_str(), rows[n - 2].c_str());
-      std::fflush(stdout);
+      WriteDiagnostic(RevealText(Sealed::FinishedRowPrefix) + " " + rows[n - 2]);
       return CaptionEvent{rows[n - 2], true};
     }
     // The pushed-up row was already reported finished by the time rule; reporting it again

@@ -29,8 +29,6 @@ class SentenceTracker {
   // Gives the provider's rows joined by `CaptionSeparator`; empty when nothing can be read.
   using CaptionTextSource = std::function<std::string()>;
 
-  // U+1F495, the character that joins the provider's rows.
-  static constexpr std::string_view CaptionSeparator = ::quensary::CaptionSeparator;
   // An unchanged bottom row is complete once strictly more than this has passed.
   static constexpr std::chrono::milliseconds StableTimeout{3000};
 

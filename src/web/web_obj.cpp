@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/glib/glib_main_queue.h"
+#include "platform/glib/glib_ptr.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 
@@ -25,21 +26,15 @@ struct ScriptCall {
 
 void FinishScriptCall(GObject* source, GAsyncResult* result, gpointer data) {
   const std::unique_ptr<ScriptCall> call(static_cast<ScriptCall*>(data));
-  GError* error = nullptr;
-  JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source),
-                                                                          result, &error);
+  GError* raw_error = nullptr;
+  const auto value = GObjectRef<JSCValue>::Adopt(webkit_web_view_call_async_javascript_function_finish(
+      WEBKIT_WEB_VIEW(source), result, &raw_error));
+  const GErrorPtr error(raw_error);
   std::string text;
-  if (error) {
-    g_error_free(error);
-  } else if (value) {
-    if (jsc_value_is_string(value)) {
-      gchar* utf8 = jsc_value_to_string(value);
-      text = utf8 ? utf8 : "";
-      g_free(utf8);
-    }
+  if (!error && value && jsc_value_is_string(value.get())) {
+    const GCharPtr utf8(jsc_value_to_string(value.get()));
+    text = utf8 ? utf8.get() : "";
   }
-  if (value)
-    g_object_unref(value);
   if (auto pending = call->pending.lock())
     pending->calls.erase(call->number);
   call->deliver(std::move(text));

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "overlay/drag_web_view.h"
+#include "web/drag_web_view.h"
 #include "platform/glib/gobject_ref.h"
 #include "platform/script_result_deadline.h"
 #include "platform/script_target.h"

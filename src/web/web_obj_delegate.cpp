@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/glib/glib_main_queue.h"
+#include "platform/glib/glib_ptr.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 #include "web/web_context.h"
@@ -64,10 +65,8 @@ void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, 
 }
 
 std::string TextOf(JSCValue* value) {
-  gchar* utf8 = jsc_value_to_string(value);
-  std::string text = utf8 ? utf8 : "";
-  g_free(utf8);
-  return text;
+  const GCharPtr utf8(jsc_value_to_string(value));
+  return utf8 ? utf8.get() : "";
 }
 
 // The handler name and its two texts, when the body is an array of texts only; missing elements
@@ -148,14 +147,14 @@ std::shared_ptr<WebObjDelegate> WebObjDelegate::Create(const std::shared_ptr<Web
   GtkWidget* related = options.related ? options.related->Widget() : nullptr;
   // A related view takes its web context (and web process) from the view it is related to;
   // WebKit refuses both properties at once.
-  auto* made = G_OBJECT(related ? g_object_new(DragWebViewType(), "related-view", related,
+  auto* made = G_OBJECT(related ? g_object_new(drag_web_view_get_type(), "related-view", related,
                                                "user-content-manager", scripts.get(), "settings",
                                                settings.get(), nullptr)
-                                : g_object_new(DragWebViewType(), "web-context",
+                                : g_object_new(drag_web_view_get_type(), "web-context",
                                                ProgramWebContext(), "user-content-manager",
                                                scripts.get(), "settings", settings.get(), nullptr));
   g_object_ref_sink(made);
-  page->WebView = GObjectRef<DragWebView>::Adopt(reinterpret_cast<DragWebView*>(made));
+  page->WebView = GObjectRef<DragWebView>::Adopt(QUENSARY_DRAG_WEB_VIEW(made));
   GtkWidget* widget = page->Widget();
 
   // A page starts at the size of a full-HD screen, also when no window ever shows it; a window

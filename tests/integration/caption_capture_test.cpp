@@ -321,11 +321,11 @@ bool Iconified(const AccessibleElementPtr& window) {
   auto session = AtspiSession::Open(X11Desktop::Connect());
   if (!session)
     return false;
-  const VariantPtr reply = session->Call(element.bus_name(), element.path(),
+  const GVariantPtr reply = session->Call(element.bus_name(), element.path(),
                                          "org.a11y.atspi.Accessible", "GetState", nullptr, "(au)");
   if (!reply)
     return false;
-  VariantPtr words(g_variant_get_child_value(reply.get(), 0));
+  GVariantPtr words(g_variant_get_child_value(reply.get(), 0));
   gsize count = 0;
   const auto* bits =
       static_cast<const guint32*>(g_variant_get_fixed_array(words.get(), &count, sizeof(guint32)));

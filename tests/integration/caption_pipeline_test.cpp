@@ -21,7 +21,7 @@
 #include "platform/glib/glib_main_queue.h"
 #include "support/child_process.h"
 #include "support/main_loop_wait.h"
-#include "translate/caption_lines.h"
+#include "pipeline/caption_lines.h"
 
 namespace quensary {
 namespace {

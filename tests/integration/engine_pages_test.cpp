@@ -16,7 +16,7 @@
 #include "support/main_loop_wait.h"
 #include "support/process_tree.h"
 #include "support/web_page_wait.h"
-#include "translate/translation_engines.h"
+#include "translate/engine_pool.h"
 #include "web/web_engine_page_factory.h"
 
 namespace quensary {

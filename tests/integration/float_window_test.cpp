@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "overlay/float_window.h"
+#include "web/float_window.h"
 #include "support/child_process.h"
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/glib/glib_ptr.h"
+#include "platform/glib/gobject_ref.h"
 #include "subrole_widgets.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
@@ -102,22 +104,20 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 // preferences domain, written atomically, other keys kept.
 void StoreLanguage(const std::string& language) {
   const std::string domain = RevealText(Sealed::ProviderDomain);
-  gchar* dir = g_build_filename(g_get_user_config_dir(), domain.c_str(), nullptr);
-  gchar* path = g_build_filename(dir, RevealText(Sealed::SettingsFileName).c_str(), nullptr);
-  g_mkdir_with_parents(dir, 0700);
-  GKeyFile* file = g_key_file_new();
-  g_key_file_load_from_file(file, path, G_KEY_FILE_KEEP_COMMENTS, nullptr);
-  g_key_file_set_string(file, RevealText(Sealed::SettingsGroup).c_str(),
+  const quensary::GCharPtr dir(g_build_filename(g_get_user_config_dir(), domain.c_str(), nullptr));
+  const quensary::GCharPtr path(
+      g_build_filename(dir.get(), RevealText(Sealed::SettingsFileName).c_str(), nullptr));
+  g_mkdir_with_parents(dir.get(), 0700);
+  const quensary::GKeyFilePtr file(g_key_file_new());
+  g_key_file_load_from_file(file.get(), path.get(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
+  g_key_file_set_string(file.get(), RevealText(Sealed::SettingsGroup).c_str(),
                         RevealText(Sealed::ProviderLanguageKey).c_str(), language.c_str());
-  GError* error = nullptr;
-  if (!g_key_file_save_to_file(file, path, &error)) {
-    std::fprintf(stderr, "quensary-caption-demo: cannot store the language in %s: %s\n", path,
-                 error->message);
-    g_error_free(error);
+  GError* raw_error = nullptr;
+  g_key_file_save_to_file(file.get(), path.get(), &raw_error);
+  if (const quensary::GErrorPtr error{raw_error}) {
+    std::fprintf(stderr, "quensary-caption-demo: cannot store the language in %s: %s\n",
+                 path.get(), error->message);
   }
-  g_key_file_unref(file);
-  g_free(path);
-  g_free(dir);
 }
 
 std::vector<std::string> Words(const std::string& sentence) {
@@ -185,23 +185,26 @@ class CaptionPlayer {
   int paused_ms_ = 0;
 };
 
-// Reads sentences from standard input as they come, without blocking the main loop.
-void ReadNextLine(GDataInputStream* in, CaptionPlayer* player) {
+// Reads sentences from standard input as they come, without blocking the main loop. The stream
+// lives as long as its reads go on: each pending read holds it.
+void ReadNextLine(quensary::GObjectRef<GDataInputStream> in, CaptionPlayer* player) {
+  GDataInputStream* stream = in.get();
+  struct Read {
+    quensary::GObjectRef<GDataInputStream> in;
+    CaptionPlayer* player;
+  };
   g_data_input_stream_read_line_async(
-      in, G_PRIORITY_DEFAULT, nullptr,
+      stream, G_PRIORITY_DEFAULT, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer data) {
-        auto* stream = G_DATA_INPUT_STREAM(source);
-        auto* target = static_cast<CaptionPlayer*>(data);
-        gchar* line = g_data_input_stream_read_line_finish_utf8(stream, result, nullptr, nullptr);
-        if (!line) {  // end of input or an error: play what has come
-          g_object_unref(stream);
+        const std::unique_ptr<Read> read(static_cast<Read*>(data));
+        const quensary::GCharPtr line(g_data_input_stream_read_line_finish_utf8(
+            G_DATA_INPUT_STREAM(source), result, nullptr, nullptr));
+        if (!line)  // end of input or an error: play what has come
           return;
-        }
-        target->Queue(line);
-        g_free(line);
-        ReadNextLine(stream, target);
+        read->player->Queue(line.get());
+        ReadNextLine(std::move(read->in), read->player);
       },
-      player);
+      std::make_unique<Read>(Read{std::move(in), player}).release());
 }
 
 // Filler widgets in front of the captions, so a search has a realistic tree to walk.
@@ -269,7 +272,9 @@ int main(int argc, char** argv) {
     player->Queue(sentence);
   player->SetLoopSource(transcript);
   if (options.transcript == "-") {
-    ReadNextLine(g_data_input_stream_new(g_unix_input_stream_new(0, FALSE)), player.get());
+    const auto input = quensary::GObjectRef<GInputStream>::Adopt(g_unix_input_stream_new(0, FALSE));
+    ReadNextLine(quensary::GObjectRef<GDataInputStream>::Adopt(g_data_input_stream_new(input.get())),
+                 player.get());
   }
   g_timeout_add(
       static_cast<guint>(options.word_ms),

@@ -19,88 +19,81 @@ AtkAttributeSet* WithSubrole(AtkObject* accessible, AtkAttributeSet* attributes)
   return g_slist_append(attributes, attribute);
 }
 
+void SetSubrole(GtkWidget* widget, const char* subrole) {
+  if (subrole)
+    g_object_set_data_full(G_OBJECT(widget), kSubroleKey, g_strdup(subrole), g_free);
+}
+
 }  // namespace
 
-extern "C" {
-
-// The window and its accessible.
-struct QdSubroleWindowAccessible {
-  GtkWindowAccessible parent;
+// The window's accessible, and the window.
+G_DECLARE_FINAL_TYPE(SubroleWindowAccessible, subrole_window_accessible, DEMO,
+                     SUBROLE_WINDOW_ACCESSIBLE, GtkWindowAccessible)
+struct _SubroleWindowAccessible {
+  GtkWindowAccessible parent_instance;
 };
-struct QdSubroleWindowAccessibleClass {
-  GtkWindowAccessibleClass parent_class;
-};
-G_DEFINE_TYPE(QdSubroleWindowAccessible, qd_subrole_window_accessible, GTK_TYPE_WINDOW_ACCESSIBLE)
+G_DEFINE_FINAL_TYPE(SubroleWindowAccessible, subrole_window_accessible,
+                    GTK_TYPE_WINDOW_ACCESSIBLE)
 
-static AtkAttributeSet* qd_subrole_window_accessible_get_attributes(AtkObject* object) {
-  auto* parent = ATK_OBJECT_CLASS(qd_subrole_window_accessible_parent_class);
+static AtkAttributeSet* subrole_window_accessible_get_attributes(AtkObject* object) {
+  auto* parent = ATK_OBJECT_CLASS(subrole_window_accessible_parent_class);
   return WithSubrole(object, parent->get_attributes ? parent->get_attributes(object) : nullptr);
 }
-static void qd_subrole_window_accessible_init(QdSubroleWindowAccessible*) {}
-static void qd_subrole_window_accessible_class_init(QdSubroleWindowAccessibleClass* klass) {
-  ATK_OBJECT_CLASS(klass)->get_attributes = qd_subrole_window_accessible_get_attributes;
+static void subrole_window_accessible_init(SubroleWindowAccessible*) {}
+static void subrole_window_accessible_class_init(SubroleWindowAccessibleClass* klass) {
+  ATK_OBJECT_CLASS(klass)->get_attributes = subrole_window_accessible_get_attributes;
 }
 
-struct QdSubroleWindow {
-  GtkWindow parent;
+G_DECLARE_FINAL_TYPE(SubroleWindow, subrole_window, DEMO, SUBROLE_WINDOW, GtkWindow)
+struct _SubroleWindow {
+  GtkWindow parent_instance;
 };
-struct QdSubroleWindowClass {
-  GtkWindowClass parent_class;
-};
-G_DEFINE_TYPE(QdSubroleWindow, qd_subrole_window, GTK_TYPE_WINDOW)
+G_DEFINE_FINAL_TYPE(SubroleWindow, subrole_window, GTK_TYPE_WINDOW)
 
-static void qd_subrole_window_init(QdSubroleWindow*) {}
-static void qd_subrole_window_class_init(QdSubroleWindowClass* klass) {
+static void subrole_window_init(SubroleWindow*) {}
+static void subrole_window_class_init(SubroleWindowClass* klass) {
   gtk_widget_class_set_accessible_type(GTK_WIDGET_CLASS(klass),
-                                       qd_subrole_window_accessible_get_type());
+                                       subrole_window_accessible_get_type());
 }
 
-// The box and its accessible.
-struct QdSubroleBoxAccessible {
-  GtkContainerAccessible parent;
+// The box's accessible, and the box.
+G_DECLARE_FINAL_TYPE(SubroleBoxAccessible, subrole_box_accessible, DEMO, SUBROLE_BOX_ACCESSIBLE,
+                     GtkContainerAccessible)
+struct _SubroleBoxAccessible {
+  GtkContainerAccessible parent_instance;
 };
-struct QdSubroleBoxAccessibleClass {
-  GtkContainerAccessibleClass parent_class;
-};
-G_DEFINE_TYPE(QdSubroleBoxAccessible, qd_subrole_box_accessible, GTK_TYPE_CONTAINER_ACCESSIBLE)
+G_DEFINE_FINAL_TYPE(SubroleBoxAccessible, subrole_box_accessible, GTK_TYPE_CONTAINER_ACCESSIBLE)
 
-static AtkAttributeSet* qd_subrole_box_accessible_get_attributes(AtkObject* object) {
-  auto* parent = ATK_OBJECT_CLASS(qd_subrole_box_accessible_parent_class);
+static AtkAttributeSet* subrole_box_accessible_get_attributes(AtkObject* object) {
+  auto* parent = ATK_OBJECT_CLASS(subrole_box_accessible_parent_class);
   return WithSubrole(object, parent->get_attributes ? parent->get_attributes(object) : nullptr);
 }
-static void qd_subrole_box_accessible_init(QdSubroleBoxAccessible*) {}
-static void qd_subrole_box_accessible_class_init(QdSubroleBoxAccessibleClass* klass) {
-  ATK_OBJECT_CLASS(klass)->get_attributes = qd_subrole_box_accessible_get_attributes;
+static void subrole_box_accessible_init(SubroleBoxAccessible*) {}
+static void subrole_box_accessible_class_init(SubroleBoxAccessibleClass* klass) {
+  ATK_OBJECT_CLASS(klass)->get_attributes = subrole_box_accessible_get_attributes;
 }
 
-struct QdSubroleBox {
-  GtkBox parent;
+G_DECLARE_FINAL_TYPE(SubroleBox, subrole_box, DEMO, SUBROLE_BOX, GtkBox)
+struct _SubroleBox {
+  GtkBox parent_instance;
 };
-struct QdSubroleBoxClass {
-  GtkBoxClass parent_class;
-};
-G_DEFINE_TYPE(QdSubroleBox, qd_subrole_box, GTK_TYPE_BOX)
+G_DEFINE_FINAL_TYPE(SubroleBox, subrole_box, GTK_TYPE_BOX)
 
-static void qd_subrole_box_init(QdSubroleBox*) {}
-static void qd_subrole_box_class_init(QdSubroleBoxClass* klass) {
-  gtk_widget_class_set_accessible_type(GTK_WIDGET_CLASS(klass),
-                                       qd_subrole_box_accessible_get_type());
+static void subrole_box_init(SubroleBox*) {}
+static void subrole_box_class_init(SubroleBoxClass* klass) {
+  gtk_widget_class_set_accessible_type(GTK_WIDGET_CLASS(klass), subrole_box_accessible_get_type());
 }
-
-}  // extern "C"
 
 GtkWidget* NewSubroleWindow(const char* subrole) {
   GtkWidget* window =
-      GTK_WIDGET(g_object_new(qd_subrole_window_get_type(), "type", GTK_WINDOW_TOPLEVEL, nullptr));
-  if (subrole)
-    g_object_set_data_full(G_OBJECT(window), kSubroleKey, g_strdup(subrole), g_free);
+      GTK_WIDGET(g_object_new(subrole_window_get_type(), "type", GTK_WINDOW_TOPLEVEL, nullptr));
+  SetSubrole(window, subrole);
   return window;
 }
 
 GtkWidget* NewSubroleBox(GtkOrientation orientation, int spacing, const char* subrole) {
-  GtkWidget* box = GTK_WIDGET(g_object_new(qd_subrole_box_get_type(), "orientation", orientation,
-                                           "spacing", spacing, nullptr));
-  if (subrole)
-    g_object_set_data_full(G_OBJECT(box), kSubroleKey, g_strdup(subrole), g_free);
+  GtkWidget* box = GTK_WIDGET(
+      g_object_new(subrole_box_get_type(), "orientation", orientation, "spacing", spacing, nullptr));
+  SetSubrole(box, subrole);
   return box;
 }

@@ -39,7 +39,7 @@ std::vector<RunningApplication> AtspiAccessibility::RunningApplications() {
   }
   if (!session)
     return {};
-  const VariantPtr reply = session->Call(kRegistry, kRootPath, "org.a11y.atspi.Accessible",
+  const GVariantPtr reply = session->Call(kRegistry, kRootPath, "org.a11y.atspi.Accessible",
                                          "GetChildren", nullptr, "(a(so))");
   if (!reply)
     return {};
@@ -48,7 +48,7 @@ std::vector<RunningApplication> AtspiAccessibility::RunningApplications() {
   const int32_t own_pid = static_cast<int32_t>(getpid());
   std::vector<Listed> listed;
   std::vector<RunningApplication> applications;
-  VariantPtr references(g_variant_get_child_value(reply.get(), 0));
+  GVariantPtr references(g_variant_get_child_value(reply.get(), 0));
   GVariantIter iter;
   g_variant_iter_init(&iter, references.get());
   const gchar* bus_name = nullptr;

@@ -53,8 +53,8 @@ std::optional<std::string> TextOf(GVariant* reply) {
 
 // The string in a (v) property reply; absent when it is not a string or empty.
 std::optional<std::string> PropertyTextOf(GVariant* reply) {
-  VariantPtr boxed(g_variant_get_child_value(reply, 0));
-  VariantPtr value(g_variant_get_variant(boxed.get()));
+  GVariantPtr boxed(g_variant_get_child_value(reply, 0));
+  GVariantPtr value(g_variant_get_variant(boxed.get()));
   if (!g_variant_is_of_type(value.get(), G_VARIANT_TYPE_STRING))
     return std::nullopt;
   std::string text = g_variant_get_string(value.get(), nullptr);
@@ -83,7 +83,7 @@ AtspiElement::AtspiElement(std::shared_ptr<AtspiSession> session, std::string bu
                            std::string path)
     : session_(std::move(session)), bus_name_(std::move(bus_name)), path_(std::move(path)) {}
 
-VariantPtr AtspiElement::Call(const char* interface, const char* method, GVariant* parameters,
+GVariantPtr AtspiElement::Call(const char* interface, const char* method, GVariant* parameters,
                               const char* reply_type, bool* timed_out) const {
   return session_->Call(bus_name_, path_, interface, method, parameters, reply_type, timed_out);
 }
@@ -105,10 +105,10 @@ std::optional<AccessibleElements> AtspiElement::ElementsFrom(GVariant* reference
 }
 
 std::optional<AccessibleElements> AtspiElement::Children() const {
-  const VariantPtr reply = Call(kAccessible, "GetChildren", nullptr, "(a(so))");
+  const GVariantPtr reply = Call(kAccessible, "GetChildren", nullptr, "(a(so))");
   if (!reply)
     return std::nullopt;
-  VariantPtr references(g_variant_get_child_value(reply.get(), 0));
+  GVariantPtr references(g_variant_get_child_value(reply.get(), 0));
   return ElementsFrom(references.get());
 }
 
@@ -120,7 +120,7 @@ std::optional<AccessibleElements> AtspiElement::Windows() const {
   for (auto& child : *children) {
     const auto& element = static_cast<const AtspiElement&>(*child);
     bool timed_out = false;
-    const VariantPtr role = element.Call(kAccessible, "GetRole", nullptr, "(u)", &timed_out);
+    const GVariantPtr role = element.Call(kAccessible, "GetRole", nullptr, "(u)", &timed_out);
     // An application that stops answering half-way is skipped as a whole.
     if (timed_out)
       return std::nullopt;
@@ -135,7 +135,7 @@ std::optional<AccessibleElements> AtspiElement::Windows() const {
 }
 
 std::optional<std::string> AtspiElement::TextProperty(const char* name, bool* timed_out) const {
-  const VariantPtr reply = Call("org.freedesktop.DBus.Properties", "Get",
+  const GVariantPtr reply = Call("org.freedesktop.DBus.Properties", "Get",
                                 g_variant_new("(ss)", kAccessible, name), "(v)", timed_out);
   if (!reply)
     return std::nullopt;
@@ -147,10 +147,10 @@ std::optional<std::string> AtspiElement::Identifier() const {
 }
 
 std::optional<std::string> AtspiElement::Subrole() const {
-  const VariantPtr reply = Call(kAccessible, "GetAttributes", nullptr, "(a{ss})");
+  const GVariantPtr reply = Call(kAccessible, "GetAttributes", nullptr, "(a{ss})");
   if (!reply)
     return std::nullopt;
-  VariantPtr attributes(g_variant_get_child_value(reply.get(), 0));
+  GVariantPtr attributes(g_variant_get_child_value(reply.get(), 0));
   const gchar* value = nullptr;
   if (!g_variant_lookup(attributes.get(), kSubroleAttribute, "&s", &value) || !*value)
     return std::nullopt;
@@ -159,7 +159,7 @@ std::optional<std::string> AtspiElement::Subrole() const {
 
 std::optional<std::string> AtspiElement::Value() const {
   bool timed_out = false;
-  const VariantPtr reply = Call(kText, "GetText", g_variant_new("(ii)", 0, -1), "(s)", &timed_out);
+  const GVariantPtr reply = Call(kText, "GetText", g_variant_new("(ii)", 0, -1), "(s)", &timed_out);
   if (reply) {
     if (auto text = TextOf(reply.get()))
       return text;
@@ -171,7 +171,7 @@ std::optional<std::string> AtspiElement::Value() const {
 }
 
 std::optional<ScreenPoint> AtspiElement::Position() const {
-  const VariantPtr reply = Call(kComponent, "GetExtents", ScreenExtentsParameters(), "((iiii))");
+  const GVariantPtr reply = Call(kComponent, "GetExtents", ScreenExtentsParameters(), "((iiii))");
   if (!reply)
     return std::nullopt;
   return CornerOf(reply.get());
@@ -220,7 +220,7 @@ std::optional<std::vector<ChildValueAndPosition>> AtspiElement::ChildValuesAndPo
 }
 
 bool AtspiElement::SetPosition(ScreenPoint position) {
-  const VariantPtr reply =
+  const GVariantPtr reply =
       Call(kComponent, "SetPosition",
            g_variant_new("(iiu)", static_cast<gint32>(position.x), static_cast<gint32>(position.y),
                          static_cast<guint32>(ATSPI_COORD_TYPE_SCREEN)),
@@ -245,7 +245,7 @@ bool AtspiElement::SetMinimized(bool minimized) {
 
 AccessibleElementPtr AtspiElement::FindFirstDescendantWithSubrole(std::string_view subrole) const {
   bool timed_out = false;
-  const VariantPtr reply =
+  const GVariantPtr reply =
       Call(kCollection, "GetMatches", SubroleRule(subrole), "(a(so))", &timed_out);
   if (!reply) {
     // Without the Collection interface, walk; a frozen application is left alone.
@@ -253,7 +253,7 @@ AccessibleElementPtr AtspiElement::FindFirstDescendantWithSubrole(std::string_vi
       return nullptr;
     return FindFirstDescendantWithSubroleByWalk(*this, subrole);
   }
-  VariantPtr references(g_variant_get_child_value(reply.get(), 0));
+  GVariantPtr references(g_variant_get_child_value(reply.get(), 0));
   const auto found = ElementsFrom(references.get());
   if (!found || found->empty())
     return nullptr;

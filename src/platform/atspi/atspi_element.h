@@ -36,7 +36,7 @@ class AtspiElement final : public AccessibleElement {
   const std::string& path() const { return path_; }
 
  private:
-  VariantPtr Call(const char* interface, const char* method, GVariant* parameters,
+  GVariantPtr Call(const char* interface, const char* method, GVariant* parameters,
                   const char* reply_type, bool* timed_out = nullptr) const;
   std::optional<std::string> TextProperty(const char* name, bool* timed_out = nullptr) const;
   std::optional<AccessibleElements> ElementsFrom(GVariant* references) const;

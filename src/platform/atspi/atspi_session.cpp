@@ -6,11 +6,6 @@
 namespace quensary {
 namespace {
 
-struct ErrorFree {
-  void operator()(GError* error) const { g_error_free(error); }
-};
-using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
-
 // The session bus is only asked when one is known to exist: GLib would otherwise try to
 // autolaunch one.
 bool SessionBusKnown() {
@@ -26,22 +21,21 @@ std::optional<std::string> SessionBusAnswer() {
   if (!SessionBusKnown())
     return std::nullopt;
   GError* raw_error = nullptr;
-  GDBusConnection* session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &raw_error);
-  ErrorPtr error(raw_error);
+  const auto session =
+      GObjectRef<GDBusConnection>::Adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &raw_error));
+  GErrorPtr error(raw_error);
   if (!session)
     return std::nullopt;
   raw_error = nullptr;
-  GVariant* reply = g_dbus_connection_call_sync(
-      session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr,
+  const GVariantPtr reply(g_dbus_connection_call_sync(
+      session.get(), "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr,
       G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE,
-      static_cast<int>(AtspiSession::kCallTimeout.count()), nullptr, &raw_error);
+      static_cast<int>(AtspiSession::kCallTimeout.count()), nullptr, &raw_error));
   error.reset(raw_error);
-  g_object_unref(session);
   if (!reply)
     return std::nullopt;
-  VariantPtr owned(reply);
   const gchar* address = nullptr;
-  g_variant_get(reply, "(&s)", &address);
+  g_variant_get(reply.get(), "(&s)", &address);
   if (!address || !*address)
     return std::nullopt;
   return std::string(address);
@@ -70,7 +64,7 @@ std::shared_ptr<AtspiSession> AtspiSession::Open(std::shared_ptr<X11Desktop> x11
       static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, &raw_error);
-  ErrorPtr error(raw_error);
+  GErrorPtr error(raw_error);
   if (!connection)
     return nullptr;
   // The connection is ours alone; a bus that goes away must not end the process.
@@ -79,7 +73,7 @@ std::shared_ptr<AtspiSession> AtspiSession::Open(std::shared_ptr<X11Desktop> x11
 }
 
 AtspiSession::AtspiSession(GDBusConnection* connection, std::shared_ptr<X11Desktop> x11)
-    : connection_(connection), x11_(std::move(x11)) {}
+    : connection_(GObjectRef<GDBusConnection>::Adopt(connection)), x11_(std::move(x11)) {}
 
 bool AtspiSession::Silenced(const std::string& bus_name, GVariant* parameters) const {
   std::lock_guard lock(silence_mutex_);
@@ -91,8 +85,7 @@ bool AtspiSession::Silenced(const std::string& bus_name, GVariant* parameters) c
     return false;
   }
   // The parameters are a floating reference that the call would have consumed.
-  if (parameters)
-    g_variant_unref(g_variant_ref_sink(parameters));
+  GVariantPtr consumed(parameters ? g_variant_ref_sink(parameters) : nullptr);
   return true;
 }
 
@@ -106,7 +99,7 @@ void AtspiSession::NoteFailure(const std::string& bus_name, const GError* error,
   silent_until_[bus_name] = std::chrono::steady_clock::now() + kSilenceAfterTimeout;
 }
 
-VariantPtr AtspiSession::Call(const std::string& bus_name, const std::string& path,
+GVariantPtr AtspiSession::Call(const std::string& bus_name, const std::string& path,
                               const char* interface, const char* method, GVariant* parameters,
                               const char* reply_type, bool* timed_out) const {
   if (timed_out)
@@ -121,12 +114,12 @@ VariantPtr AtspiSession::Call(const std::string& bus_name, const std::string& pa
       connection_.get(), bus_name.c_str(), path.c_str(), interface, method, parameters,
       reply_type ? G_VARIANT_TYPE(reply_type) : nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
       static_cast<int>(kCallTimeout.count()), nullptr, &raw_error);
-  ErrorPtr error(raw_error);
+  GErrorPtr error(raw_error);
   if (!reply) {
     NoteFailure(bus_name, error.get(), timed_out);
     return nullptr;
   }
-  return VariantPtr(reply);
+  return GVariantPtr(reply);
 }
 
 std::vector<AtspiSession::Reply> AtspiSession::CallAll(const std::vector<Request>& requests) const {
@@ -141,8 +134,8 @@ std::vector<AtspiSession::Reply> AtspiSession::CallAll(const std::vector<Request
   size_t remaining = 0;
   // The answers are dispatched on a context of this call's own, so the calling thread's other
   // sources (the main loop, when called there) never run in between.
-  GMainContext* context = g_main_context_new();
-  g_main_context_push_thread_default(context);
+  const GMainContextPtr context(g_main_context_new());
+  g_main_context_push_thread_default(context.get());
   for (size_t i = 0; i < requests.size(); ++i) {
     const Request& request = requests[i];
     if (Silenced(*request.bus_name, request.parameters)) {
@@ -161,7 +154,7 @@ std::vector<AtspiSession::Reply> AtspiSession::CallAll(const std::vector<Request
           GError* raw_error = nullptr;
           GVariant* value =
               g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw_error);
-          ErrorPtr error(raw_error);
+          GErrorPtr error(raw_error);
           if (value)
             call->reply->value.reset(value);
           else
@@ -172,9 +165,8 @@ std::vector<AtspiSession::Reply> AtspiSession::CallAll(const std::vector<Request
   }
   // Every call completes, at the latest with its time-out.
   while (remaining > 0)
-    g_main_context_iteration(context, TRUE);
-  g_main_context_pop_thread_default(context);
-  g_main_context_unref(context);
+    g_main_context_iteration(context.get(), TRUE);
+  g_main_context_pop_thread_default(context.get());
   return replies;
 }
 
@@ -184,7 +176,7 @@ std::optional<int32_t> AtspiSession::PidOf(const std::string& bus_name) {
     if (const auto it = pids_.find(bus_name); it != pids_.end())
       return it->second;
   }
-  const VariantPtr reply =
+  const GVariantPtr reply =
       Call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
            "GetConnectionUnixProcessID", g_variant_new("(s)", bus_name.c_str()), "(u)");
   if (!reply)

@@ -11,14 +11,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/glib/glib_ptr.h"
+#include "platform/glib/gobject_ref.h"
 #include "platform/x11/x11_desktop.h"
 
 namespace quensary {
-
-struct VariantUnref {
-  void operator()(GVariant* value) const { g_variant_unref(value); }
-};
-using VariantPtr = std::unique_ptr<GVariant, VariantUnref>;
 
 // A private D-Bus connection to the accessibility bus, speaking the AT-SPI protocol directly.
 //
@@ -39,7 +36,7 @@ class AtspiSession {
 
   // One method call; null on any failure. timed_out, when given, tells whether it failed for
   // want of an answer.
-  VariantPtr Call(const std::string& bus_name, const std::string& path, const char* interface,
+  GVariantPtr Call(const std::string& bus_name, const std::string& path, const char* interface,
                   const char* method, GVariant* parameters, const char* reply_type,
                   bool* timed_out = nullptr) const;
 
@@ -53,7 +50,7 @@ class AtspiSession {
     const char* reply_type;
   };
   struct Reply {
-    VariantPtr value;  // null on any failure
+    GVariantPtr value;  // null on any failure
     bool timed_out = false;
   };
 
@@ -77,10 +74,7 @@ class AtspiSession {
   bool Silenced(const std::string& bus_name, GVariant* parameters) const;
   void NoteFailure(const std::string& bus_name, const GError* error, bool* timed_out) const;
 
-  struct ConnectionUnref {
-    void operator()(GDBusConnection* connection) const { g_object_unref(connection); }
-  };
-  std::unique_ptr<GDBusConnection, ConnectionUnref> connection_;
+  GObjectRef<GDBusConnection> connection_;
   std::shared_ptr<X11Desktop> x11_;
   std::mutex pid_mutex_;
   std::unordered_map<std::string, int32_t> pids_;

@@ -2,23 +2,13 @@
 
 #include <glib/gstdio.h>
 
-#include <cstdio>
 
+#include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 
 namespace quensary {
 namespace {
-
-struct ErrorFree {
-  void operator()(GError* error) const { g_error_free(error); }
-};
-using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
-
-struct GFree {
-  void operator()(gchar* text) const { g_free(text); }
-};
-using GCharPtr = std::unique_ptr<gchar, GFree>;
 
 std::string Group() {
   return RevealText(Sealed::SettingsGroup);
@@ -38,20 +28,19 @@ KeyFilePreferences::KeyFilePreferences(std::string config_dir)
   if (g_key_file_load_from_file(file_.get(), path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &raw_error)) {
     return;
   }
-  ErrorPtr error(raw_error);
+  GErrorPtr error(raw_error);
   file_.reset(g_key_file_new());
   if (g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT))
     return;
   if (error->domain == G_KEY_FILE_ERROR) {
     state_ = FileState::kDamaged;
-    std::printf("Settings file %s is damaged (%s); using defaults\n", path_.c_str(),
-                error->message);
+    WriteDiagnostic("Settings file " + path_ + " is damaged (" + error->message +
+                    "); using defaults");
   } else {
     state_ = FileState::kUnreadable;
-    std::printf("Settings file %s cannot be read (%s); using defaults, changes are not saved\n",
-                path_.c_str(), error->message);
+    WriteDiagnostic("Settings file " + path_ + " cannot be read (" + error->message +
+                    "); using defaults, changes are not saved");
   }
-  std::fflush(stdout);
 }
 
 std::string KeyFilePreferences::DefaultConfigDir() {
@@ -67,10 +56,8 @@ std::optional<bool> KeyFilePreferences::ReadBool(std::string_view key) const {
   GError* raw_error = nullptr;
   const gboolean value =
       g_key_file_get_boolean(file_.get(), Group().c_str(), std::string(key).c_str(), &raw_error);
-  if (raw_error) {
-    g_error_free(raw_error);
+  if (GErrorPtr(raw_error))
     return std::nullopt;
-  }
   return value != FALSE;
 }
 
@@ -79,10 +66,8 @@ std::optional<int64_t> KeyFilePreferences::ReadInt(std::string_view key) const {
   GError* raw_error = nullptr;
   const gint64 value =
       g_key_file_get_int64(file_.get(), Group().c_str(), std::string(key).c_str(), &raw_error);
-  if (raw_error) {
-    g_error_free(raw_error);
+  if (GErrorPtr(raw_error))
     return std::nullopt;
-  }
   return value;
 }
 
@@ -134,9 +119,8 @@ void KeyFilePreferences::WriteAndSave(Write&& write) {
   // g_key_file_save_to_file writes through g_file_set_contents: a temporary file renamed over
   // the old one, so a crash never leaves a half-written settings file.
   if (!g_key_file_save_to_file(file_.get(), path_.c_str(), &raw_error)) {
-    ErrorPtr error(raw_error);
-    std::printf("Settings could not be saved to %s: %s\n", path_.c_str(), error->message);
-    std::fflush(stdout);
+    GErrorPtr error(raw_error);
+    WriteDiagnostic("Settings could not be saved to " + path_ + ": " + error->message);
   }
 }
 
@@ -148,9 +132,7 @@ bool KeyFilePreferences::KeepDamagedCopy() {
   }
   if (g_rename(path_.c_str(), target.c_str()) == 0)
     return true;
-  std::printf("Damaged settings file %s could not be kept aside; changes are not saved\n",
-              path_.c_str());
-  std::fflush(stdout);
+  WriteDiagnostic("Damaged settings file " + path_ + " could not be kept aside; changes are not saved");
   state_ = FileState::kUnreadable;
   return false;
 }
@@ -162,7 +144,7 @@ std::optional<std::string> KeyFilePreferences::ReadForeignText(std::string_view 
       domain == "..") {
     return std::nullopt;
   }
-  KeyFilePtr file(g_key_file_new());
+  GKeyFilePtr file(g_key_file_new());
   if (!g_key_file_load_from_file(file.get(), DomainFilePath(config_dir_, domain).c_str(),
                                  G_KEY_FILE_NONE, nullptr)) {
     return std::nullopt;

@@ -6,14 +6,10 @@
 #include <mutex>
 #include <string>
 
+#include "platform/glib/glib_ptr.h"
 #include "platform/preferences_store.h"
 
 namespace quensary {
-
-struct KeyFileFree {
-  void operator()(GKeyFile* file) const { g_key_file_unref(file); }
-};
-using KeyFilePtr = std::unique_ptr<GKeyFile, KeyFileFree>;
 
 // Preferences kept in GLib key files: the program's own domain in
 // <config dir>/quensary/settings.ini, another application's in <config dir>/<domain>/settings.ini.
@@ -47,7 +43,7 @@ class KeyFilePreferences final : public PreferencesStore {
   std::string config_dir_;
   std::string path_;
   mutable std::mutex mutex_;
-  KeyFilePtr file_;
+  GKeyFilePtr file_;
   FileState state_ = FileState::kMissingOrLoaded;
 };
 

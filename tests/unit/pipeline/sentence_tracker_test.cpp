@@ -10,7 +10,7 @@
 #include "fakes/test_clock.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
-#include "translate/caption_lines.h"
+#include "pipeline/caption_lines.h"
 
 namespace quensary {
 namespace {

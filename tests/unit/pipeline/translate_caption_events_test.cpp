@@ -14,7 +14,7 @@
 #include "fakes/temp_dir.h"
 #include "fakes/test_clock.h"
 #include "history/sqlite_helper.h"
-#include "translate/caption_lines.h"
+#include "pipeline/caption_lines.h"
 #include "translate/translate_script.h"
 
 namespace quensary {

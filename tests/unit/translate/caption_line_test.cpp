@@ -1,4 +1,4 @@
-#include "translate/caption_line.h"
+#include "history/caption_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "translate/line_id_maker.h"
+#include "pipeline/line_id_maker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "translate/translation_engines.h"
+#include "translate/engine_pool.h"
 
 #include <gtest/gtest.h>
 

@@ -11,8 +11,8 @@
 #include "history/sqlite_helper.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
-#include "translate/caption_lines.h"
-#include "translate/translation_engines.h"
+#include "pipeline/caption_lines.h"
+#include "translate/engine_pool.h"
 
 namespace quensary {
 namespace {

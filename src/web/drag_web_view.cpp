@@ -1,17 +1,35 @@
-#include "overlay/drag_web_view.h"
+#include "web/drag_web_view.h"
 
 #include <cmath>
 
-#include "overlay/float_window.h"
+#include "web/float_window.h"
 
 namespace quensary {
+
+struct _DragWebView {
+  WebKitWebView parent_instance;
+  // Pointer position (root coordinates) at the last left press inside this view.
+  struct {
+    gboolean present;
+    double x;
+    double y;
+  } dragStartPoint;
+  // Position and size of this view's window at that press; absent without a window.
+  struct {
+    gboolean present;
+    GdkRectangle frame;
+  } windowStartFrame;
+};
+
+G_DEFINE_FINAL_TYPE(DragWebView, drag_web_view, WEBKIT_TYPE_WEB_VIEW)
+
 namespace {
 
 constexpr guint kLeftButton = 1;
 constexpr guint kRightButton = 3;
 
 GtkWidgetClass* BaseWidgetClass() {
-  return GTK_WIDGET_CLASS(g_type_class_peek(WEBKIT_TYPE_WEB_VIEW));
+  return GTK_WIDGET_CLASS(drag_web_view_parent_class);
 }
 
 // The top-level window that shows the view, if any.
@@ -26,7 +44,7 @@ void Forget(DragWebView* view) {
 }
 
 gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* event) {
-  auto* view = AsDragWebView(widget);
+  auto* view = QUENSARY_DRAG_WEB_VIEW(widget);
   // The right button belongs to no one: the page never hears of it.
   if (event->button == kRightButton)
     return TRUE;
@@ -45,12 +63,13 @@ gboolean OnButtonPress(GtkWidget* widget, GdkEventButton* event) {
 }
 
 gboolean OnMotion(GtkWidget* widget, GdkEventMotion* event) {
-  auto* view = AsDragWebView(widget);
+  auto* view = QUENSARY_DRAG_WEB_VIEW(widget);
   GtkWindow* window = WindowOf(widget);
-  FloatWindow* floating = window ? AsFloatWindow(GTK_WIDGET(window)) : nullptr;
+  FloatWindow* floating =
+      window && QUENSARY_IS_FLOAT_WINDOW(window) ? QUENSARY_FLOAT_WINDOW(window) : nullptr;
   // IsDraf is read at every motion, so dragging turned on during a press starts moving the
   // window from the next motion, still measured from the press point.
-  if (floating && floating->IsDraf && view->dragStartPoint.present &&
+  if (floating && float_window_get_is_draf(floating) && view->dragStartPoint.present &&
       view->windowStartFrame.present) {
     // Always the offset from the press point, never accumulated: skipped or coalesced motion
     // events cannot make the window drift away from the pointer.
@@ -66,7 +85,7 @@ gboolean OnButtonRelease(GtkWidget* widget, GdkEventButton* event) {
   if (event->button == kRightButton)
     return TRUE;
   if (event->button == kLeftButton)
-    Forget(AsDragWebView(widget));
+    Forget(QUENSARY_DRAG_WEB_VIEW(widget));
   return BaseWidgetClass()->button_release_event(widget, event);
 }
 
@@ -75,7 +94,9 @@ gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitT
   return TRUE;
 }
 
-void InitDragWebViewClass(gpointer klass, gpointer) {
+}  // namespace
+
+static void drag_web_view_class_init(DragWebViewClass* klass) {
   auto* widget_class = GTK_WIDGET_CLASS(klass);
   widget_class->button_press_event = OnButtonPress;
   widget_class->motion_notify_event = OnMotion;
@@ -83,23 +104,8 @@ void InitDragWebViewClass(gpointer klass, gpointer) {
   WEBKIT_WEB_VIEW_CLASS(klass)->context_menu = OnContextMenu;
 }
 
-void InitDragWebView(GTypeInstance* instance, gpointer) {
-  Forget(reinterpret_cast<DragWebView*>(instance));
-}
-
-}  // namespace
-
-GType DragWebViewType() {
-  static const GType type = g_type_register_static_simple(
-      WEBKIT_TYPE_WEB_VIEW, "QuensaryDragWebView", sizeof(WebKitWebViewClass), InitDragWebViewClass,
-      sizeof(DragWebView), InitDragWebView, static_cast<GTypeFlags>(0));
-  return type;
-}
-
-DragWebView* AsDragWebView(GtkWidget* widget) {
-  if (!widget || !G_TYPE_CHECK_INSTANCE_TYPE(widget, DragWebViewType()))
-    return nullptr;
-  return reinterpret_cast<DragWebView*>(widget);
+static void drag_web_view_init(DragWebView* view) {
+  Forget(view);
 }
 
 }  // namespace quensary

@@ -10,8 +10,8 @@
 #include "bus/lns_center.h"
 #include "history/sqlite_helper.h"
 #include "platform/clock.h"
-#include "translate/caption_line.h"
-#include "translate/line_id_maker.h"
+#include "history/caption_line.h"
+#include "pipeline/line_id_maker.h"
 
 namespace quensary {
 

@@ -1,4 +1,4 @@
-#include "translate/caption_lines.h"
+#include "pipeline/caption_lines.h"
 
 #include <algorithm>
 #include <cassert>

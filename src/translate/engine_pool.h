@@ -1,14 +1,11 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/clock.h"
 #include "platform/main_queue.h"
 #include "platform/script_target.h"
 #include "support/settings_store.h"
@@ -17,32 +14,24 @@
 
 namespace quensary {
 
-class CaptionLines;
-class SQLiteHelper;
-
 // The translation engines of the running program: the profile list delivered by the main page,
-// the active profile with its open engine pages, and the request path that sends caption lines
-// through them. The program creates one and keeps it for its whole life. Main thread only.
-class TranslationEngines : public std::enable_shared_from_this<TranslationEngines> {
+// the active profile and its open engine pages, served in turn. The program creates one and
+// keeps it for its whole life. Main thread only.
+class EnginePool {
  public:
-  struct Seams {
-    std::shared_ptr<SettingsStore> settings;
-    std::shared_ptr<EnginePageFactory> page_factory;
-    std::shared_ptr<MainQueue> main_queue;
-    std::shared_ptr<const Clock> clock;
-    std::shared_ptr<CaptionLines> lines;
-    std::shared_ptr<SQLiteHelper> history;
-  };
-
   // More pages than this are never opened for one profile, whatever its `Cot` says: each page is
   // a web view, and a mistyped count would otherwise exhaust the machine.
   static constexpr int64_t kMaxEnginePages = 32;
 
-  static std::shared_ptr<TranslationEngines> Create(Seams seams);
+  EnginePool(std::shared_ptr<SettingsStore> settings,
+             std::shared_ptr<EnginePageFactory> page_factory,
+             std::shared_ptr<MainQueue> main_queue);
+  EnginePool(const EnginePool&) = delete;
+  EnginePool& operator=(const EnginePool&) = delete;
 
   // Takes the profile list from the first delivery that yields profiles; later ones are ignored.
   // An empty array leaves the list open. An unreadable text leaves it as it is and writes one
-  // diagnostic line to standard output.
+  // diagnostic line.
   void LoadProfiles(std::string_view text);
 
   // Chooses the listed profile with this id, else the user's own profile (whatever its id), else
@@ -62,30 +51,18 @@ class TranslationEngines : public std::enable_shared_from_this<TranslationEngine
   void Translate(std::string_view text, std::string_view source, std::string_view target,
                  ScriptTarget::TextCallback done);
 
-  // Translates one caption line, unless no target language is set, no engine has been activated
-  // yet, or the request is unforced and comes within the active profile's Delay of the last one
-  // that passed (then it is dropped, not queued). A non-empty result becomes the listed line's
-  // translation and is published; for a finished line it also goes into the history, whether
-  // or not the line is still listed. An empty result changes nothing.
-  void RequestTranslation(std::string id, std::string text, bool finish, bool force);
-
-  // Translates a listed line again, past the Delay; does nothing for an unlisted Id.
-  void RetranslateLine(const std::string& id);
-
   const TranslatorProfileList& ProfileList() const { return ProfileList_; }
   TranslatorProfilePtr ActiveProfile() const { return ActiveProfile_; }
   const std::vector<std::shared_ptr<EnginePage>>& EnginePageList() const { return EnginePageList_; }
 
  private:
-  explicit TranslationEngines(Seams seams);
-
-  Seams seams_;
+  const std::shared_ptr<SettingsStore> settings_;
+  const std::shared_ptr<EnginePageFactory> page_factory_;
+  const std::shared_ptr<MainQueue> main_queue_;
   TranslatorProfileList ProfileList_;
   TranslatorProfilePtr ActiveProfile_;
   std::vector<std::shared_ptr<EnginePage>> EnginePageList_;
-  size_t EnginePageCursor_ = 0;
-  // Absent until the first request reads it.
-  std::optional<Clock::TimePoint> LastRequestTime_;
+  size_t EnginePageCursor_ = 0;  // the page that serves the next request
 };
 
 }  // namespace quensary

@@ -1,50 +1,51 @@
-#include "translate/translation_engines.h"
+#include "translate/engine_pool.h"
 
 #include <algorithm>
-#include <iostream>
 #include <variant>
 
+#include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 #include "translate/translate_script.h"
 
 namespace quensary {
 
-std::shared_ptr<TranslationEngines> TranslationEngines::Create(Seams seams) {
-  return std::shared_ptr<TranslationEngines>(new TranslationEngines(std::move(seams)));
-}
+EnginePool::EnginePool(std::shared_ptr<SettingsStore> settings,
+                       std::shared_ptr<EnginePageFactory> page_factory,
+                       std::shared_ptr<MainQueue> main_queue)
+    : settings_(std::move(settings)),
+      page_factory_(std::move(page_factory)),
+      main_queue_(std::move(main_queue)) {}
 
-TranslationEngines::TranslationEngines(Seams seams) : seams_(std::move(seams)) {}
-
-void TranslationEngines::LoadProfiles(std::string_view text) {
+void EnginePool::LoadProfiles(std::string_view text) {
   if (!ProfileList_.empty())
     return;
   auto decoded = DecodeProfileList(text);
   if (auto* fault = std::get_if<std::string>(&decoded)) {
-    std::cout << RevealText(Sealed::UnreadableProfileListLabel) << ' ' << *fault << std::endl;
+    WriteDiagnostic(RevealText(Sealed::UnreadableProfileListLabel) + ' ' + *fault);
     return;
   }
   ProfileList_ = std::move(std::get<TranslatorProfileList>(decoded));
 }
 
-void TranslationEngines::ActivateEngine(std::string_view id) {
+void EnginePool::ActivateEngine(std::string_view id) {
   TranslatorProfilePtr chosen;
   const auto listed = std::find_if(ProfileList_.begin(), ProfileList_.end(),
                                    [id](const TranslatorProfilePtr& p) { return p->Id == id; });
   if (listed != ProfileList_.end())
     chosen = *listed;
   if (!chosen)
-    chosen = DecodeProfile(seams_.settings->UserAddLine());
+    chosen = DecodeProfile(settings_->UserAddLine());
   if (!chosen && !ProfileList_.empty())
     chosen = ProfileList_.front();
   // Nothing listed and no readable user profile: keep whatever engine is open.
   if (!chosen)
     return;
-  seams_.settings->SetSelectedLineId(chosen->Id);
+  settings_->SetSelectedLineId(chosen->Id);
   RebuildEnginePages(std::move(chosen));
 }
 
-void TranslationEngines::RebuildEnginePages(TranslatorProfilePtr profile) {
+void EnginePool::RebuildEnginePages(TranslatorProfilePtr profile) {
   if (!profile)
     return;
   ActiveProfile_ = std::move(profile);
@@ -60,7 +61,7 @@ void TranslationEngines::RebuildEnginePages(TranslatorProfilePtr profile) {
     EnginePageFactory::PageSetup setup{
         ActiveProfile_->Url, ActiveProfile_->BeforeJs,
         // The profile is the one this page was made for, not whichever is active later.
-        [queue = seams_.main_queue, slot, profile = ActiveProfile_] {
+        [queue = main_queue_, slot, profile = ActiveProfile_] {
           queue->Post([slot, profile] {
             if (auto page = slot->lock())
               page->RunJs(profile->Js);
@@ -68,7 +69,7 @@ void TranslationEngines::RebuildEnginePages(TranslatorProfilePtr profile) {
         }};
     const std::shared_ptr<EnginePage> related =
         EnginePageList_.empty() ? nullptr : EnginePageList_.front();
-    auto page = seams_.page_factory->Create(std::move(setup), related);
+    auto page = page_factory_->Create(std::move(setup), related);
     if (!page)
       continue;
     *slot = page;
@@ -77,7 +78,7 @@ void TranslationEngines::RebuildEnginePages(TranslatorProfilePtr profile) {
   EnginePageCursor_ = 0;
 }
 
-std::shared_ptr<EnginePage> TranslationEngines::NextEnginePage() {
+std::shared_ptr<EnginePage> EnginePool::NextEnginePage() {
   if (EnginePageList_.empty())
     return nullptr;
   auto page = EnginePageList_[EnginePageCursor_];
@@ -85,7 +86,7 @@ std::shared_ptr<EnginePage> TranslationEngines::NextEnginePage() {
   return page;
 }
 
-void TranslationEngines::Translate(std::string_view text, std::string_view source,
+void EnginePool::Translate(std::string_view text, std::string_view source,
                                    std::string_view target, ScriptTarget::TextCallback done) {
   const auto page = NextEnginePage();
   if (!page) {

@@ -1,17 +1,13 @@
-#include "translate/line_id_maker.h"
+#include "pipeline/line_id_maker.h"
 
 #include <glib.h>
 
+#include "platform/glib/glib_ptr.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 
 namespace quensary {
 namespace {
-
-struct DateTimeUnref {
-  void operator()(GDateTime* time) const { g_date_time_unref(time); }
-};
-using DateTime = std::unique_ptr<GDateTime, DateTimeUnref>;
 
 // The smallest change that makes a text greater than `text` and still smaller than every later
 // clock text of the usual length: bump the final digit, or add one when it is a 9.
@@ -37,16 +33,14 @@ std::string LineIdMaker::Format(Clock::TimePoint time) {
     rest += 1000000;
     --seconds;
   }
-  const DateTime whole(g_date_time_new_from_unix_local(seconds));
+  const GDateTimePtr whole(g_date_time_new_from_unix_local(seconds));
   if (!whole)
     return {};
-  const DateTime precise(g_date_time_add(whole.get(), rest));
+  const GDateTimePtr precise(g_date_time_add(whole.get(), rest));
   if (!precise)
     return {};
-  gchar* text = g_date_time_format(precise.get(), RevealText(Sealed::LineIdPattern).c_str());
-  std::string result = text ? text : "";
-  g_free(text);
-  return result;
+  const GCharPtr text(g_date_time_format(precise.get(), RevealText(Sealed::LineIdPattern).c_str()));
+  return text ? text.get() : "";
 }
 
 std::string LineIdMaker::Next() {

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "history/sqlite_helper.h"
+#include "pipeline/caption_lines.h"
+#include "platform/clock.h"
+#include "support/settings_store.h"
+#include "translate/engine_pool.h"
+
+namespace quensary {
+
+// The request path: which caption lines reach an engine page, and where their translations go.
+// The program creates one and keeps it for its whole life. Main thread only.
+class TranslationRequests {
+ public:
+  TranslationRequests(std::shared_ptr<SettingsStore> settings, std::shared_ptr<EnginePool> engines,
+                      std::shared_ptr<const Clock> clock, std::shared_ptr<CaptionLines> lines,
+                      std::shared_ptr<SQLiteHelper> history);
+  TranslationRequests(const TranslationRequests&) = delete;
+  TranslationRequests& operator=(const TranslationRequests&) = delete;
+
+  // Translates one caption line, unless no target language is set, no engine has been activated
+  // yet, or the request is unforced and comes within the active profile's Delay of the last one
+  // that passed (then it is dropped, not queued). A non-empty result becomes the listed line's
+  // translation and is published; for a finished line it also goes into the history, whether
+  // or not the line is still listed. An empty result changes nothing.
+  void RequestTranslation(std::string id, std::string text, bool finish, bool force);
+
+  // Translates a listed line again, past the Delay; does nothing for an unlisted Id.
+  void RetranslateLine(const std::string& id);
+
+ private:
+  const std::shared_ptr<SettingsStore> settings_;
+  const std::shared_ptr<EnginePool> engines_;
+  const std::shared_ptr<const Clock> clock_;
+  const std::shared_ptr<CaptionLines> lines_;
+  const std::shared_ptr<SQLiteHelper> history_;
+  // When the last request passed the Delay gate; absent until the first request reads it.
+  std::optional<Clock::TimePoint> LastRequestTime_;
+};
+
+}  // namespace quensary

@@ -7,6 +7,7 @@
 #include "fakes/temp_dir.h"
 #include "fakes/test_clock.h"
 #include "pipeline/sentence_tracker.h"
+#include "capture/caption_separator.h"
 #include "pipeline/caption_lines.h"
 
 namespace {
@@ -34,7 +35,7 @@ void BM_CaptionEvent(benchmark::State& state) {
     }
   }
   // The provider shows three rows; the bottom one grows on every tick.
-  const std::string heart(SentenceTracker::CaptionSeparator);
+  const std::string heart(CaptionSeparator);
   const std::string upper = Sentence(67) + heart + Sentence(68) + heart;
   std::string bottom = "And then";
   std::string shown;

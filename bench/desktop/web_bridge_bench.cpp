@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "fakes/memory_preferences.h"
 #include "median_counters.h"
 #include "platform/glib/glib_main_queue.h"
+#include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
 #include "support/process_tree.h"
 #include "support/web_page_wait.h"
@@ -99,7 +101,7 @@ Memory MeasureProgram() {
 
 // Opens `count` pages of the offline engine through the request path's factory, waits until
 // each has its trans, lets the processes settle, and measures.
-std::optional<Memory> MeasureEnginePages(TranslationEngines& engines, int count) {
+std::optional<Memory> MeasureEnginePages(EnginePool& engines, int count) {
   auto profile = std::make_shared<TranslatorProfile>();
   profile->Id = "memory-" + std::to_string(count);
   profile->Cot = count;
@@ -132,17 +134,17 @@ int main(int argc, char** argv) {
   // Memory first, before the round-trip page exists: only engine pages are open.
   std::optional<Memory> one, three;
   {
-    TranslationEngines::Seams seams;
-    seams.page_factory = std::make_shared<WebEnginePageFactory>();
-    seams.main_queue = std::make_shared<GlibMainQueue>();
-    seams.clock = std::make_shared<SystemClock>();
-    auto engines = TranslationEngines::Create(std::move(seams));
+    auto engines = std::make_shared<EnginePool>(
+        std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>()),
+        std::make_shared<WebEnginePageFactory>(), std::make_shared<GlibMainQueue>());
     one = MeasureEnginePages(*engines, 1);
     three = MeasureEnginePages(*engines, 3);
   }
 
+  testing::LoopbackHttpServer server;
+  server.ServeHtml("/blank.html", "<!DOCTYPE html><title>blank</title>");
   page = testing::OpenLoadedPage(
-      PageAddress("test.html"),
+      server.Url("/blank.html"),
       "window.trans = async (text, source, target) => text + '|' + source + '|' + target;");
   if (!page) {
     std::fprintf(stderr, "web_bridge_bench: the page did not load\n");

@@ -4,7 +4,11 @@
 (function () {
   'use strict';
 
-  const port = new URLSearchParams(location.search).get('port') || '2737';
+  // Only a decimal port number: anything else in the address (a host, user information, a
+  // path) must never become part of where the captions are sent.
+  const asked = new URLSearchParams(location.search).get('port');
+  const port = /^[0-9]{1,5}$/.test(asked || '') && Number(asked) >= 1 && Number(asked) <= 65535
+      ? Number(asked) : 2737;
   const endpoint = 'http://127.0.0.1:' + port + '/translate';
 
   // APy silently cuts inputs beyond about 10 KB. 2,000 UTF-16 units are at most 6 KB of UTF-8.

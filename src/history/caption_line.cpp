@@ -3,47 +3,10 @@
 #include <cstddef>
 #include <string_view>
 
+#include "support/valid_utf8.h"
+
 namespace quensary {
 namespace {
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// Length of the well-formed UTF-8 sequence at the start of `bytes` (1 to 4), or 0 when it is
-// not well-formed; `*bad` then holds the length of its longest valid-looking start, which is
-// replaced by one U+FFFD (the usual "maximal subpart" rule).
-size_t SequenceLength(std::string_view bytes, size_t* bad) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = byte(0);
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0)
-      low = 0xA0;  // no overlong forms
-    if (lead == 0xED)
-      high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0)
-      low = 0x90;
-    if (lead == 0xF4)
-      high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    *bad = 1;
-    return 0;
-  }
-  for (size_t i = 1; i < length; ++i) {
-    const bool in_range =
-        i < bytes.size() && byte(i) >= (i == 1 ? low : 0x80) && byte(i) <= (i == 1 ? high : 0xBF);
-    if (!in_range) {
-      *bad = i;
-      return 0;
-    }
-  }
-  return length;
-}
 
 void AppendJsonString(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
@@ -96,9 +59,9 @@ void AppendJsonString(std::string& out, std::string_view text) {
       continue;
     }
     size_t bad = 0;
-    const size_t length = SequenceLength(text.substr(i), &bad);
+    const size_t length = Utf8SequenceLength(text.substr(i), &bad);
     if (length == 0) {
-      out += kReplacement;
+      out += kReplacementCharacter;
       i += bad;
       continue;
     }

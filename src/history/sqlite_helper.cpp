@@ -1,8 +1,10 @@
 #include "history/sqlite_helper.h"
 
+#include <fcntl.h>
 #include <glib.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -13,10 +15,6 @@
 
 namespace quensary {
 namespace {
-
-// Another reader of the file (a backup tool, a second look with the sqlite3 shell) must not
-// make a save fail at once.
-constexpr int kBusyTimeoutMs = 2000;
 
 constexpr int kLatestLineCount = 15;  // Also written into the query below.
 
@@ -46,31 +44,33 @@ struct StatementFinalizer {
 };
 using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
-// Opens the file for one operation, creating it when missing. A file without any write
-// permission is opened read-only, so that it stays unchanged even for a user (root) whom the
-// system would let write anyway.
-Database OpenDatabase(const std::string& path) {
-  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+bool IsBusy(int result) {
+  const int primary = result & 0xFF;
+  return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+// Opens the file, making the folder and the file when they are missing: the history is the
+// user's own, so a new file is readable by its owner only. A file without any write permission
+// is opened read-only, so that it stays unchanged even for a user (root) whom the system would
+// let write anyway.
+Database OpenDatabase(const std::string& folder, const std::string& path) {
   struct stat info {};
-  if (stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+  int flags = SQLITE_OPEN_READWRITE;
+  if (stat(path.c_str(), &info) != 0) {
+    g_mkdir_with_parents(folder.c_str(), 0700);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+      close(fd);
+  } else if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
     flags = SQLITE_OPEN_READONLY;
+  }
   sqlite3* raw = nullptr;
   const int result = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
   Database db(raw);  // SQLite hands out a handle to close even when opening fails.
   if (result != SQLITE_OK)
     return nullptr;
-  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  sqlite3_busy_timeout(db.get(), static_cast<int>(SQLiteHelper::kBusyTimeout.count()));
   return db;
-}
-
-// Absent when the statement does not compile (also for a file that is not a database).
-Statement Prepare(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(raw);
-    return nullptr;
-  }
-  return Statement(raw);  // Null for a text without a statement: treated as a failure too.
 }
 
 void BindText(sqlite3_stmt* statement, int index, const std::string& text) {
@@ -81,6 +81,14 @@ void BindText(sqlite3_stmt* statement, int index, const std::string& text) {
 std::string ColumnText(sqlite3_stmt* statement, int column) {
   const auto* text = sqlite3_column_text(statement, column);
   return text ? reinterpret_cast<const char*>(text) : std::string();
+}
+
+// Runs a statement that returns no rows.
+SQLiteHelper::Outcome StepOnce(sqlite3_stmt* statement) {
+  const int result = sqlite3_step(statement);
+  if (IsBusy(result))
+    return SQLiteHelper::Outcome::kBusy;
+  return result == SQLITE_DONE ? SQLiteHelper::Outcome::kDone : SQLiteHelper::Outcome::kFailed;
 }
 
 std::string DefaultFolder() {
@@ -99,113 +107,182 @@ std::string FilePath(const std::string& folder) {
 SQLiteHelper::SQLiteHelper() : SQLiteHelper(DefaultFolder()) {}
 
 SQLiteHelper::SQLiteHelper(std::string folder)
-    : folder_(std::move(folder)), path_(FilePath(folder_)) {}
+    : folder_(std::move(folder)), path_(FilePath(folder_)), thread_([this] { Run(); }) {}
 
-void SQLiteHelper::EnsureTable() {
-  // Runs outside the operation lock; concurrent first callers wait here until it is done. When
-  // the file cannot be opened the chance is spent: later operations fail on their own.
-  std::call_once(table_once_, [this] {
-    g_mkdir_with_parents(folder_.c_str(), 0700);
-    Database db = OpenDatabase(path_);
-    if (db)
-      sqlite3_exec(db.get(), kCreateTable, nullptr, nullptr, nullptr);
+SQLiteHelper::~SQLiteHelper() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  thread_.join();
+}
+
+std::optional<SQLiteHelper::CopyMode> SQLiteHelper::CopyModeFromNumber(int64_t number) {
+  if (number < 1 || number > 3)
+    return std::nullopt;
+  return static_cast<CopyMode>(number);
+}
+
+void SQLiteHelper::Queue(Operation operation) {
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(operation));
+  }
+  wake_.notify_one();
+}
+
+void SQLiteHelper::Run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (queue_.empty())
+      return;  // stopping, and everything queued has run
+    // The operation stays first in the queue while it runs, so Flush waits for it; a reference
+    // into a deque survives pushes at the back.
+    Operation& operation = queue_.front();
+    lock.unlock();
+    const Outcome outcome = operation();
+    lock.lock();
+    if (outcome == Outcome::kBusy && !stopping_) {
+      // Kept, and tried again after a pause; everything queued after it waits its turn.
+      wake_.wait_for(lock, kRetryDelay, [this] { return stopping_; });
+      continue;
+    }
+    queue_.pop_front();
+    idle_.notify_all();
+  }
+}
+
+bool SQLiteHelper::Flush(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  // Everything queued before now has run once the queue is empty; later operations may keep it
+  // from ever emptying, so wait for the marker of this call instead.
+  auto done = std::make_shared<bool>(false);
+  queue_.push_back([done] {
+    *done = true;
+    return Outcome::kDone;
   });
+  wake_.notify_one();
+  return idle_.wait_for(lock, limit, [&] { return *done; });
+}
+
+SQLiteHelper::Outcome SQLiteHelper::WithStatement(
+    const std::string& sql, const std::function<Outcome(sqlite3_stmt*)>& use) const {
+  Database db = OpenDatabase(folder_, path_);
+  if (!db)
+    return Outcome::kFailed;
+  sqlite3_stmt* raw = nullptr;
+  int result = sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw, nullptr);
+  Statement statement(raw);
+  // The table is made only when a statement finds it missing (a new file, or one that was
+  // removed and made again), so a save costs no look at the schema while all is well.
+  if (result != SQLITE_OK && std::string_view(sqlite3_errmsg(db.get())).starts_with("no such table")) {
+    const int created = sqlite3_exec(db.get(), kCreateTable, nullptr, nullptr, nullptr);
+    if (IsBusy(created))
+      return Outcome::kBusy;
+    raw = nullptr;
+    result = sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw, nullptr);
+    statement.reset(raw);
+  }
+  if (IsBusy(result))
+    return Outcome::kBusy;
+  // Also null for a text without a statement: a failure too.
+  if (result != SQLITE_OK || !statement)
+    return Outcome::kFailed;
+  return use(statement.get());
 }
 
 void SQLiteHelper::SaveLine(const CaptionLine& line) {
-  EnsureTable();
-  std::lock_guard lock(lock_);
-  Database db = OpenDatabase(path_);
-  if (!db)
-    return;
-  Statement statement = Prepare(db.get(), kSaveLine);
-  if (!statement)
-    return;
-  BindText(statement.get(), 1, line.Id);
-  BindText(statement.get(), 2, line.Ori);
-  sqlite3_bind_int(statement.get(), 3, line.Finish ? 1 : 0);
-  BindText(statement.get(), 4, line.Tar);
-  sqlite3_step(statement.get());  // A failed step (busy, full, read-only) is left as it is.
+  Queue([this, line] {
+    return WithStatement(kSaveLine, [&](sqlite3_stmt* statement) {
+      BindText(statement, 1, line.Id);
+      BindText(statement, 2, line.Ori);
+      sqlite3_bind_int(statement, 3, line.Finish ? 1 : 0);
+      BindText(statement, 4, line.Tar);
+      return StepOnce(statement);
+    });
+  });
 }
 
-void SQLiteHelper::SetTranslation(const std::string& id, const std::string& tar) {
-  EnsureTable();
-  std::lock_guard lock(lock_);
-  Database db = OpenDatabase(path_);
-  if (!db)
-    return;
-  Statement statement = Prepare(db.get(), RevealText(Sealed::HistorySetTranslation));
-  if (!statement)
-    return;
-  BindText(statement.get(), 1, tar);
-  BindText(statement.get(), 2, id);
-  sqlite3_step(statement.get());
+void SQLiteHelper::SetTranslation(std::string id, std::string tar) {
+  Queue([this, id = std::move(id), tar = std::move(tar)] {
+    return WithStatement(RevealText(Sealed::HistorySetTranslation), [&](sqlite3_stmt* statement) {
+      BindText(statement, 1, tar);
+      BindText(statement, 2, id);
+      return StepOnce(statement);
+    });
+  });
 }
 
-std::optional<std::vector<CaptionLinePtr>> SQLiteHelper::LatestLines() {
-  EnsureTable();
-  std::lock_guard lock(lock_);
-  Database db = OpenDatabase(path_);
-  if (!db)
-    return std::nullopt;
-  Statement statement = Prepare(db.get(), kLatestLines);
-  if (!statement)
-    return std::nullopt;
-  std::vector<CaptionLinePtr> lines;
-  lines.reserve(kLatestLineCount);
-  while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-    lines.push_back(std::make_shared<CaptionLine>(
-        ColumnText(statement.get(), 0), ColumnText(statement.get(), 1),
-        sqlite3_column_int64(statement.get(), 2) == 1, ColumnText(statement.get(), 3)));
-  }
-  std::reverse(lines.begin(), lines.end());
-  return lines;
-}
-
-void SQLiteHelper::DeleteLine(const std::string& id) {
-  EnsureTable();
-  std::lock_guard lock(lock_);
-  Database db = OpenDatabase(path_);
-  if (!db)
-    return;
-  Statement statement = Prepare(db.get(), RevealText(Sealed::HistoryDeleteLine));
-  if (!statement)
-    return;
-  BindText(statement.get(), 1, id);
-  sqlite3_step(statement.get());
+void SQLiteHelper::DeleteLine(std::string id) {
+  Queue([this, id = std::move(id)] {
+    return WithStatement(RevealText(Sealed::HistoryDeleteLine), [&](sqlite3_stmt* statement) {
+      BindText(statement, 1, id);
+      return StepOnce(statement);
+    });
+  });
 }
 
 void SQLiteHelper::DeleteAll() {
-  EnsureTable();
-  std::lock_guard lock(lock_);
-  Database db = OpenDatabase(path_);
-  if (!db)
-    return;
-  sqlite3_exec(db.get(), RevealText(Sealed::HistoryDeleteAll).c_str(), nullptr, nullptr, nullptr);
+  Queue([this] {
+    return WithStatement(RevealText(Sealed::HistoryDeleteAll),
+                         [](sqlite3_stmt* statement) { return StepOnce(statement); });
+  });
 }
 
-void SQLiteHelper::CopyToClipboard(int mode, Clipboard& clipboard) {
-  EnsureTable();
-  std::string text;
-  {
-    std::lock_guard lock(lock_);
-    Database db = OpenDatabase(path_);
-    if (!db)
-      return;
-    Statement statement = Prepare(db.get(), RevealText(Sealed::HistoryExport));
-    if (!statement)
-      return;
-    while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-      text += ColumnText(statement.get(), 0) + "\n";
-      if (mode != 2)
-        text += ColumnText(statement.get(), 1) + "\n";
-      if (mode != 1)
-        text += ColumnText(statement.get(), 2) + "\n";
-      text += "\n";
+void SQLiteHelper::LatestLines(LinesCallback done) {
+  Queue([this, done = std::move(done)] {
+    std::vector<CaptionLinePtr> lines;
+    const Outcome outcome = WithStatement(kLatestLines, [&](sqlite3_stmt* statement) {
+      lines.clear();
+      lines.reserve(kLatestLineCount);
+      int result;
+      while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+        lines.push_back(std::make_shared<CaptionLine>(
+            ColumnText(statement, 0), ColumnText(statement, 1),
+            sqlite3_column_int64(statement, 2) == 1, ColumnText(statement, 3)));
+      }
+      if (IsBusy(result))
+        return Outcome::kBusy;
+      return result == SQLITE_DONE ? Outcome::kDone : Outcome::kFailed;
+    });
+    if (outcome == Outcome::kBusy)
+      return outcome;
+    if (outcome == Outcome::kFailed) {
+      done(std::nullopt);
+    } else {
+      std::reverse(lines.begin(), lines.end());
+      done(std::move(lines));
     }
-  }
-  // The desktop call is made after the file is closed and the lock released.
-  clipboard.SetText(text);
+    return outcome;
+  });
+}
+
+void SQLiteHelper::ExportText(CopyMode mode, TextCallback done) {
+  Queue([this, mode, done = std::move(done)] {
+    std::string text;
+    const Outcome outcome =
+        WithStatement(RevealText(Sealed::HistoryExport), [&](sqlite3_stmt* statement) {
+          text.clear();
+          int result;
+          while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+            text += ColumnText(statement, 0) + "\n";
+            if (mode != CopyMode::kTranslation)
+              text += ColumnText(statement, 1) + "\n";
+            if (mode != CopyMode::kOriginal)
+              text += ColumnText(statement, 2) + "\n";
+            text += "\n";
+          }
+          if (IsBusy(result))
+            return Outcome::kBusy;
+          return result == SQLITE_DONE ? Outcome::kDone : Outcome::kFailed;
+        });
+    if (outcome == Outcome::kBusy)
+      return outcome;
+    done(outcome == Outcome::kDone ? std::optional<std::string>(std::move(text)) : std::nullopt);
+    return outcome;
+  });
 }
 
 }  // namespace quensary

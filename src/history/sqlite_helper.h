@@ -1,54 +1,95 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "platform/clipboard.h"
 #include "history/caption_line.h"
+
+struct sqlite3_stmt;
 
 namespace quensary {
 
 // The history of caption lines: one SQLite file, opened and closed by every operation, so no
-// connection is held between calls. Every operation may be called from any thread and none
-// reports failure: a missing, damaged or read-only file leaves the program running, the file
-// untouched, and the operation without effect (Latest lines then gives absent).
+// connection is held between calls and a file that was removed is simply made again.
 //
-// Lock order: callers may hold `LineLock` when they call in; this class takes only its own lock.
+// Every operation is queued and runs, in the order it was queued, on the history's own thread:
+// callers never wait for the disk, whatever holds the file. An operation that finds the file
+// busy (another program holding it locked) stays first in the queue and is tried again a second
+// later, so no row is lost to a busy file. Any other failure (a damaged or read-only file) leaves
+// the file untouched and the operation without effect; reads then deliver absent. Nothing is
+// reported. Every operation may be called from any thread; callers may hold `LineLock`.
 class SQLiteHelper {
  public:
+  // What CopyToClipboard puts under each Id.
+  enum class CopyMode { kOriginal = 1, kTranslation = 2, kBoth = 3 };
+
+  // What an operation made of the file: done (or failed for good), or to be tried again.
+  enum class Outcome { kDone, kBusy, kFailed };
+
+  using LinesCallback = std::function<void(std::optional<std::vector<CaptionLinePtr>>)>;
+  using TextCallback = std::function<void(std::optional<std::string>)>;
+
+  // How long an operation waits for a busy file before it is put back to wait its turn again.
+  static constexpr std::chrono::milliseconds kBusyTimeout{2000};
+  static constexpr std::chrono::milliseconds kRetryDelay{1000};
+
   // The history in the user's data folder: $XDG_DATA_HOME/quensary/.
   SQLiteHelper();
-  // The history in another folder (created at the first operation when missing).
+  // The history in another folder (made when missing).
   explicit SQLiteHelper(std::string folder);
+  // Runs what is queued, each operation once more at most, then stops the thread.
+  ~SQLiteHelper();
   SQLiteHelper(const SQLiteHelper&) = delete;
   SQLiteHelper& operator=(const SQLiteHelper&) = delete;
 
   // Stores the line, replacing a stored row with the same Id.
   void SaveLine(const CaptionLine& line);
   // Sets the translation of the stored row with that Id; creates no row.
-  void SetTranslation(const std::string& id, const std::string& tar);
-  // The 15 rows with the greatest Id, oldest first. An empty table gives an empty list; a file
-  // that cannot be read gives absent.
-  std::optional<std::vector<CaptionLinePtr>> LatestLines();
-  void DeleteLine(const std::string& id);
+  void SetTranslation(std::string id, std::string tar);
+  void DeleteLine(std::string id);
   void DeleteAll();
-  // Puts every stored row on the clipboard as blocks of text, each ending with an empty line:
-  // the Id, then the original (unless mode is 2) and the translation (unless mode is 1).
-  // Nothing is copied when the file cannot be read.
-  void CopyToClipboard(int mode, Clipboard& clipboard);
+
+  // Reads run after everything queued before them and deliver on the history's thread.
+  // The 15 rows with the greatest Id, oldest first; an empty table gives an empty list.
+  void LatestLines(LinesCallback done);
+  // Every stored row as blocks of text, each ending with an empty line: the Id, then the
+  // original and the translation as the mode says.
+  void ExportText(CopyMode mode, TextCallback done);
+
+  // Waits until everything queued before the call has run, at most `limit`; whether it has.
+  bool Flush(std::chrono::milliseconds limit);
 
   const std::string& path() const { return path_; }
 
+  // The copy mode a page sends as a number; absent for any number but the three modes.
+  static std::optional<CopyMode> CopyModeFromNumber(int64_t number);
+
  private:
-  // Creates the folder and the table once per instance, before the first operation proceeds.
-  void EnsureTable();
+  using Operation = std::function<Outcome()>;
+
+  void Queue(Operation operation);
+  void Run();
+  // Opens the file, prepares `sql` and hands the statement to `use`; makes the folder, the file
+  // (readable by its owner only) and the table first when they are missing.
+  Outcome WithStatement(const std::string& sql,
+                        const std::function<Outcome(sqlite3_stmt*)>& use) const;
 
   const std::string folder_;
   const std::string path_;
-  std::once_flag table_once_;
-  std::mutex lock_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable idle_;
+  std::deque<Operation> queue_;  // guarded by mutex_; the first one is the one running
+  bool stopping_ = false;
+  std::thread thread_;  // last: started when all else is ready
 };
 
 }  // namespace quensary

@@ -75,12 +75,14 @@ void CaptionLines::DeleteLines(const std::optional<std::string>& id) {
 }
 
 void CaptionLines::RestoreLatestLines() {
-  auto latest = history_->LatestLines();
-  if (!latest)
-    return;
-  LineGuard held = LineLock();
-  line_list_ = std::move(*latest);
-  PublishLines(held);
+  history_->LatestLines([weak = weak_from_this()](auto latest) {
+    const auto lines = weak.lock();
+    if (!lines || !latest)
+      return;
+    LineGuard held = lines->LineLock();
+    lines->line_list_ = std::move(*latest);
+    lines->PublishLines(held);
+  });
 }
 
 }  // namespace quensary

@@ -21,9 +21,9 @@ namespace quensary {
 // Created once by the program; tests make their own.
 //
 // Operations that need the lock take the guard returned by `LineLock()` as proof, so a caller
-// cannot forget it. Lock order: `LineLock` first, then the history's own lock; no lock is held
-// while waiting for a page.
-class CaptionLines {
+// cannot forget it. Nothing under the lock waits for the disk (the history only queues a copy
+// of the line) or for a page. Held through std::shared_ptr.
+class CaptionLines : public std::enable_shared_from_this<CaptionLines> {
  public:
   using LineGuard = std::unique_lock<std::mutex>;
 
@@ -50,19 +50,18 @@ class CaptionLines {
   void PublishLines(const LineGuard& held);
 
   // Applies one caption event: updates the open last line, or appends a new line when the list
-  // is empty or its last line is finished. Trims, publishes, and stores a line that has just
-  // become finished in the history. Returns the Id of the line it touched.
+  // is empty or its last line is finished. Trims, publishes, and queues a line that has just
+  // become finished for the history. Returns the Id of the line it touched.
   std::string UpsertLine(const LineGuard& held, const std::string& text, bool finished);
 
   // Removes every line with this Id from the list and its row from the history; an absent or
   // empty Id clears both. Publishes the list in every case. Takes `LineLock` itself.
   void DeleteLines(const std::optional<std::string>& id);
 
-  // Replaces the list by the latest history lines and publishes it; keeps the list when the
-  // history cannot be read. Takes `LineLock` itself (after reading the history).
+  // Asks the history for its latest lines; when they come (on the history's thread), replaces
+  // the list by them and publishes it. Keeps the list when the history cannot be read. Takes
+  // `LineLock` itself, after the history has been read.
   void RestoreLatestLines();
-
-  SQLiteHelper& history() { return *history_; }
 
  private:
   void CheckHeld(const LineGuard& held) const;

@@ -23,7 +23,7 @@ std::string Successor(std::string text) {
 
 LineIdMaker::LineIdMaker(std::shared_ptr<const Clock> clock) : clock_(std::move(clock)) {}
 
-std::string LineIdMaker::Format(Clock::TimePoint time) {
+std::string LineIdMaker::Format(Clock::WallTimePoint time) {
   const auto micros =
       std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
   // Floor division, so that moments before 1970 still split into seconds and a positive rest.
@@ -44,7 +44,7 @@ std::string LineIdMaker::Format(Clock::TimePoint time) {
 }
 
 std::string LineIdMaker::Next() {
-  std::string id = Format(clock_->Now());
+  std::string id = Format(clock_->WallNow());
   if (id <= last_)
     id = Successor(last_);
   last_ = id;

@@ -19,7 +19,7 @@ class LineIdMaker {
   std::string Next();
 
   // The local-time text of a moment, without the uniqueness rule.
-  static std::string Format(Clock::TimePoint time);
+  static std::string Format(Clock::WallTimePoint time);
 
  private:
   std::shared_ptr<const Clock> clock_;

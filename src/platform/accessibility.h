@@ -25,6 +25,10 @@ struct ChildValueAndPosition {
   std::optional<ScreenPoint> position;
 };
 
+// More children than this are not read as rows: no caption container holds so many, and reading
+// them would flood a broken provider with calls on every tick.
+inline constexpr size_t kMaxChildReads = 1000;
+
 // One element of another application's accessibility tree. Every read gives absent when it
 // fails: the application is gone or too slow to answer, or the element lacks the attribute.
 // An empty text counts as a failed read. Reads may be made from any thread.
@@ -47,13 +51,16 @@ class AccessibleElement {
   virtual bool SetMinimized(bool minimized);
 
   // The first descendant whose subrole is exactly `subrole`, in pre-order; the element itself is
-  // never tested. The default walks the tree node by node; a platform may answer it in one call,
-  // but must give the same element.
+  // never tested. The default walks the tree node by node (within the bounds of
+  // FindFirstDescendantWithSubroleByWalk); a platform may answer it in one call, but must give the
+  // same element.
   virtual AccessibleElementPtr FindFirstDescendantWithSubrole(std::string_view subrole) const;
 
-  // The value and position of every direct child, in child order; absent when the children
-  // cannot be read. The default asks child by child (the position only of a child with a
-  // value); a platform may ask for all of them at once, with the same result.
+  // The value and position of every direct child, in child order. Absent when the children
+  // cannot be read, when there are more than kMaxChildReads of them, or when any read went
+  // unanswered (the application stalled half-way): part of the rows is never taken for all of
+  // them. The default asks child by child (the position only of a child with a value); a
+  // platform may ask for all of them at once, with the same result.
   virtual std::optional<std::vector<ChildValueAndPosition>> ChildValuesAndPositions() const;
 
   // Whether both objects stand for the same element of the same application.
@@ -61,7 +68,11 @@ class AccessibleElement {
 };
 
 // The node-by-node search behind the default FindFirstDescendantWithSubrole: one read of the
-// children and one of the subrole per node visited.
+// children and one of the subrole per node visited. A broken application may report a tree
+// that is cyclic or endlessly deep, so the walk gives up (finding nothing) below
+// kMaxWalkDepth levels or after kMaxWalkNodes nodes.
+inline constexpr int kMaxWalkDepth = 64;
+inline constexpr size_t kMaxWalkNodes = 5000;
 AccessibleElementPtr FindFirstDescendantWithSubroleByWalk(const AccessibleElement& root,
                                                           std::string_view subrole);
 

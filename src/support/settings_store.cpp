@@ -1,6 +1,5 @@
 #include "support/settings_store.h"
 
-#include <array>
 #include <charconv>
 
 #include "support/literal_vault.h"
@@ -13,28 +12,43 @@ using Setting = SettingsStore::Setting;
 
 constexpr int64_t kUnparsablePageInteger = 22;
 
-constexpr std::array kAllSettings = {
-    Setting::kCaptionWindowShown, Setting::kOverlayShowA,   Setting::kOverlayShowB,
-    Setting::kSourceLanguage,     Setting::kTargetLanguage, Setting::kMainWindowOnTop,
-    Setting::kOverlayNumberA,     Setting::kOverlayNumberB, Setting::kOverlayString,
-    Setting::kSelectedLineId,     Setting::kUserAddLine,
-};
-
 enum class Kind { kBool, kInt, kText };
 
-Kind KindOf(Setting setting) {
-  switch (setting) {
-    case Setting::kCaptionWindowShown:
-    case Setting::kOverlayShowA:
-    case Setting::kOverlayShowB:
-    case Setting::kMainWindowOnTop:
-      return Kind::kBool;
-    case Setting::kOverlayNumberA:
-    case Setting::kOverlayNumberB:
-      return Kind::kInt;
-    default:
-      return Kind::kText;
+// One row per setting: its sealed storage key, its type and its default. A text default is a
+// sealed literal, or null for the empty text.
+struct SettingRow {
+  Setting setting;
+  const char* key;
+  Kind kind;
+  bool bool_default = false;
+  int64_t int_default = 0;
+  const char* text_default = nullptr;
+};
+
+constexpr SettingRow kSettings[] = {
+    {Setting::kCaptionWindowShown, Sealed::KeyCaptionWindowShown, Kind::kBool, true},
+    {Setting::kOverlayShowA, Sealed::KeyOverlayShowA, Kind::kBool, false},
+    {Setting::kOverlayShowB, Sealed::KeyOverlayShowB, Kind::kBool, false},
+    {Setting::kSourceLanguage, Sealed::KeySourceLanguage, Kind::kText, false, 0,
+     Sealed::DefaultSourceLanguage},
+    {Setting::kTargetLanguage, Sealed::KeyTargetLanguage, Kind::kText, false, 0,
+     Sealed::DefaultTargetLanguage},
+    {Setting::kMainWindowOnTop, Sealed::KeyMainWindowOnTop, Kind::kBool, false},
+    {Setting::kOverlayNumberA, Sealed::KeyOverlayNumberA, Kind::kInt, false, 100},
+    {Setting::kOverlayNumberB, Sealed::KeyOverlayNumberB, Kind::kInt, false, 25},
+    {Setting::kOverlayString, Sealed::KeyOverlayString, Kind::kText, false, 0,
+     Sealed::DefaultOverlayString},
+    {Setting::kSelectedLineId, Sealed::KeySelectedLineId, Kind::kText, false, 0,
+     Sealed::DefaultSelectedLineId},
+    {Setting::kUserAddLine, Sealed::KeyUserAddLine, Kind::kText},
+};
+
+const SettingRow& RowOf(Setting setting) {
+  for (const SettingRow& row : kSettings) {
+    if (row.setting == setting)
+      return row;
   }
+  return kSettings[0];  // unreachable: every setting has its row
 }
 
 }  // namespace
@@ -42,118 +56,96 @@ Kind KindOf(Setting setting) {
 SettingsStore::SettingsStore(std::shared_ptr<PreferencesStore> store) : store_(std::move(store)) {}
 
 std::string SettingsStore::StorageKey(Setting setting) {
-  switch (setting) {
-    case Setting::kCaptionWindowShown:
-      return RevealText(Sealed::KeyCaptionWindowShown);
-    case Setting::kOverlayShowA:
-      return RevealText(Sealed::KeyOverlayShowA);
-    case Setting::kOverlayShowB:
-      return RevealText(Sealed::KeyOverlayShowB);
-    case Setting::kSourceLanguage:
-      return RevealText(Sealed::KeySourceLanguage);
-    case Setting::kTargetLanguage:
-      return RevealText(Sealed::KeyTargetLanguage);
-    case Setting::kMainWindowOnTop:
-      return RevealText(Sealed::KeyMainWindowOnTop);
-    case Setting::kOverlayNumberA:
-      return RevealText(Sealed::KeyOverlayNumberA);
-    case Setting::kOverlayNumberB:
-      return RevealText(Sealed::KeyOverlayNumberB);
-    case Setting::kOverlayString:
-      return RevealText(Sealed::KeyOverlayString);
-    case Setting::kSelectedLineId:
-      return RevealText(Sealed::KeySelectedLineId);
-    case Setting::kUserAddLine:
-      return RevealText(Sealed::KeyUserAddLine);
-  }
-  return {};
+  return RevealText(RowOf(setting).key);
 }
 
-std::optional<Setting> SettingsStore::SettingForKey(std::string_view storage_key) {
-  for (Setting setting : kAllSettings) {
-    if (StorageKey(setting) == storage_key)
-      return setting;
-  }
-  return std::nullopt;
+bool SettingsStore::ReadBool(Setting setting) const {
+  return store_->ReadBool(StorageKey(setting)).value_or(RowOf(setting).bool_default);
 }
-
-bool SettingsStore::ReadBool(Setting setting, bool fallback) const {
-  return store_->ReadBool(StorageKey(setting)).value_or(fallback);
+int64_t SettingsStore::ReadInt(Setting setting) const {
+  return store_->ReadInt(StorageKey(setting)).value_or(RowOf(setting).int_default);
 }
-
-int64_t SettingsStore::ReadInt(Setting setting, int64_t fallback) const {
-  return store_->ReadInt(StorageKey(setting)).value_or(fallback);
+std::string SettingsStore::ReadText(Setting setting) const {
+  if (auto value = store_->ReadText(StorageKey(setting)))
+    return std::move(*value);
+  const char* fallback = RowOf(setting).text_default;
+  return fallback ? RevealText(fallback) : std::string();
 }
-
-std::string SettingsStore::ReadText(Setting setting, std::string fallback) const {
-  return store_->ReadText(StorageKey(setting)).value_or(std::move(fallback));
+void SettingsStore::WriteBool(Setting setting, bool value) {
+  store_->WriteBool(StorageKey(setting), value);
+}
+void SettingsStore::WriteInt(Setting setting, int64_t value) {
+  store_->WriteInt(StorageKey(setting), value);
+}
+void SettingsStore::WriteText(Setting setting, std::string_view value) {
+  store_->WriteText(StorageKey(setting), value);
 }
 
 bool SettingsStore::CaptionWindowShown() const {
-  return ReadBool(Setting::kCaptionWindowShown, true);
+  return ReadBool(Setting::kCaptionWindowShown);
 }
 void SettingsStore::SetCaptionWindowShown(bool value) {
-  store_->WriteBool(StorageKey(Setting::kCaptionWindowShown), value);
+  WriteBool(Setting::kCaptionWindowShown, value);
 }
 bool SettingsStore::OverlayShowA() const {
-  return ReadBool(Setting::kOverlayShowA, false);
+  return ReadBool(Setting::kOverlayShowA);
 }
 void SettingsStore::SetOverlayShowA(bool value) {
-  store_->WriteBool(StorageKey(Setting::kOverlayShowA), value);
+  WriteBool(Setting::kOverlayShowA, value);
 }
 bool SettingsStore::OverlayShowB() const {
-  return ReadBool(Setting::kOverlayShowB, false);
+  return ReadBool(Setting::kOverlayShowB);
 }
 void SettingsStore::SetOverlayShowB(bool value) {
-  store_->WriteBool(StorageKey(Setting::kOverlayShowB), value);
+  WriteBool(Setting::kOverlayShowB, value);
 }
 std::string SettingsStore::SourceLanguage() const {
-  return ReadText(Setting::kSourceLanguage, RevealText(Sealed::DefaultSourceLanguage));
+  return ReadText(Setting::kSourceLanguage);
 }
 void SettingsStore::SetSourceLanguage(std::string_view value) {
-  store_->WriteText(StorageKey(Setting::kSourceLanguage), value);
+  WriteText(Setting::kSourceLanguage, value);
 }
 std::string SettingsStore::TargetLanguage() const {
-  return ReadText(Setting::kTargetLanguage, RevealText(Sealed::DefaultTargetLanguage));
+  return ReadText(Setting::kTargetLanguage);
 }
 void SettingsStore::SetTargetLanguage(std::string_view value) {
-  store_->WriteText(StorageKey(Setting::kTargetLanguage), value);
+  WriteText(Setting::kTargetLanguage, value);
 }
 bool SettingsStore::MainWindowOnTop() const {
-  return ReadBool(Setting::kMainWindowOnTop, false);
+  return ReadBool(Setting::kMainWindowOnTop);
 }
 void SettingsStore::SetMainWindowOnTop(bool value) {
-  store_->WriteBool(StorageKey(Setting::kMainWindowOnTop), value);
+  WriteBool(Setting::kMainWindowOnTop, value);
 }
 int64_t SettingsStore::OverlayNumberA() const {
-  return ReadInt(Setting::kOverlayNumberA, 100);
+  return ReadInt(Setting::kOverlayNumberA);
 }
 void SettingsStore::SetOverlayNumberA(int64_t value) {
-  store_->WriteInt(StorageKey(Setting::kOverlayNumberA), value);
+  WriteInt(Setting::kOverlayNumberA, value);
 }
 int64_t SettingsStore::OverlayNumberB() const {
-  return ReadInt(Setting::kOverlayNumberB, 25);
+  return ReadInt(Setting::kOverlayNumberB);
 }
 void SettingsStore::SetOverlayNumberB(int64_t value) {
-  store_->WriteInt(StorageKey(Setting::kOverlayNumberB), value);
+  WriteInt(Setting::kOverlayNumberB, value);
 }
 std::string SettingsStore::OverlayString() const {
-  return ReadText(Setting::kOverlayString, RevealText(Sealed::DefaultOverlayString));
+  return ReadText(Setting::kOverlayString);
 }
 void SettingsStore::SetOverlayString(std::string_view value) {
-  store_->WriteText(StorageKey(Setting::kOverlayString), value);
+  WriteText(Setting::kOverlayString, value);
 }
 std::string SettingsStore::SelectedLineId() const {
-  return ReadText(Setting::kSelectedLineId, RevealText(Sealed::DefaultSelectedLineId));
+  return ReadText(Setting::kSelectedLineId);
 }
 void SettingsStore::SetSelectedLineId(std::string_view value) {
-  store_->WriteText(StorageKey(Setting::kSelectedLineId), value);
+  WriteText(Setting::kSelectedLineId, value);
 }
 std::string SettingsStore::UserAddLine() const {
-  return ReadText(Setting::kUserAddLine, "");
+  return ReadText(Setting::kUserAddLine);
 }
 void SettingsStore::SetUserAddLine(std::string_view value) {
-  store_->WriteText(StorageKey(Setting::kUserAddLine), value);
+  WriteText(Setting::kUserAddLine, value);
 }
 
 std::string SettingsStore::ProviderLanguage() const {
@@ -166,22 +158,23 @@ std::string SettingsStore::ProviderLanguage() const {
 
 std::optional<Setting> SettingsStore::SetFromPage(std::string_view storage_key,
                                                   std::string_view text) {
-  const auto setting = SettingForKey(storage_key);
-  if (!setting)
-    return std::nullopt;
-  const std::string key = StorageKey(*setting);
-  switch (KindOf(*setting)) {
-    case Kind::kBool:
-      store_->WriteBool(key, PageBool(text));
-      break;
-    case Kind::kInt:
-      store_->WriteInt(key, PageInteger(text));
-      break;
-    case Kind::kText:
-      store_->WriteText(key, text);
-      break;
+  for (const SettingRow& row : kSettings) {
+    if (RevealText(row.key) != storage_key)
+      continue;
+    switch (row.kind) {
+      case Kind::kBool:
+        WriteBool(row.setting, PageBool(text));
+        break;
+      case Kind::kInt:
+        WriteInt(row.setting, PageInteger(text));
+        break;
+      case Kind::kText:
+        WriteText(row.setting, text);
+        break;
+    }
+    return row.setting;
   }
-  return setting;
+  return std::nullopt;
 }
 
 bool SettingsStore::PageBool(std::string_view text) {

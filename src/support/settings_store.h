@@ -16,17 +16,17 @@ namespace quensary {
 class SettingsStore {
  public:
   enum class Setting {
-    kCaptionWindowShown,
-    kOverlayShowA,
-    kOverlayShowB,
-    kSourceLanguage,
-    kTargetLanguage,
-    kMainWindowOnTop,
-    kOverlayNumberA,
-    kOverlayNumberB,
-    kOverlayString,
-    kSelectedLineId,
-    kUserAddLine,
+    kCaptionWindowShown,  // whether the provider's own caption window stays on screen
+    kOverlayShowA,        // the overlay shows the original text
+    kOverlayShowB,        // the overlay shows the translation
+    kSourceLanguage,      // the captions' language, taken from the provider before each request
+    kTargetLanguage,      // the language to translate into; empty stops translation
+    kMainWindowOnTop,     // the main window floats above others
+    kOverlayNumberA,      // the overlay panel's opacity in percent
+    kOverlayNumberB,      // the overlay's text size in pixels
+    kOverlayString,       // the overlay's text colour (CSS)
+    kSelectedLineId,      // the Id of the active engine profile
+    kUserAddLine,         // the user's own engine profile as JSON text
   };
 
   explicit SettingsStore(std::shared_ptr<PreferencesStore> store);
@@ -60,8 +60,6 @@ class SettingsStore {
 
   // The storage key of a setting, as the pages name it.
   static std::string StorageKey(Setting setting);
-  // The setting stored under a key, if any.
-  static std::optional<Setting> SettingForKey(std::string_view storage_key);
 
   // Stores a value sent by a page as text under a storage key, converted to the setting's type.
   // Returns the setting that was written, or absent for an unknown key (nothing is written).
@@ -73,9 +71,12 @@ class SettingsStore {
   static int64_t PageInteger(std::string_view text);
 
  private:
-  bool ReadBool(Setting setting, bool fallback) const;
-  int64_t ReadInt(Setting setting, int64_t fallback) const;
-  std::string ReadText(Setting setting, std::string fallback) const;
+  bool ReadBool(Setting setting) const;
+  int64_t ReadInt(Setting setting) const;
+  std::string ReadText(Setting setting) const;
+  void WriteBool(Setting setting, bool value);
+  void WriteInt(Setting setting, int64_t value);
+  void WriteText(Setting setting, std::string_view value);
 
   std::shared_ptr<PreferencesStore> store_;
 };

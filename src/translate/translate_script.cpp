@@ -1,8 +1,12 @@
 #include "translate/translate_script.h"
 
+#include "support/valid_utf8.h"
+
 namespace quensary {
 
-std::string TemplateLiteralContents(std::string_view text) {
+std::string TemplateLiteralContents(std::string_view raw) {
+  // A script must be valid UTF-8 as a whole, or it does not run at all.
+  const std::string text = ValidUtf8(raw);
   std::string out;
   out.reserve(text.size() + 8);
   for (size_t i = 0; i < text.size(); ++i) {

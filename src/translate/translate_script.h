@@ -10,7 +10,8 @@ namespace quensary {
 //   await trans(`text`,`source`,`target`)
 // Each text is escaped so that the page receives it exactly as given and nothing in it runs:
 // a backslash, a backquote and the substitution opener "${" are escaped, and so is a carriage
-// return, which a template literal would otherwise turn into a line feed.
+// return, which a template literal would otherwise turn into a line feed. Bytes that are not
+// UTF-8 become U+FFFD, so a damaged caption still gets translated.
 std::string TranslateScript(std::string_view text, std::string_view source,
                             std::string_view target);
 

@@ -59,6 +59,11 @@ void AnswerNotFound(WebKitURISchemeRequest* request) {
 }
 
 void ServePage(WebKitURISchemeRequest* request, gpointer) {
+  // Only the program's own host: quensary://anything/ must not pass for a page of the program.
+  if (!IsProgramPageAddress(webkit_uri_scheme_request_get_uri(request))) {
+    AnswerNotFound(request);
+    return;
+  }
   const char* path = webkit_uri_scheme_request_get_path(request);
   const std::string resource = std::string(kResourceRoot) + (path ? path : "");
   // Folders are not pages; a lookup of one would fail anyway, this keeps the answer plain.
@@ -80,7 +85,16 @@ void ServePage(WebKitURISchemeRequest* request, gpointer) {
 }  // namespace
 
 std::string PageAddress(std::string_view path) {
-  return std::string(kPageScheme) + "://app/" + std::string(path);
+  return std::string(kPageScheme) + "://" + kPageHost + "/" + std::string(path);
+}
+
+bool IsProgramPageAddress(const char* address) {
+  if (!address)
+    return false;
+  const auto uri = GUriPtr(g_uri_parse(address, G_URI_FLAGS_NONE, nullptr));
+  return uri && g_strcmp0(g_uri_get_scheme(uri.get()), kPageScheme) == 0 &&
+         g_strcmp0(g_uri_get_host(uri.get()), kPageHost) == 0 && !g_uri_get_userinfo(uri.get()) &&
+         g_uri_get_port(uri.get()) == -1;
 }
 
 void RegisterPageScheme(WebKitWebContext* context) {

@@ -9,8 +9,12 @@ namespace quensary {
 
 // The program's own pages (the main page, the overlay page, the offline engine page) are served
 // under this scheme from the resource bundle built from pages/: quensary://app/<path> is the
-// file pages/<path>. Unknown paths answer 404.
+// file pages/<path>. Unknown paths, and every host but the program's own, answer 404.
 inline constexpr char kPageScheme[] = "quensary";
+inline constexpr char kPageHost[] = "app";
+
+// Whether the address is one of the program's own pages: the page scheme with the program's host.
+bool IsProgramPageAddress(const char* address);
 
 // The address of one of the program's pages, e.g. PageAddress("engines/apertium.html").
 std::string PageAddress(std::string_view path);

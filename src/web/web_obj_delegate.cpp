@@ -60,6 +60,13 @@ gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError*, gp
   return TRUE;
 }
 
+void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+                            gpointer data) {
+  // Only a termination the program asked for itself is left alone.
+  if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
+    DelegateOf(data).WebProcessDied();
+}
+
 void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
   DelegateOf(data).ScriptMessageReceived(webkit_javascript_result_get_js_value(result));
 }
@@ -69,20 +76,20 @@ std::string TextOf(JSCValue* value) {
   return utf8 ? utf8.get() : "";
 }
 
-// The handler name and its two texts, when the body is an array of texts only; missing elements
-// are empty texts and elements after the third are dropped.
+// The handler name and its two texts, when the body is an array whose first three elements are
+// texts; missing elements are empty texts. Elements after the third are never looked at: a page
+// may post an array of any length, and checking each one would hold up the main thread.
 std::optional<std::array<std::string, 3>> MessageParts(JSCValue* body) {
   if (!body || !jsc_value_is_array(body))
     return std::nullopt;
   auto length_value = GObjectRef<JSCValue>::Adopt(jsc_value_object_get_property(body, "length"));
   const double length = length_value ? jsc_value_to_double(length_value.get()) : 0;
   std::array<std::string, 3> parts;
-  for (guint i = 0; i < length; ++i) {
+  for (guint i = 0; i < parts.size() && i < length; ++i) {
     auto element = GObjectRef<JSCValue>::Adopt(jsc_value_object_get_property_at_index(body, i));
     if (!element || !jsc_value_is_string(element.get()))
       return std::nullopt;
-    if (i < parts.size())
-      parts[i] = TextOf(element.get());
+    parts[i] = TextOf(element.get());
   }
   return parts;
 }
@@ -169,6 +176,8 @@ std::shared_ptr<WebObjDelegate> WebObjDelegate::Create(const std::shared_ptr<Web
                         DropDelegate, static_cast<GConnectFlags>(0));
   g_signal_connect_data(made, "load-failed", G_CALLBACK(OnLoadFailed), KeepDelegate(delegate),
                         DropDelegate, static_cast<GConnectFlags>(0));
+  g_signal_connect_data(made, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated),
+                        KeepDelegate(delegate), DropDelegate, static_cast<GConnectFlags>(0));
 
   if (IsAbsoluteAddress(page->PageUrl)) {
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(made), page->PageUrl.c_str());
@@ -235,6 +244,24 @@ void WebObjDelegate::NavigationFailed(bool committed) {
   reported_ = true;
   if (committed || committed_)
     RunOnLoaded();
+}
+
+void WebObjDelegate::WebProcessDied() {
+  auto page = WebObj_.lock();
+  if (!page)
+    return;
+  // The calls still waiting will never be answered by the dead document.
+  page->EndPendingScripts();
+  if (!IsAbsoluteAddress(page->PageUrl))
+    return;
+  static GlibMainQueue queue;
+  const auto delay = restarts_.NextDelay(std::chrono::steady_clock::now());
+  queue.PostAfter(delay, [weak = weak_from_this()] {
+    auto delegate = weak.lock();
+    auto page = delegate ? delegate->WebObj_.lock() : nullptr;
+    if (page && page->WebView)
+      webkit_web_view_load_uri(WEBKIT_WEB_VIEW(page->WebView.get()), page->PageUrl.c_str());
+  });
 }
 
 void WebObjDelegate::RunOnLoaded() {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 
+#include "support/restart_backoff.h"
 #include "web/web_obj.h"
 
 namespace quensary {
@@ -14,9 +15,10 @@ namespace quensary {
 inline constexpr std::chrono::milliseconds kPageLoadTimeout{60'000};
 
 // The factory of every page, and the receiver of its page's events: navigation outcomes (which
-// run OnLoaded) and script messages from MyJsBack (which run a named handler). The web view's
-// signal connections keep the delegate; creators may drop the returned pointer at once.
-// Main thread only.
+// run OnLoaded), script messages from MyJsBack (which run a named handler), and the death of
+// the page's web process (killed for its memory, or crashed), after which the page loads its
+// address again, with a growing pause should it keep dying. The web view's signal connections
+// keep the delegate; creators may drop the returned pointer at once. Main thread only.
 class WebObjDelegate : public std::enable_shared_from_this<WebObjDelegate> {
   struct Key {};
 
@@ -44,6 +46,7 @@ class WebObjDelegate : public std::enable_shared_from_this<WebObjDelegate> {
   void NavigationFinished();
   void NavigationFailed(bool committed);
   void ScriptMessageReceived(JSCValue* body);
+  void WebProcessDied();
 
  private:
   void StartFirstLoad(std::chrono::milliseconds timeout);
@@ -58,6 +61,7 @@ class WebObjDelegate : public std::enable_shared_from_this<WebObjDelegate> {
   bool first_load_pending_ = false;
   bool first_load_timeout_armed_ = false;
   std::chrono::milliseconds first_load_timeout_{};
+  RestartBackoff restarts_;
 };
 
 }  // namespace quensary

@@ -1,8 +1,10 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <tuple>
 #include <vector>
 
 #include "fakes/test_clock.h"
@@ -16,11 +18,12 @@ class ManualMainQueue final : public MainQueue {
   explicit ManualMainQueue(TestClock* clock = nullptr) : clock_(clock) {}
 
   void Post(Task task) override { PostAfter(std::chrono::milliseconds(0), std::move(task)); }
-
   void PostAfter(std::chrono::milliseconds delay, Task task) override {
-    std::lock_guard lock(mutex_);
-    const auto due = (clock_ ? clock_->Now() : Clock::TimePoint{}) + delay;
-    pending_.push_back({due, next_sequence_++, std::move(task)});
+    Add(delay, std::move(task));
+  }
+  std::shared_ptr<Pending> PostCancellableAfter(std::chrono::milliseconds delay,
+                                                Task task) override {
+    return std::make_shared<Handle>(state_, Add(delay, std::move(task)));
   }
 
   // Runs due tasks (also those they post) until none is due, or `limit` have run: a test that
@@ -39,8 +42,8 @@ class ManualMainQueue final : public MainQueue {
   }
 
   size_t PendingCount() {
-    std::lock_guard lock(mutex_);
-    return pending_.size();
+    std::lock_guard lock(state_->mutex);
+    return state_->pending.size();
   }
 
  private:
@@ -49,30 +52,51 @@ class ManualMainQueue final : public MainQueue {
     uint64_t sequence;
     Task task;
   };
-
-  std::optional<Task> TakeDue() {
-    std::lock_guard lock(mutex_);
-    const auto now = clock_ ? clock_->Now() : Clock::TimePoint{};
-    auto best = pending_.end();
-    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-      if (it->due > now)
-        continue;
-      if (best == pending_.end() ||
-          std::tie(it->due, it->sequence) < std::tie(best->due, best->sequence)) {
-        best = it;
+  struct State {
+    std::mutex mutex;
+    std::vector<Entry> pending;
+    uint64_t next_sequence = 0;
+  };
+  // Cancelling after the queue is gone does nothing.
+  struct Handle final : Pending {
+    Handle(const std::shared_ptr<State>& state, uint64_t sequence)
+        : state(state), sequence(sequence) {}
+    void Cancel() override {
+      if (auto held = state.lock()) {
+        std::lock_guard lock(held->mutex);
+        std::erase_if(held->pending, [&](const Entry& e) { return e.sequence == sequence; });
       }
     }
-    if (best == pending_.end())
+    std::weak_ptr<State> state;
+    uint64_t sequence;
+  };
+
+  Clock::TimePoint Time() const { return clock_ ? clock_->Now() : Clock::TimePoint{}; }
+
+  uint64_t Add(std::chrono::milliseconds delay, Task task) {
+    std::lock_guard lock(state_->mutex);
+    state_->pending.push_back({Time() + delay, state_->next_sequence, std::move(task)});
+    return state_->next_sequence++;
+  }
+
+  std::optional<Task> TakeDue() {
+    std::lock_guard lock(state_->mutex);
+    auto& pending = state_->pending;
+    auto best = pending.end();
+    for (auto it = pending.begin(); it != pending.end(); ++it) {
+      if (it->due <= Time() && (best == pending.end() || std::tie(it->due, it->sequence) <
+                                                             std::tie(best->due, best->sequence)))
+        best = it;
+    }
+    if (best == pending.end())
       return std::nullopt;
     Task task = std::move(best->task);
-    pending_.erase(best);
+    pending.erase(best);
     return task;
   }
 
   TestClock* clock_;
-  std::mutex mutex_;
-  std::vector<Entry> pending_;
-  uint64_t next_sequence_ = 0;
+  std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 }  // namespace quensary::testing

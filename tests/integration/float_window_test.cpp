@@ -50,7 +50,7 @@ class FloatWindowDrag : public ::testing::Test {
   static void TearDownTestSuite() { server_.reset(); }
 
   void SetUp() override {
-    window_ = NewFloatWindow();
+    window_ = GTK_WIDGET(float_window_new());
     gtk_window_set_default_size(GTK_WINDOW(window_), kWidth, kHeight);
     gtk_window_move(GTK_WINDOW(window_), 300, 200);
 
@@ -123,7 +123,7 @@ class FloatWindowDrag : public ::testing::Test {
       if (window != window_ && gtk_widget_get_visible(window))
         ++visible;
     }
-    g_list_free(windows);
+    g_list_free(windows);  // the list only; its windows belong to GTK
     return visible;
   }
 
@@ -135,14 +135,8 @@ class FloatWindowDrag : public ::testing::Test {
 
 std::unique_ptr<LoopbackHttpServer> FloatWindowDrag::server_;
 
-TEST_F(FloatWindowDrag, IsANewUndecoratedWindowThatDoesNotDrag) {
-  EXPECT_FALSE(AsFloatWindow(window_)->IsDraf);
-  EXPECT_FALSE(gtk_window_get_decorated(GTK_WINDOW(window_)));
-  EXPECT_TRUE(gtk_window_get_accept_focus(GTK_WINDOW(window_)));
-}
-
 TEST_F(FloatWindowDrag, WithIsDrafADragMovesTheWindowByExactlyThePointersOffset) {
-  AsFloatWindow(window_)->IsDraf = TRUE;
+  float_window_set_is_draf(QUENSARY_FLOAT_WINDOW(window_), TRUE);
   const Point start = Origin();
   Drag(40, 10);
   const Point expected{start.x + 40, start.y + 10};

@@ -179,7 +179,7 @@ std::optional<ScreenPoint> AtspiElement::Position() const {
 
 std::optional<std::vector<ChildValueAndPosition>> AtspiElement::ChildValuesAndPositions() const {
   const auto children = Children();
-  if (!children)
+  if (!children || children->size() > kMaxChildReads)
     return std::nullopt;
   std::vector<AtspiSession::Request> requests;
   for (const auto& child : *children) {
@@ -190,6 +190,11 @@ std::optional<std::vector<ChildValueAndPosition>> AtspiElement::ChildValuesAndPo
                         ScreenExtentsParameters(), "((iiii))"});
   }
   const auto replies = session_->CallAll(requests);
+  // A provider that stalls half-way answers the first rows only: those alone are not its text.
+  for (const auto& reply : replies) {
+    if (reply.Unanswered())
+      return std::nullopt;
+  }
   std::vector<ChildValueAndPosition> reads(children->size());
   // Children without a text are asked for their name, as Value does.
   std::vector<size_t> unnamed;
@@ -201,7 +206,7 @@ std::optional<std::vector<ChildValueAndPosition>> AtspiElement::ChildValuesAndPo
       reads[i].value = TextOf(text.value.get());
     if (extents.value)
       reads[i].position = CornerOf(extents.value.get());
-    if (!reads[i].value && !text.timed_out) {
+    if (!reads[i].value) {
       const auto& element = static_cast<const AtspiElement&>(*(*children)[i]);
       unnamed.push_back(i);
       name_requests.push_back({&element.bus_name_, &element.path_,
@@ -211,6 +216,10 @@ std::optional<std::vector<ChildValueAndPosition>> AtspiElement::ChildValuesAndPo
   }
   if (!name_requests.empty()) {
     const auto names = session_->CallAll(name_requests);
+    for (const auto& reply : names) {
+      if (reply.Unanswered())
+        return std::nullopt;
+    }
     for (size_t k = 0; k < unnamed.size(); ++k) {
       if (names[k].value)
         reads[unnamed[k]].value = PropertyTextOf(names[k].value.get());

@@ -155,10 +155,12 @@ std::vector<AtspiSession::Reply> AtspiSession::CallAll(const std::vector<Request
           GVariant* value =
               g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw_error);
           GErrorPtr error(raw_error);
-          if (value)
+          if (value) {
             call->reply->value.reset(value);
-          else
+          } else {
+            call->reply->answered_with_error = g_dbus_error_is_remote_error(error.get());
             call->session->NoteFailure(*call->bus_name, error.get(), &call->reply->timed_out);
+          }
           --*call->remaining;
         },
         &pending[i]);

@@ -52,6 +52,10 @@ class AtspiSession {
   struct Reply {
     GVariantPtr value;  // null on any failure
     bool timed_out = false;
+    // The application answered, with an error (it lacks the interface, say). A reply that is
+    // neither a value nor this went unanswered.
+    bool answered_with_error = false;
+    bool Unanswered() const { return !value && !answered_with_error; }
   };
 
   // Sends every call at once and waits for all the answers: one round trip instead of one per

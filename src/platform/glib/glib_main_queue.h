@@ -9,6 +9,8 @@ class GlibMainQueue final : public MainQueue {
  public:
   void Post(Task task) override;
   void PostAfter(std::chrono::milliseconds delay, Task task) override;
+  std::shared_ptr<Pending> PostCancellableAfter(std::chrono::milliseconds delay,
+                                                Task task) override;
 };
 
 }  // namespace quensary

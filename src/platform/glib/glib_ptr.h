@@ -25,5 +25,7 @@ using GDateTimePtr = std::unique_ptr<GDateTime, GLibFree<g_date_time_unref>>;
 using GMainContextPtr = std::unique_ptr<GMainContext, GLibFree<g_main_context_unref>>;
 using GBytesPtr = std::unique_ptr<GBytes, GLibFree<g_bytes_unref>>;
 using GSourcePtr = std::unique_ptr<GSource, GLibFree<g_source_unref>>;
+using GUriPtr = std::unique_ptr<GUri, GLibFree<g_uri_unref>>;
+using GStrvPtr = std::unique_ptr<gchar*, GLibFree<g_strfreev>>;
 
 }  // namespace quensary

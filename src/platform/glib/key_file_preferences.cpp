@@ -1,7 +1,9 @@
 #include "platform/glib/key_file_preferences.h"
 
 #include <glib/gstdio.h>
+#include <sys/stat.h>
 
+#include <cstdlib>
 
 #include "support/diagnostics.h"
 #include "support/literal_vault.h"
@@ -9,6 +11,8 @@
 
 namespace quensary {
 namespace {
+
+constexpr int kNewFileMode = 0600;
 
 std::string Group() {
   return RevealText(Sealed::SettingsGroup);
@@ -20,27 +24,52 @@ std::string DomainFilePath(const std::string& config_dir, std::string_view domai
   return path.get();
 }
 
+// The file a save replaces: the path itself, or what it links to (also a link not yet pointing
+// at anything), so the user's symbolic link survives the save.
+std::string SaveTarget(const std::string& path) {
+  // realpath allocates with malloc, which g_free releases (GLib always uses the system malloc).
+  GCharPtr resolved(realpath(path.c_str(), nullptr));
+  if (resolved)
+    return resolved.get();
+  GCharPtr link(g_file_read_link(path.c_str(), nullptr));
+  if (!link)
+    return path;
+  if (g_path_is_absolute(link.get()))
+    return link.get();
+  GCharPtr dir(g_path_get_dirname(path.c_str()));
+  GCharPtr joined(g_build_filename(dir.get(), link.get(), nullptr));
+  return joined.get();
+}
+
 }  // namespace
 
 KeyFilePreferences::KeyFilePreferences(std::string config_dir)
     : config_dir_(std::move(config_dir)), path_(OwnFilePath(config_dir_)), file_(g_key_file_new()) {
   GError* raw_error = nullptr;
-  if (g_key_file_load_from_file(file_.get(), path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, &raw_error)) {
-    return;
+  if (!g_key_file_load_from_file(file_.get(), path_.c_str(), G_KEY_FILE_KEEP_COMMENTS,
+                                 &raw_error)) {
+    GErrorPtr error(raw_error);
+    file_.reset(g_key_file_new());
+    if (error->domain == G_KEY_FILE_ERROR) {
+      state_ = FileState::kDamaged;
+      WriteDiagnostic("Settings file " + path_ + " is damaged (" + error->message +
+                      "); using defaults");
+    } else if (!g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT)) {
+      state_ = FileState::kUnreadable;
+      WriteDiagnostic("Settings file " + path_ + " cannot be read (" + error->message +
+                      "); using defaults, changes are not saved");
+    }
   }
-  GErrorPtr error(raw_error);
-  file_.reset(g_key_file_new());
-  if (g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT))
-    return;
-  if (error->domain == G_KEY_FILE_ERROR) {
-    state_ = FileState::kDamaged;
-    WriteDiagnostic("Settings file " + path_ + " is damaged (" + error->message +
-                    "); using defaults");
-  } else {
-    state_ = FileState::kUnreadable;
-    WriteDiagnostic("Settings file " + path_ + " cannot be read (" + error->message +
-                    "); using defaults, changes are not saved");
+  saver_ = std::thread([this] { SaveLoop(); });
+}
+
+KeyFilePreferences::~KeyFilePreferences() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
   }
+  wake_.notify_one();
+  saver_.join();
 }
 
 std::string KeyFilePreferences::DefaultConfigDir() {
@@ -81,14 +110,14 @@ std::optional<std::string> KeyFilePreferences::ReadText(std::string_view key) co
 }
 
 void KeyFilePreferences::WriteBool(std::string_view key, bool value) {
-  WriteAndSave([&](GKeyFile* file, const std::string& group) {
-    g_key_file_set_boolean(file, group.c_str(), std::string(key).c_str(), value);
+  Write(key, [&](GKeyFile* file, const char* group, const char* name) {
+    g_key_file_set_boolean(file, group, name, value);
   });
 }
 
 void KeyFilePreferences::WriteInt(std::string_view key, int64_t value) {
-  WriteAndSave([&](GKeyFile* file, const std::string& group) {
-    g_key_file_set_int64(file, group.c_str(), std::string(key).c_str(), value);
+  Write(key, [&](GKeyFile* file, const char* group, const char* name) {
+    g_key_file_set_int64(file, group, name, value);
   });
 }
 
@@ -96,41 +125,121 @@ void KeyFilePreferences::WriteText(std::string_view key, std::string_view value)
   // Key files hold UTF-8 only; a text that is not would make the whole file unreadable later.
   const std::string text(value);
   GCharPtr valid(g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size())));
-  WriteAndSave([&](GKeyFile* file, const std::string& group) {
-    g_key_file_set_string(file, group.c_str(), std::string(key).c_str(), valid.get());
+  Write(key, [&](GKeyFile* file, const char* group, const char* name) {
+    g_key_file_set_string(file, group, name, valid.get());
   });
 }
 
-template <typename Write>
-void KeyFilePreferences::WriteAndSave(Write&& write) {
+template <typename Set>
+void KeyFilePreferences::Write(std::string_view key, Set&& set) {
+  const std::string group = Group();
+  const std::string name(key);
   std::lock_guard lock(mutex_);
-  write(file_.get(), Group());
-  // A file we could not read may hold the user's values: never replace it.
-  if (state_ == FileState::kUnreadable)
+  GCharPtr before(g_key_file_get_value(file_.get(), group.c_str(), name.c_str(), nullptr));
+  set(file_.get(), group.c_str(), name.c_str());
+  own_keys_.insert(name);
+  GCharPtr after(g_key_file_get_value(file_.get(), group.c_str(), name.c_str(), nullptr));
+  // An unchanged value needs no save; it still goes with the next one, as a key of ours.
+  if (before && g_strcmp0(before.get(), after.get()) == 0)
     return;
-  if (state_ == FileState::kDamaged) {
-    if (!KeepDamagedCopy())
-      return;
-    state_ = FileState::kMissingOrLoaded;
-  }
-  GCharPtr dir(g_path_get_dirname(path_.c_str()));
-  g_mkdir_with_parents(dir.get(), 0700);
-  GError* raw_error = nullptr;
-  // g_key_file_save_to_file writes through g_file_set_contents: a temporary file renamed over
-  // the old one, so a crash never leaves a half-written settings file.
-  if (!g_key_file_save_to_file(file_.get(), path_.c_str(), &raw_error)) {
-    GErrorPtr error(raw_error);
-    WriteDiagnostic("Settings could not be saved to " + path_ + ": " + error->message);
+  dirty_ = true;
+  wake_.notify_one();
+}
+
+void KeyFilePreferences::Flush() {
+  std::unique_lock lock(mutex_);
+  idle_.wait(lock, [this] { return !dirty_ && !saving_; });
+}
+
+void KeyFilePreferences::SaveLoop() {
+  const std::string group = Group();
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stopping_ || dirty_; });
+    if (!dirty_)
+      return;  // stopping, and everything is saved
+    dirty_ = false;
+    saving_ = true;
+    OwnValues own;
+    for (const std::string& key : own_keys_) {
+      GCharPtr raw(g_key_file_get_value(file_.get(), group.c_str(), key.c_str(), nullptr));
+      if (raw)
+        own.emplace_back(key, raw.get());
+    }
+    lock.unlock();
+    Save(own);
+    lock.lock();
+    saving_ = false;
+    idle_.notify_all();
   }
 }
 
-bool KeyFilePreferences::KeepDamagedCopy() {
-  const std::string base = path_ + RevealText(Sealed::DamagedSettingsSuffix);
-  std::string target = base;
-  for (int n = 2; g_file_test(target.c_str(), G_FILE_TEST_EXISTS); ++n) {
-    target = base + "." + std::to_string(n);
+void KeyFilePreferences::Save(const OwnValues& own) {
+  // A file we could not read may hold the user's values: never replace it.
+  if (state_ == FileState::kUnreadable)
+    return;
+  const std::string target = SaveTarget(path_);
+  if (state_ == FileState::kDamaged) {
+    if (!KeepDamagedCopy(target))
+      return;
+    state_ = FileState::kMissingOrLoaded;
   }
-  if (g_rename(path_.c_str(), target.c_str()) == 0)
+  // What is on disk now, so that keys this process never set keep their current values.
+  GKeyFilePtr merged(g_key_file_new());
+  GError* raw_error = nullptr;
+  if (!g_key_file_load_from_file(merged.get(), target.c_str(), G_KEY_FILE_KEEP_COMMENTS,
+                                 &raw_error)) {
+    GErrorPtr error(raw_error);
+    merged.reset(g_key_file_new());
+    if (error->domain == G_KEY_FILE_ERROR) {
+      // Damaged since the start (by hand, by another program): keep it aside as at the start.
+      WriteDiagnostic("Settings file " + path_ + " is damaged (" + error->message + ")");
+      if (!KeepDamagedCopy(target))
+        return;
+    } else if (!g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT)) {
+      WriteDiagnostic("Settings could not be saved to " + path_ + ": " + error->message);
+      return;
+    }
+  }
+  const std::string group = Group();
+  for (const auto& [key, raw] : own)
+    g_key_file_set_value(merged.get(), group.c_str(), key.c_str(), raw.c_str());
+
+  GCharPtr dir(g_path_get_dirname(target.c_str()));
+  g_mkdir_with_parents(dir.get(), 0700);
+  struct stat info {};
+  const int mode = stat(target.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777)
+                                                     : kNewFileMode;
+  gsize length = 0;
+  GCharPtr data(g_key_file_to_data(merged.get(), &length, nullptr));
+  raw_error = nullptr;
+  // A temporary file renamed over the old one: a crash never leaves a half-written file.
+  if (!g_file_set_contents_full(target.c_str(), data.get(), static_cast<gssize>(length),
+                                G_FILE_SET_CONTENTS_CONSISTENT, mode, &raw_error)) {
+    GErrorPtr error(raw_error);
+    WriteDiagnostic("Settings could not be saved to " + path_ + ": " + error->message);
+    return;
+  }
+  // Reads now see what other writers stored too, except where this process has its own value.
+  std::lock_guard lock(mutex_);
+  gsize count = 0;
+  const GStrvPtr keys(g_key_file_get_keys(merged.get(), group.c_str(), &count, nullptr));
+  for (gsize i = 0; keys && i < count; ++i) {
+    const char* key = keys.get()[i];
+    if (own_keys_.contains(key))
+      continue;
+    GCharPtr raw(g_key_file_get_value(merged.get(), group.c_str(), key, nullptr));
+    if (raw)
+      g_key_file_set_value(file_.get(), group.c_str(), key, raw.get());
+  }
+}
+
+bool KeyFilePreferences::KeepDamagedCopy(const std::string& target) {
+  const std::string base = path_ + RevealText(Sealed::DamagedSettingsSuffix);
+  std::string copy = base;
+  for (int n = 2; g_file_test(copy.c_str(), G_FILE_TEST_EXISTS); ++n)
+    copy = base + "." + std::to_string(n);
+  if (g_rename(target.c_str(), copy.c_str()) == 0)
     return true;
   WriteDiagnostic("Damaged settings file " + path_ + " could not be kept aside; changes are not saved");
   state_ = FileState::kUnreadable;

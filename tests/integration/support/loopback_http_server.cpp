@@ -6,15 +6,18 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/glib/glib_ptr.h"
+#include "platform/glib/gobject_ref.h"
+
 namespace quensary::testing {
 
 struct LoopbackHttpServer::State {
-  SoupServer* server = nullptr;
+  GObjectRef<SoupServer> server;
   int port = 0;
   std::map<std::string, Reply> replies;
   std::map<std::string, int> hits;
   // Responses kept open on purpose; their messages are released with the server.
-  std::vector<SoupServerMessage*> held;
+  std::vector<GObjectRef<SoupServerMessage>> held;
 };
 
 namespace {
@@ -29,8 +32,7 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
   }
   const auto& reply = found->second;
   if (reply.never_answer) {
-    g_object_ref(message);
-    state.held.push_back(message);
+    state.held.push_back(GObjectRef<SoupServerMessage>::Share(message));
     soup_server_message_pause(message);
     return;
   }
@@ -44,8 +46,7 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
     soup_message_headers_set_content_type(headers, reply.content_type.c_str(), nullptr);
     SoupMessageBody* body = soup_server_message_get_response_body(message);
     soup_message_body_append(body, SOUP_MEMORY_COPY, reply.body.data(), reply.body.size());
-    g_object_ref(message);
-    state.held.push_back(message);
+    state.held.push_back(GObjectRef<SoupServerMessage>::Share(message));
     return;
   }
   soup_server_message_set_response(message, reply.content_type.c_str(), SOUP_MEMORY_COPY,
@@ -55,30 +56,24 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
 }  // namespace
 
 LoopbackHttpServer::LoopbackHttpServer() : state_(std::make_unique<State>()) {
-  state_->server = soup_server_new(nullptr, nullptr);
-  soup_server_add_handler(state_->server, nullptr, Answer, state_.get(), nullptr);
-  GError* error = nullptr;
-  GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
-  GSocketAddress* address = g_inet_socket_address_new(loopback, 0);
-  const bool listening =
-      soup_server_listen(state_->server, address, static_cast<SoupServerListenOptions>(0), &error);
-  g_object_unref(address);
-  g_object_unref(loopback);
-  if (!listening) {
-    const std::string message = error ? error->message : "unknown error";
-    g_clear_error(&error);
-    throw std::runtime_error("loopback server: " + message);
+  state_->server = GObjectRef<SoupServer>::Adopt(soup_server_new(nullptr, nullptr));
+  soup_server_add_handler(state_->server.get(), nullptr, Answer, state_.get(), nullptr);
+  GError* raw_error = nullptr;
+  const auto loopback = GObjectRef<GInetAddress>::Adopt(g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4));
+  const auto address = GObjectRef<GSocketAddress>::Adopt(g_inet_socket_address_new(loopback.get(), 0));
+  const bool listening = soup_server_listen(state_->server.get(), address.get(),
+                                            static_cast<SoupServerListenOptions>(0), &raw_error);
+  const GErrorPtr error(raw_error);
+  if (!listening)
+    throw std::runtime_error(std::string("loopback server: ") + (error ? error->message : "?"));
+  for (GSList* uris = soup_server_get_uris(state_->server.get()); uris; uris = g_slist_delete_link(uris, uris)) {
+    const GUriPtr uri(static_cast<GUri*>(uris->data));
+    state_->port = g_uri_get_port(uri.get());
   }
-  GSList* uris = soup_server_get_uris(state_->server);
-  state_->port = uris ? g_uri_get_port(static_cast<GUri*>(uris->data)) : 0;
-  g_slist_free_full(uris, reinterpret_cast<GDestroyNotify>(g_uri_unref));
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {
-  soup_server_disconnect(state_->server);
-  for (SoupServerMessage* message : state_->held)
-    g_object_unref(message);
-  g_object_unref(state_->server);
+  soup_server_disconnect(state_->server.get());
 }
 
 void LoopbackHttpServer::Serve(const std::string& path, Reply reply) {
@@ -100,21 +95,15 @@ int LoopbackHttpServer::Hits(const std::string& path) const {
 
 int ClosedLoopbackPort() {
   // Bind to a free port and close it again: nothing listens there afterwards.
-  GSocket* socket =
-      g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr);
-  GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
-  GSocketAddress* any_port = g_inet_socket_address_new(loopback, 0);
+  const auto socket = GObjectRef<GSocket>::Adopt(
+      g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr));
+  const auto loopback = GObjectRef<GInetAddress>::Adopt(g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4));
+  const auto any_port = GObjectRef<GSocketAddress>::Adopt(g_inet_socket_address_new(loopback.get(), 0));
   int port = 0;
-  if (socket && g_socket_bind(socket, any_port, FALSE, nullptr)) {
-    GSocketAddress* bound = g_socket_get_local_address(socket, nullptr);
-    port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound));
-    g_object_unref(bound);
-  }
-  g_object_unref(any_port);
-  g_object_unref(loopback);
-  if (socket) {
-    g_socket_close(socket, nullptr);
-    g_object_unref(socket);
+  if (socket && g_socket_bind(socket.get(), any_port.get(), FALSE, nullptr)) {
+    const auto bound = GObjectRef<GSocketAddress>::Adopt(g_socket_get_local_address(socket.get(), nullptr));
+    port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound.get()));
+    g_socket_close(socket.get(), nullptr);
   }
   return port;
 }

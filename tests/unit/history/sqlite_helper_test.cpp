@@ -7,17 +7,16 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
+#include <future>
 
-#include "fakes/recording_clipboard.h"
-#include "fakes/temp_dir.h"
+#include "fakes/core_fixture.h"
 
 namespace quensary {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::RecordingClipboard;
-using testing::TempDir;
+using namespace std::chrono_literals;
+using Mode = SQLiteHelper::CopyMode;
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -29,10 +28,7 @@ class RawDatabase {
  public:
   explicit RawDatabase(const std::string& path) { sqlite3_open(path.c_str(), &db_); }
   ~RawDatabase() { sqlite3_close(db_); }
-  sqlite3* get() { return db_; }
-  void Exec(const std::string& sql) {
-    ASSERT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
-  }
+  int Exec(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
   // The first column of every row, as text.
   std::vector<std::string> Column(const std::string& sql) {
     std::vector<std::string> values;
@@ -55,185 +51,148 @@ CaptionLine Line(std::string id, std::string ori, bool finish = true, std::strin
   return CaptionLine(std::move(id), std::move(ori), finish, std::move(tar));
 }
 
-std::string Describe(const std::vector<CaptionLinePtr>& lines) {
-  std::string text;
-  for (const auto& line : lines)
-    text += line->Id + "|" + line->Ori + "|" + (line->Finish ? "1" : "0") + "|" + line->Tar + ";";
-  return text;
-}
-
 class SQLiteHelperTest : public ::testing::Test {
  protected:
-  TempDir dir;
-  SQLiteHelper history{(fs::path(dir.path()) / "data" / "quensary").string()};
+  // The latest lines as "Id|Ori|Finish|Tar;", or "<unreadable>".
+  std::string Latest(SQLiteHelper& from) {
+    const auto lines = testing::LatestLinesNow(from);
+    if (!lines)
+      return "<unreadable>";
+    std::string text;
+    for (const auto& l : *lines)
+      text += l->Id + "|" + l->Ori + "|" + (l->Finish ? "1" : "0") + "|" + l->Tar + ";";
+    return text;
+  }
+  std::string Latest() { return Latest(history); }
+  std::optional<std::string> Export(SQLiteHelper& from, Mode mode) {
+    std::promise<std::optional<std::string>> text;
+    from.ExportText(mode, [&](auto result) { text.set_value(std::move(result)); });
+    return text.get_future().get();
+  }
+
+  testing::TempDir dir;
+  const fs::path folder = fs::path(dir.path()) / "data" / "quensary";
+  SQLiteHelper history{folder.string()};
 };
 
-TEST_F(SQLiteHelperTest, FirstOperationCreatesFolderFileAndTable) {
-  EXPECT_FALSE(fs::exists(fs::path(history.path()).parent_path()));
-  const auto lines = history.LatestLines();
-  ASSERT_TRUE(lines.has_value());
-  EXPECT_TRUE(lines->empty());  // present but empty: callers clear their list
-  ASSERT_TRUE(fs::is_regular_file(history.path()));
+TEST_F(SQLiteHelperTest, TheFirstOperationMakesFolderFileAndTableForTheOwnerOnly) {
+  EXPECT_EQ(Latest(), "");  // present but empty: callers clear their list
+  struct stat info {};
+  ASSERT_EQ(stat(history.path().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
   RawDatabase raw(history.path());
   EXPECT_EQ(raw.Column("SELECT sql FROM sqlite_master WHERE name = 'LanguageTargetOne'"),
             std::vector<std::string>{"CREATE TABLE LanguageTargetOne (\n    Id TEXT PRIMARY KEY,\n"
                                      "    Ori TEXT,\n    Finish INTEGER,\n    Tar TEXT\n)"});
 }
 
-TEST_F(SQLiteHelperTest, DefaultFileLivesInTheUsersDataFolder) {
-  SQLiteHelper user_history;
-  const fs::path path = user_history.path();
-  EXPECT_EQ(path.parent_path(), fs::path(g_get_user_data_dir()) / "quensary");
-  EXPECT_FALSE(path.filename().empty());
-}
-
-TEST_F(SQLiteHelperTest, SavingTheSameIdAgainKeepsTheLaterValues) {
-  history.SaveLine(Line("2026-01-01 10:00:00.000000", "first words", false, ""));
-  history.SaveLine(Line("2026-01-01 10:00:00.000000", "first words, complete", true, "fin"));
-  EXPECT_EQ(Describe(*history.LatestLines()),
-            "2026-01-01 10:00:00.000000|first words, complete|1|fin;");
-}
-
-TEST_F(SQLiteHelperTest, FinishReadsTrueOnlyForOne) {
-  history.LatestLines();
-  RawDatabase raw(history.path());
-  raw.Exec(
-      "INSERT INTO LanguageTargetOne VALUES ('a', 'two', 2, ''), ('b', 'one', 1, ''),"
-      " ('c', 'zero', 0, ''), ('d', 'minus', -1, '')");
-  EXPECT_EQ(Describe(*history.LatestLines()), "a|two|0|;b|one|1|;c|zero|0|;d|minus|0|;");
-}
-
-TEST_F(SQLiteHelperTest, NullTextsWrittenByOthersReadAsEmpty) {
-  history.LatestLines();
-  RawDatabase raw(history.path());
-  raw.Exec("INSERT INTO LanguageTargetOne VALUES ('n', NULL, NULL, NULL)");
-  EXPECT_EQ(Describe(*history.LatestLines()), "n||0|;");
-  RecordingClipboard clipboard;
-  history.CopyToClipboard(3, clipboard);
-  EXPECT_EQ(clipboard.texts, std::vector<std::string>{"n\n\n\n\n"});
+TEST_F(SQLiteHelperTest, RowsAreSavedReplacedTranslatedAndDeletedById) {
+  const std::string awkward = "it's \"quoted\"; DROP TABLE x; -- \xF0\x9F\x92\x95 \n end";
+  history.SaveLine(Line("b", "first words", false));
+  history.SaveLine(Line("b", "first words, complete", true, "fin"));
+  history.SaveLine(Line("id'; --", awkward));
+  history.SaveLine(Line("a", "one"));
+  history.SetTranslation("id'; --", awkward);
+  history.SetTranslation("missing", "nada");  // creates no row
+  EXPECT_EQ(Latest(), "a|one|1|;b|first words, complete|1|fin;id'; --|" + awkward + "|1|" +
+                          awkward + ";");
+  history.DeleteLine("b");
+  history.DeleteLine("unknown");
+  EXPECT_EQ(Latest(), "a|one|1|;id'; --|" + awkward + "|1|" + awkward + ";");
+  history.DeleteAll();
+  history.SaveLine(Line("d", "four"));
+  EXPECT_EQ(Latest(), "d|four|1|;");
 }
 
 TEST_F(SQLiteHelperTest, LatestLinesAreTheFifteenGreatestIdsOldestFirst) {
-  // Saved out of order, so the result cannot just be the insertion order.
   for (int i : {7, 19, 0, 3, 12, 18, 1, 5, 16, 9, 2, 14, 11, 4, 17, 6, 10, 15, 8, 13}) {
-    char id[40];
-    std::snprintf(id, sizeof id, "2026-01-01 10:00:%02d.000000", i);
+    char id[8];
+    std::snprintf(id, sizeof id, "%02d", i);
     history.SaveLine(Line(id, "row " + std::to_string(i)));
   }
-  const auto lines = history.LatestLines();
-  ASSERT_TRUE(lines.has_value());
+  const auto lines = testing::LatestLinesNow(history);
+  ASSERT_TRUE(lines);
   ASSERT_EQ(lines->size(), 15u);
   for (int i = 0; i < 15; ++i)
     EXPECT_EQ((*lines)[i]->Ori, "row " + std::to_string(i + 5));
 }
 
-TEST_F(SQLiteHelperTest, TextsAreStoredExactly) {
-  const std::string awkward = "it's \"quoted\"; DROP TABLE x; -- \xF0\x9F\x92\x95 \n end";
-  history.SaveLine(Line("id'; --", awkward, true, awkward));
-  history.SetTranslation("id'; --", "new ' tar");
-  EXPECT_EQ(Describe(*history.LatestLines()), "id'; --|" + awkward + "|1|new ' tar;");
+TEST_F(SQLiteHelperTest, RowsWrittenByOthersReadSafely) {
+  Latest();
+  RawDatabase raw(history.path());
+  ASSERT_EQ(raw.Exec("INSERT INTO LanguageTargetOne VALUES ('a', 'two', 2, ''), ('b', 'one', 1,"
+                     " ''), ('c', NULL, NULL, NULL)"),
+            SQLITE_OK);
+  EXPECT_EQ(Latest(), "a|two|0|;b|one|1|;c||0|;") << "Finish is true only for 1, NULL is empty";
 }
 
-TEST_F(SQLiteHelperTest, SetTranslationChangesOnlyAStoredRow) {
-  history.SaveLine(Line("a", "one", true, "uno"));
-  history.SetTranslation("missing", "nada");
-  history.SetTranslation("a", "eins");
-  EXPECT_EQ(Describe(*history.LatestLines()), "a|one|1|eins;");
+TEST_F(SQLiteHelperTest, ExportModesChooseTheColumnsAndOnlyThreeNumbersAreModes) {
+  EXPECT_EQ(Export(history, Mode::kBoth), "");
+  history.SaveLine(Line("2", "Second", true, "Segundo"));
+  history.SaveLine(Line("1", "First", true, "Primero"));
+  EXPECT_EQ(Export(history, Mode::kOriginal), "1\nFirst\n\n2\nSecond\n\n");
+  EXPECT_EQ(Export(history, Mode::kTranslation), "1\nPrimero\n\n2\nSegundo\n\n");
+  EXPECT_EQ(Export(history, Mode::kBoth), "1\nFirst\nPrimero\n\n2\nSecond\nSegundo\n\n");
+  for (int64_t number : {1, 2, 3})
+    EXPECT_EQ(SQLiteHelper::CopyModeFromNumber(number), static_cast<Mode>(number));
+  for (int64_t number : {int64_t{0}, int64_t{4}, int64_t{-1}, INT64_MAX})
+    EXPECT_EQ(SQLiteHelper::CopyModeFromNumber(number), std::nullopt) << number;
 }
 
-TEST_F(SQLiteHelperTest, DeleteOneAndDeleteAllLeaveTheTableUsable) {
+TEST_F(SQLiteHelperTest, AFileOrFolderRemovedWhileRunningIsMadeAgainAtTheNextSave) {
   history.SaveLine(Line("a", "one"));
+  ASSERT_EQ(Latest(), "a|one|1|;");
+  fs::remove(history.path());
   history.SaveLine(Line("b", "two"));
+  EXPECT_EQ(Latest(), "b|two|1|;");
+  fs::remove_all(folder);
   history.SaveLine(Line("c", "three"));
-  history.DeleteLine("b");
-  history.DeleteLine("unknown");
-  EXPECT_EQ(Describe(*history.LatestLines()), "a|one|1|;c|three|1|;");
-  history.DeleteAll();
-  EXPECT_EQ(Describe(*history.LatestLines()), "");
-  history.SaveLine(Line("d", "four"));
-  EXPECT_EQ(Describe(*history.LatestLines()), "d|four|1|;");
+  EXPECT_EQ(Latest(), "c|three|1|;");
 }
 
-TEST_F(SQLiteHelperTest, CopyModesChooseTheColumnsAndEveryBlockEndsWithAnEmptyLine) {
-  history.SaveLine(Line("2026-01-01 10:00:02.000000", "Second", true, "Segundo"));
-  history.SaveLine(Line("2026-01-01 10:00:01.000000", "First", true, "Primero"));
-  RecordingClipboard clipboard;
-  history.CopyToClipboard(1, clipboard);
-  history.CopyToClipboard(2, clipboard);
-  history.CopyToClipboard(3, clipboard);
-  history.CopyToClipboard(0, clipboard);  // any mode but 1 and 2 copies everything
-  ASSERT_EQ(clipboard.texts.size(), 4u);
-  EXPECT_EQ(clipboard.texts[0],
-            "2026-01-01 10:00:01.000000\nFirst\n\n2026-01-01 10:00:02.000000\nSecond\n\n");
-  EXPECT_EQ(clipboard.texts[1],
-            "2026-01-01 10:00:01.000000\nPrimero\n\n2026-01-01 10:00:02.000000\nSegundo\n\n");
-  EXPECT_EQ(clipboard.texts[2],
-            "2026-01-01 10:00:01.000000\nFirst\nPrimero\n\n"
-            "2026-01-01 10:00:02.000000\nSecond\nSegundo\n\n");
-  EXPECT_EQ(clipboard.texts[3], clipboard.texts[2]);
-}
-
-TEST_F(SQLiteHelperTest, CopyOfAnEmptyTableClearsTheClipboard) {
-  RecordingClipboard clipboard;
-  history.CopyToClipboard(3, clipboard);
-  EXPECT_EQ(clipboard.texts, std::vector<std::string>{""});
-}
-
-TEST_F(SQLiteHelperTest, AReaderHoldingTheFileDelaysASaveInsteadOfFailingIt) {
+TEST_F(SQLiteHelperTest, AFileHeldLockedDelaysRowsWithoutLosingOrReorderingThem) {
   history.SaveLine(Line("a", "one"));
-  RawDatabase reader(history.path());
-  reader.Exec("BEGIN");
-  ASSERT_EQ(reader.Column("SELECT Id FROM LanguageTargetOne"), std::vector<std::string>{"a"});
-  // The reader's shared lock blocks writers until its transaction ends.
-  std::thread release([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    sqlite3_exec(reader.get(), "COMMIT", nullptr, nullptr, nullptr);
-  });
+  ASSERT_TRUE(history.Flush(5s));
+  RawDatabase holder(history.path());
+  ASSERT_EQ(holder.Exec("BEGIN EXCLUSIVE"), SQLITE_OK);
+  const auto start = std::chrono::steady_clock::now();
   history.SaveLine(Line("b", "two"));
-  release.join();
-  EXPECT_EQ(Describe(*history.LatestLines()), "a|one|1|;b|two|1|;");
+  history.SetTranslation("b", "dos");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms) << "callers never wait";
+  EXPECT_FALSE(history.Flush(200ms)) << "still waiting for the file";
+  ASSERT_EQ(holder.Exec("COMMIT"), SQLITE_OK);
+  EXPECT_EQ(Latest(), "a|one|1|;b|two|1|dos;");
 }
 
-// Damaged and protected files: every operation runs, none changes or replaces the file.
-void RunEveryOperation(SQLiteHelper& history, RecordingClipboard& clipboard) {
-  history.SaveLine(Line("z", "new", true, "nuevo"));
-  history.SetTranslation("a", "changed");
-  history.DeleteLine("a");
-  history.CopyToClipboard(3, clipboard);
-  history.DeleteAll();
-  history.SaveLine(Line("y", "newer"));
-}
+TEST_F(SQLiteHelperTest, ADamagedOrReadOnlyFileIsNeverChanged) {
+  const auto run_every_operation = [](SQLiteHelper& helper) {
+    helper.SaveLine(Line("z", "new", true, "nuevo"));
+    helper.SetTranslation("a", "changed");
+    helper.DeleteLine("a");
+    helper.DeleteAll();
+  };
+  history.SaveLine(Line("a", "one", true, "uno"));
+  ASSERT_TRUE(history.Flush(5s));
+  ASSERT_EQ(chmod(history.path().c_str(), 0444), 0);
+  const std::string before = ReadFile(history.path());
+  SQLiteHelper read_only(folder.string());
+  run_every_operation(read_only);
+  EXPECT_EQ(Latest(read_only), "a|one|1|uno;");
+  EXPECT_EQ(Export(read_only, Mode::kBoth), "a\none\nuno\n\n");
+  EXPECT_EQ(ReadFile(history.path()), before);
 
-TEST_F(SQLiteHelperTest, AFileThatIsNotADatabaseIsSurvivedAndLeftIntact) {
-  fs::create_directories(fs::path(history.path()).parent_path());
+  ASSERT_EQ(chmod(history.path().c_str(), 0600), 0);
   std::string garbage(8192, '\0');
   for (size_t i = 0; i < garbage.size(); ++i)
     garbage[i] = static_cast<char>((i * 131 + 7) % 251);
-  std::ofstream(history.path(), std::ios::binary) << garbage;
-
-  RecordingClipboard clipboard;
-  RunEveryOperation(history, clipboard);
-  EXPECT_FALSE(history.LatestLines().has_value());
-  EXPECT_TRUE(clipboard.texts.empty());  // nothing copied, the clipboard keeps its content
+  std::ofstream(history.path(), std::ios::binary | std::ios::trunc) << garbage;
+  SQLiteHelper damaged(folder.string());
+  run_every_operation(damaged);
+  EXPECT_EQ(Latest(damaged), "<unreadable>");
+  EXPECT_EQ(Export(damaged, Mode::kBoth), std::nullopt);
   EXPECT_EQ(ReadFile(history.path()), garbage);
-  // No journal or replacement file left beside it.
-  const fs::directory_iterator folder(fs::path(history.path()).parent_path());
-  EXPECT_EQ(std::distance(fs::begin(folder), fs::end(folder)), 1);
-}
-
-TEST_F(SQLiteHelperTest, AReadOnlyFileIsReadButNeverWritten) {
-  history.SaveLine(Line("a", "one", true, "uno"));
-  history.SaveLine(Line("b", "two", true, "dos"));
-  ASSERT_EQ(chmod(history.path().c_str(), 0444), 0);
-  const std::string before = ReadFile(history.path());
-
-  // A fresh helper, as at the next start of the program.
-  SQLiteHelper reopened((fs::path(dir.path()) / "data" / "quensary").string());
-  RecordingClipboard clipboard;
-  RunEveryOperation(reopened, clipboard);
-  EXPECT_EQ(Describe(*reopened.LatestLines()), "a|one|1|uno;b|two|1|dos;");
-  EXPECT_EQ(clipboard.texts, std::vector<std::string>{"a\none\nuno\n\nb\ntwo\ndos\n\n"});
-  EXPECT_EQ(ReadFile(history.path()), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+      << "no journal or replacement left beside it";
 }
 
 }  // namespace

@@ -3,20 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <set>
+#include <sstream>
+#include <thread>
 
-#include "fakes/manual_main_queue.h"
-#include "fakes/temp_dir.h"
-#include "fakes/test_clock.h"
+#include "fakes/core_fixture.h"
 
 namespace quensary {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ManualMainQueue;
-using testing::TempDir;
-using testing::TestClock;
 
-// Waits for a condition with a bounded time-out; the worker runs on its own thread.
+// Waits (bounded) for a condition that another thread makes true.
 template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::seconds limit = 30s) {
   const auto give_up = std::chrono::steady_clock::now() + limit;
@@ -28,100 +27,143 @@ bool WaitFor(Condition condition, std::chrono::seconds limit = 30s) {
   return true;
 }
 
-struct Request {
-  std::string id;
-  std::string text;
-  bool finish;
-  bool force;
-};
-
-class CaptionWorkerTest : public ::testing::Test {
+class CaptionWorkerTest : public testing::CoreFixture {
  protected:
   std::unique_ptr<CaptionWorker> MakeWorker(SentenceTracker::CaptionTextSource source,
                                             std::chrono::milliseconds interval) {
     auto worker = std::make_unique<CaptionWorker>(
         std::make_unique<SentenceTracker>(std::move(source), clock), lines, queue, interval);
-    worker->SetTranslationRequest(
-        [this](std::string id, std::string text, bool finish, bool force) {
-          requests.push_back({std::move(id), std::move(text), finish, force});
-        });
+    worker->SetTranslationRequest([r = requests](std::string id, std::string text, bool finish,
+                                                 bool force) {
+      r->RequestTranslation(std::move(id), std::move(text), finish, force);
+    });
     return worker;
   }
-  size_t ListedCount() {
-    auto held = lines->LineLock();
-    return lines->LineList(held).size();
-  }
-
-  TempDir dir;
-  LnsCenter bus;
-  std::shared_ptr<TestClock> clock = std::make_shared<TestClock>();
-  std::shared_ptr<SQLiteHelper> history = std::make_shared<SQLiteHelper>(dir.path());
-  std::shared_ptr<CaptionLines> lines = std::make_shared<CaptionLines>(bus, history, clock);
-  std::shared_ptr<ManualMainQueue> queue = std::make_shared<ManualMainQueue>();
-  std::vector<Request> requests;  // main thread only
 };
 
-TEST_F(CaptionWorkerTest, ApplyCaptionUpdatesTheListAndTranslatesOnTheMainQueue) {
+TEST_F(CaptionWorkerTest, AnEventChangesTheListAtOnceAndIsTranslatedOnTheMainThread) {
+  Activate(1, 10'000);
   auto worker = MakeWorker(nullptr, 1h);
   worker->ApplyCaption("Good", false);
   worker->ApplyCaption("Good night.", true);
-  EXPECT_EQ(ListedCount(), 1u);
-  EXPECT_TRUE(requests.empty());  // nothing runs until the main thread takes the tasks
-  EXPECT_EQ(queue->RunPending(), 2u);
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].id, requests[1].id);
-  EXPECT_EQ(requests[0].text, "Good");
-  EXPECT_FALSE(requests[0].finish);
-  EXPECT_FALSE(requests[0].force);
-  EXPECT_EQ(requests[1].text, "Good night.");
-  EXPECT_TRUE(requests[1].finish);
-  EXPECT_TRUE(requests[1].force);  // a finished line always reaches the engine
-}
+  EXPECT_EQ(Listed(), std::vector<std::string>{"Good night.|done"});
+  EXPECT_TRUE(AsyncScripts().empty()) << "nothing reaches a page until the main thread runs";
+  queue->RunPending();
+  // Within the Delay the open text is dropped; the finished one is forced through.
+  ASSERT_EQ(AsyncScripts().size(), 1u);
+  EXPECT_EQ(testing::CallArguments(AsyncScripts()[0])[0], "Good night.");
+  EXPECT_EQ(Stored(), std::vector<std::string>{"Good night."});
 
-TEST_F(CaptionWorkerTest, WithoutARequestPathEventsOnlyChangeTheList) {
-  auto worker = MakeWorker(nullptr, 1h);
   worker->SetTranslationRequest(nullptr);
   worker->ApplyCaption("Alone", false);
-  EXPECT_EQ(ListedCount(), 1u);
-  EXPECT_EQ(queue->RunPending(), 0u);
+  EXPECT_EQ(queue->RunPending(), 0u) << "without a request path events only change the list";
 }
 
-TEST_F(CaptionWorkerTest, NothingIsPolledBeforeStartOrBeforeTheFirstInterval) {
-  std::atomic<int> reads{0};
-  auto worker = MakeWorker([&] { return ++reads, std::string("row"); }, 1h);
-  std::this_thread::sleep_for(50ms);
-  worker->Start();
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(reads.load(), 0);
-  // Destruction wakes the sleeping thread instead of waiting out the hour.
-  const auto before = std::chrono::steady_clock::now();
-  worker.reset();
-  EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
-  EXPECT_EQ(reads.load(), 0);
-}
-
-TEST_F(CaptionWorkerTest, PollsRepeatedlyAndASecondStartAddsNoThread) {
+TEST_F(CaptionWorkerTest, PollsOneIntervalAfterStartThenRepeatedlyOnOneThreadOnly) {
   std::atomic<int> reads{0};
   std::atomic<int> inside{0};
   std::atomic<bool> overlapped{false};
+  std::atomic<std::chrono::steady_clock::time_point::rep> first_read{0};
   auto worker = MakeWorker(
       [&] {
         if (++inside > 1)
           overlapped = true;
-        std::this_thread::sleep_for(1ms);
+        if (reads == 0)
+          first_read = std::chrono::steady_clock::now().time_since_epoch().count();
         --inside;
-        const int n = ++reads;
-        return "row " + std::to_string(n);  // a new bottom row on every read
+        return "row " + std::to_string(++reads);  // a new bottom row on every read
       },
-      1ms);
+      20ms);
+  const auto started = std::chrono::steady_clock::now();
   worker->Start();
   worker->Start();
   ASSERT_TRUE(WaitFor([&] { return reads.load() >= 20; }));
-  worker.reset();
+  worker.reset();  // wakes the sleep and waits for the tick in progress
+  EXPECT_GE(std::chrono::steady_clock::duration(first_read.load()),
+            started.time_since_epoch() + 20ms);
   EXPECT_FALSE(overlapped.load());
-  EXPECT_EQ(ListedCount(), 1u);  // one open line, rewritten on every tick
+  EXPECT_EQ(Listed().size(), 1u);  // one open line, rewritten on every tick
+}
+
+// The worker upserts on its own thread while the main thread runs the translation requests,
+// applies their answers and deletes lines. Every sentence must end up exactly once (or be gone
+// when deleted), translated, and nothing may deadlock. Run under ThreadSanitizer too.
+TEST_F(CaptionWorkerTest, WorkerAndMainThreadShareTheLinesWithoutLossOrDuplication) {
+  constexpr int kSentences = 300;
+  auto sentence = [](int i) {
+    char text[32];
+    std::snprintf(text, sizeof text, "sentence %04d", i);
+    return std::string(text);
+  };
+  // Read c shows S((c-1)/2) and S((c+1)/2): each sentence first appears open, then is pushed up
+  // and finished. Reads after the last give nothing.
+  std::atomic<int> reads{0};
+  auto worker = MakeWorker(
+      [&] {
+        const int c = reads.fetch_add(1);
+        if (c >= 2 * kSentences)
+          return std::string();
+        return c == 0 ? sentence(0)
+                      : sentence((c - 1) / 2) + std::string(CaptionSeparator) + sentence((c + 1) / 2);
+      },
+      1ms);
+  Activate(1, 0);
+  std::set<std::string> deleted;
+  int deleted_at = 0;
+  worker->Start();
+  // Two reads past the last event: its ApplyCaption has certainly returned.
+  ASSERT_TRUE(WaitFor([&] {
+    queue->RunPending(8);
+    if (reads.load() - deleted_at >= 16) {
+      deleted_at = reads.load();
+      std::optional<std::string> victim;
+      {
+        auto held = lines->LineLock();
+        const auto& list = lines->LineList(held);
+        if (list.size() > 2 && list[list.size() / 2]->Finish) {
+          victim = list[list.size() / 2]->Id;
+          deleted.insert(list[list.size() / 2]->Ori);
+        }
+      }
+      if (victim)
+        lines->DeleteLines(victim);
+    }
+    return reads.load() >= 2 * kSentences + 2;
+  }, 100s));
+  worker.reset();
   queue->RunPending();
-  EXPECT_GE(requests.size(), 20u);
+  ASSERT_GT(deleted.size(), 5u);
+
+  std::vector<std::string> expected;  // every sentence not deleted, in order
+  for (int i = 0; i < kSentences; ++i)
+    if (!deleted.contains(sentence(i)))
+      expected.push_back(sentence(i));
+  auto held = lines->LineLock();
+  const auto& list = lines->LineList(held);
+  ASSERT_FALSE(list.empty());
+  const size_t offset = expected.size() - list.size();
+  for (size_t i = 0; i < list.size(); ++i) {
+    EXPECT_EQ(list[i]->Ori, expected[offset + i]);
+    EXPECT_EQ(list[i]->Tar, "es:" + list[i]->Ori);
+    if (i > 0) {
+      EXPECT_LT(list[i - 1]->Id, list[i]->Id);
+    }
+  }
+  held.unlock();
+  // The history: each remaining sentence exactly once, finished and translated.
+  std::promise<std::optional<std::string>> exported;
+  history->ExportText(SQLiteHelper::CopyMode::kBoth,
+                      [&](auto text) { exported.set_value(std::move(text)); });
+  const auto text = exported.get_future().get();
+  ASSERT_TRUE(text);
+  std::vector<std::string> stored;
+  std::istringstream blocks(*text);
+  for (std::string id, ori, tar, gap; std::getline(blocks, id) && std::getline(blocks, ori) &&
+                                      std::getline(blocks, tar) && std::getline(blocks, gap);) {
+    EXPECT_EQ(tar, "es:" + ori);
+    stored.push_back(ori);
+  }
+  EXPECT_EQ(stored, expected);
 }
 
 }  // namespace

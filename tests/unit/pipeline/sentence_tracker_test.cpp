@@ -2,186 +2,150 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-
-#include "fakes/caption_rows.h"
-#include "fakes/published_lines.h"
-#include "fakes/temp_dir.h"
-#include "fakes/test_clock.h"
-#include "support/literal_vault.h"
-#include "support/sealed_literals.h"
-#include "pipeline/caption_lines.h"
+#include "fakes/core_fixture.h"
 
 namespace quensary {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::JoinedRows;
-using testing::TempDir;
-using testing::TestClock;
 
-constexpr std::string_view kHeart = SentenceTracker::CaptionSeparator;
-
-CaptionEvent Open(std::string text) {
-  return {std::move(text), false};
+// What a tick reports, and whether it writes the diagnostic line of a row pushed up.
+struct Expected {
+  std::optional<CaptionEvent> event;
+  bool pushed = false;
+};
+Expected Open(std::string text) {
+  return {CaptionEvent{std::move(text), false}};
 }
-CaptionEvent Done(std::string text) {
-  return {std::move(text), true};
+Expected Done(std::string text) {
+  return {CaptionEvent{std::move(text), true}};
 }
+Expected Pushed(std::string text) {
+  return {CaptionEvent{std::move(text), true}, true};
+}
+const Expected None;
 
-// Drives the tracker the way the worker does: one read every 0.5 s, each event applied to a
-// real line list.
-class SentenceTrackerTest : public ::testing::Test {
+// One tick: how long after the previous one it comes, the rows shown (joined by '|'; "" is an
+// empty read), what the poll reports, and how far the wall clock was set meanwhile.
+struct Tick {
+  std::chrono::milliseconds after;
+  std::string rows;
+  Expected expected;
+  std::chrono::hours wall_set = {};
+};
+
+struct Scenario {
+  const char* name;
+  std::vector<Tick> ticks;
+  std::vector<std::string> listed;  // the line list afterwards
+  std::vector<std::string> stored;  // the history afterwards
+};
+
+const Scenario kScenarios[] = {
+    {"a new row finishes the pushed-up one; the new row follows on the next tick",
+     {{500ms, "Hello", Open("Hello")},
+      {500ms, "Hello there.|How", Pushed("Hello there.")},
+      {500ms, "Hello there.|How", Open("How")},
+      {500ms, "Hello there.|How", None}},
+     {"Hello there.|done", "How|open"},
+     {"Hello there."}},
+    {"a growing bottom row rewrites one open line",
+     {{500ms, "We", Open("We")},
+      {500ms, "We will", Open("We will")},
+      {500ms, "We will see", Open("We will see")}},
+     {"We will see|open"},
+     {}},
+    {"empty pieces between separators are no rows",
+     {{500ms, "|A||B|", Pushed("A")}, {500ms, "||", None}, {500ms, "A|B", Open("B")}},
+     {"A|done", "B|open"},
+     {"A"}},
+    {"an unchanged bottom row finishes after strictly more than 3 s, once",
+     {{500ms, "Quiet now", Open("Quiet now")},
+      {500ms, "Quiet now", None},  // first seen unchanged: the time starts
+      {2999ms, "Quiet now", None},
+      {1ms, "Quiet now", None},  // exactly 3.0 s is not enough
+      {1ms, "Quiet now", Done("Quiet now")},
+      {5000ms, "Quiet now", None}},
+     {"Quiet now|done"},
+     {"Quiet now"}},
+    {"the wall clock set back or forward changes no interval",
+     {{500ms, "Still", Open("Still")},
+      {500ms, "Still", None},
+      {2000ms, "Still", None, -1h},
+      {1001ms, "Still", Done("Still")},
+      {500ms, "Still|New", Open("New")},
+      {500ms, "Still|New", None},
+      {500ms, "Still|New", None, 2h}},
+     {"Still|done", "New|open"},
+     {"Still"}},
+    {"a change starts the stable time again",
+     {{500ms, "One", Open("One")},
+      {500ms, "One", None},
+      {2000ms, "One", None},
+      {500ms, "One more", Open("One more")},
+      {500ms, "One more", None},
+      {3000ms, "One more", None},
+      {1ms, "One more", Done("One more")}},
+     {"One more|done"},
+     {"One more"}},
+    {"a row finished by the time rule is not reported again when pushed up",
+     {{500ms, "Wait.", Open("Wait.")},
+      {500ms, "Wait.", None},
+      {3500ms, "Wait.", Done("Wait.")},
+      {500ms, "Wait.|Go", Open("Go")},
+      {500ms, "Wait.|Go on.|Then", Pushed("Go on.")}},
+     {"Wait.|done", "Go on.|done"},
+     {"Wait.", "Go on."}},
+    {"a pushed-up row equal to the last finished one raises no event of its own",
+     {{500ms, "Yes.", Open("Yes.")},
+      {500ms, "Yes.|Yes.", Pushed("Yes.")},
+      {500ms, "Yes.|Yes.", Open("Yes.")},
+      {500ms, "Yes.|Yes.|Right", Open("Right")}},
+     {"Yes.|done", "Right|open"},
+     {"Yes."}},
+    {"an empty read changes no state, however long it lasts",
+     {{500ms, "Before|Still here", Pushed("Before")},
+      {500ms, "Before|Still here", Open("Still here")},
+      {500ms, "Before|Still here", None},
+      {4000ms, "", None},
+      {500ms, "Before|Still here", Done("Still here")}},
+     {"Before|done", "Still here|done"},
+     {"Before", "Still here"}},
+};
+
+// Drives the tracker as the worker does, each event applied to a real line list.
+class SentenceTrackerTest : public testing::CoreFixture,
+                            public ::testing::WithParamInterface<Scenario> {
  protected:
-  std::optional<CaptionEvent> Tick(std::string text, std::chrono::milliseconds step = 500ms) {
-    clock->Advance(step);
-    shown = std::move(text);
-    auto event = tracker.PollCaption();
-    if (event) {
-      auto held = lines.LineLock();
-      lines.UpsertLine(held, event->text, event->finished);
-    }
-    return event;
-  }
-  std::optional<CaptionEvent> Tick(std::initializer_list<std::string_view> rows) {
-    return Tick(JoinedRows(rows));
-  }
-  // The listed lines as "text|done" or "text|open", oldest first.
-  std::vector<std::string> Listed() {
-    auto held = lines.LineLock();
-    std::vector<std::string> texts;
-    for (const auto& line : lines.LineList(held))
-      texts.push_back(line->Ori + (line->Finish ? "|done" : "|open"));
-    return texts;
-  }
-  std::vector<std::string> Stored() {
-    std::vector<std::string> texts;
-    const auto stored = history->LatestLines();
-    for (const auto& line : stored.value_or(std::vector<CaptionLinePtr>{}))
-      texts.push_back(line->Ori);
-    return texts;
-  }
-
-  TempDir dir;
-  LnsCenter bus;
-  std::shared_ptr<TestClock> clock = std::make_shared<TestClock>();
-  std::shared_ptr<SQLiteHelper> history = std::make_shared<SQLiteHelper>(dir.path());
-  CaptionLines lines{bus, history, clock};
   std::string shown;
   SentenceTracker tracker{[this] { return shown; }, clock};
 };
 
-TEST_F(SentenceTrackerTest, FirstRowIsReportedOpen) {
-  EXPECT_EQ(Tick({"Hello"}), Open("Hello"));
-  EXPECT_EQ(Listed(), std::vector<std::string>{"Hello|open"});
+TEST_P(SentenceTrackerTest, Scenario) {
+  size_t pushed = 0;
+  for (const Tick& tick : GetParam().ticks) {
+    clock->Advance(tick.after);
+    clock->JumpWall(tick.wall_set);
+    shown.clear();
+    for (char c : tick.rows)
+      shown += c == '|' ? std::string(CaptionSeparator) : std::string(1, c);
+    const auto event = tracker.PollCaption();
+    EXPECT_EQ(event, tick.expected.event) << tick.rows;
+    pushed += tick.expected.pushed;
+    if (event) {
+      auto held = lines->LineLock();
+      lines->UpsertLine(held, event->text, event->finished);
+    }
+  }
+  EXPECT_EQ(Listed(), GetParam().listed);
+  EXPECT_EQ(Stored(), GetParam().stored);
+  // A row finished by being pushed up is reported on standard output.
+  EXPECT_EQ(diagnostics.lines().size(), pushed);
+  for (const auto& line : diagnostics.lines())
+    EXPECT_EQ(line.rfind(RevealText(Sealed::FinishedRowPrefix) + " ", 0), 0u) << line;
 }
 
-TEST_F(SentenceTrackerTest, ANewRowFinishesThePushedUpRowThenReportsItselfNextTick) {
-  Tick({"Hello"});
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(Tick({"Hello there.", "How"}), Done("Hello there."));
-  const std::string printed = ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ(printed, RevealText(Sealed::FinishedRowPrefix) + " Hello there.\n");
-  EXPECT_EQ(Tick({"Hello there.", "How"}), Open("How"));
-  EXPECT_EQ(Tick({"Hello there.", "How"}), std::nullopt);
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"Hello there.|done", "How|open"}));
-  EXPECT_EQ(Stored(), std::vector<std::string>{"Hello there."});
-}
-
-TEST_F(SentenceTrackerTest, AGrowingBottomRowUpdatesOneOpenLineEveryTick) {
-  EXPECT_EQ(Tick({"We"}), Open("We"));
-  EXPECT_EQ(Tick({"We will"}), Open("We will"));
-  EXPECT_EQ(Tick({"We will see"}), Open("We will see"));
-  EXPECT_EQ(Tick({"We will see it"}), Open("We will see it"));
-  EXPECT_EQ(Listed(), std::vector<std::string>{"We will see it|open"});
-  EXPECT_TRUE(Stored().empty());
-}
-
-TEST_F(SentenceTrackerTest, EmptyPiecesBetweenSeparatorsAreNoRows) {
-  const std::string heart(kHeart);
-  EXPECT_EQ(Tick(heart + "A" + heart + heart + "B" + heart), Done("A"));
-  EXPECT_EQ(Tick(heart + heart), std::nullopt);
-  EXPECT_EQ(Tick("A" + heart + "B"), Open("B"));
-}
-
-TEST_F(SentenceTrackerTest, AnUnchangedBottomRowFinishesOnlyAfterMoreThanThreeSeconds) {
-  EXPECT_EQ(Tick({"Quiet now"}), Open("Quiet now"));
-  EXPECT_EQ(Tick({"Quiet now"}), std::nullopt);  // first seen unchanged: the clock starts
-  EXPECT_EQ(Tick(JoinedRows({"Quiet now"}), 2999ms), std::nullopt);
-  EXPECT_EQ(Tick(JoinedRows({"Quiet now"}), 1ms), std::nullopt);  // exactly 3.0 s is not enough
-  EXPECT_EQ(Tick(JoinedRows({"Quiet now"}), 1ms), Done("Quiet now"));
-  EXPECT_EQ(Listed(), std::vector<std::string>{"Quiet now|done"});
-  // Not reported again while it stays unchanged.
-  for (int i = 0; i < 10; ++i)
-    EXPECT_EQ(Tick({"Quiet now"}), std::nullopt);
-  EXPECT_EQ(Stored(), std::vector<std::string>{"Quiet now"});
-}
-
-TEST_F(SentenceTrackerTest, AChangeRestartsTheStableTime) {
-  Tick({"One"});
-  Tick({"One"});
-  Tick(JoinedRows({"One"}), 2000ms);
-  EXPECT_EQ(Tick({"One more"}), Open("One more"));
-  EXPECT_EQ(Tick({"One more"}), std::nullopt);
-  EXPECT_EQ(Tick(JoinedRows({"One more"}), 2000ms), std::nullopt);
-  EXPECT_EQ(Tick(JoinedRows({"One more"}), 1001ms), Done("One more"));
-}
-
-TEST_F(SentenceTrackerTest, ARowFinishedByTimeIsNotReportedAgainWhenPushedUp) {
-  Tick({"Wait."});
-  Tick({"Wait."});
-  ASSERT_EQ(Tick(JoinedRows({"Wait."}), 3500ms), Done("Wait."));
-  // The next row pushes it up: that tick reports the new bottom row instead.
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(Tick({"Wait.", "Go"}), Open("Go"));
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(Tick({"Wait.", "Go on"}), Open("Go on"));
-  EXPECT_EQ(Tick({"Wait.", "Go on.", "Then"}), Done("Go on."));
-  EXPECT_EQ(Tick({"Wait.", "Go on.", "Then"}), Open("Then"));
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"Wait.|done", "Go on.|done", "Then|open"}));
-  EXPECT_EQ(Stored(), (std::vector<std::string>{"Wait.", "Go on."}));
-}
-
-TEST_F(SentenceTrackerTest, APushedUpRowEqualToTheLastFinishedOneRaisesNoEvent) {
-  Tick({"Yes."});
-  EXPECT_EQ(Tick({"Yes.", "Yes."}), Done("Yes."));
-  EXPECT_EQ(Tick({"Yes.", "Yes."}), Open("Yes."));  // the second "Yes." opens a line
-  // A new row pushes up the repeated text: nothing is finished, and the open line that held
-  // the repeated row takes the new bottom row's text.
-  EXPECT_EQ(Tick({"Yes.", "Yes.", "Right"}), Open("Right"));
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"Yes.|done", "Right|open"}));
-}
-
-TEST_F(SentenceTrackerTest, AnEmptyReadChangesNoStateEvenAfterRows) {
-  Tick({"Before", "Still here"});  // Before is finished
-  Tick({"Before", "Still here"});  // the bottom row is reported
-  Tick({"Before", "Still here"});  // and starts its stable time
-  for (int i = 0; i < 8; ++i)      // the caption window is gone for 4 s
-    EXPECT_EQ(Tick(""), std::nullopt);
-  // Back with the same rows: nothing was forgotten, so the pushed-up row is not reported again,
-  // the bottom row is not reported as new, and its stable time has run on.
-  EXPECT_EQ(Tick({"Before", "Still here"}), Done("Still here"));
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"Before|done", "Still here|done"}));
-}
-
-TEST_F(SentenceTrackerTest, NoProviderMeansNoEvents) {
-  SentenceTracker unwired(nullptr, clock);
-  EXPECT_EQ(unwired.PollCaption(), std::nullopt);
-}
-
-TEST_F(SentenceTrackerTest, SeventyLinesAndOneMoreLeaveFortyOne) {
-  ::testing::internal::CaptureStdout();  // 71 diagnostic lines
-  for (int i = 0; i < 70; ++i)
-    Tick({"row " + std::to_string(i), "row " + std::to_string(i + 1)});
-  // Seventy lines are kept as they are: trimming at 70 would end at 41 lines just the same.
-  EXPECT_EQ(Listed().size(), 70u);
-  Tick({"row 70", "row 71"});
-  ::testing::internal::GetCapturedStdout();
-  // The 71st finished line made the list too long, so its 30 oldest went.
-  EXPECT_EQ(Listed().size(), 41u);
-  EXPECT_EQ(Listed().front(), "row 30|done");
-  EXPECT_EQ(Listed().back(), "row 70|done");
-}
+INSTANTIATE_TEST_SUITE_P(Tracker, SentenceTrackerTest, ::testing::ValuesIn(kScenarios));
 
 }  // namespace
 }  // namespace quensary

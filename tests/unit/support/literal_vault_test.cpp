@@ -2,83 +2,89 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
+#include "support/literal_manifest.h"
 #include "support/sealed_literals.h"
 
 namespace quensary {
 namespace {
 
-TEST(LiteralVault, RoundTripsTextsOfEveryBlockBoundary) {
-  for (size_t length : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 47u, 48u, 63u, 64u, 200u}) {
+TEST(LiteralVault, RoundTripsTextsOfEveryBlockBoundaryInPaddedBlocks) {
+  // Length of the text, length of its sealed form: PKCS#7 always adds padding.
+  for (const auto& [length, sealed] : std::vector<std::pair<size_t, size_t>>{
+           {0, 24}, {1, 24}, {15, 24}, {16, 44}, {17, 44}, {47, 64}, {48, 88}, {200, 280}}) {
     const std::string plain(length, 'x');
-    const std::string sealed = SealText(plain);
-    ASSERT_FALSE(sealed.empty());
-    EXPECT_EQ(RevealText(sealed), plain) << length;
+    EXPECT_EQ(SealText(plain).size(), sealed) << length;
+    EXPECT_EQ(RevealText(SealText(plain)), plain) << length;
   }
+  const std::string unicode = "UPDATE t SET Tar = ?;\n\xF0\x9F\x92\x95 caf\xC3\xA9";
+  EXPECT_EQ(RevealText(SealText(unicode)), unicode);
+  EXPECT_EQ(RevealText(Sealed::SettingsFileName), "settings.ini");
 }
 
-TEST(LiteralVault, SealedLengthFollowsPaddedBlocks) {
-  EXPECT_EQ(SealText(std::string(15, 'a')).size(), 24u);
-  EXPECT_EQ(SealText(std::string(16, 'a')).size(), 44u);  // two blocks: padding adds a whole one
-  EXPECT_EQ(SealText(std::string(47, 'a')).size(), 64u);
-  EXPECT_EQ(SealText(std::string(48, 'a')).size(), 88u);
-}
-
-TEST(LiteralVault, RevealsUnicodeAndSQLTexts) {
-  const std::string plain = "UPDATE t SET Tar = ? WHERE Id = ?;\n\xF0\x9F\x92\x95 caf\xC3\xA9";
-  EXPECT_EQ(RevealText(SealText(plain)), plain);
-}
-
-TEST(LiteralVault, MalformedStoredTextsRevealNothing) {
+TEST(LiteralVault, AnythingButAWellFormedSealedTextRevealsNothing) {
   const std::string good = SealText("caption-window-shown");
-  ASSERT_EQ(RevealText(good), "caption-window-shown");
-
-  EXPECT_EQ(RevealText(""), "");
-  EXPECT_EQ(RevealText(good.substr(0, 22) + "\n" + good.substr(22)), "");  // line break
-  EXPECT_EQ(RevealText(good + "\n"), "");
-  EXPECT_EQ(RevealText(" " + good), "");
   std::string unpadded = good;
-  while (!unpadded.empty() && unpadded.back() == '=')
+  while (unpadded.back() == '=')
     unpadded.pop_back();
-  ASSERT_NE(unpadded, good);
-  EXPECT_EQ(RevealText(unpadded), "");                                     // missing padding
-  EXPECT_EQ(RevealText(good.substr(0, 20) + "-_" + good.substr(22)), "");  // URL-safe alphabet
-  EXPECT_EQ(RevealText("AAAA=AAA"), "");                                   // padding in the middle
-  EXPECT_EQ(RevealText("AAAAAAAAAAAAAAAAAAAA"), "");  // 15 bytes: not whole blocks
-  EXPECT_EQ(RevealText(good.substr(0, good.size() - 24) + "AAAAAAAAAAAAAAAAAAAAAA=="),
-            "");  // a last block that decrypts to bad padding
-}
-
-TEST(LiteralVault, WrongKeyPiecesRevealNothing) {
-  const std::string sealed = SealText("overlay-text-colour");
+  for (const std::string& stored : {
+           std::string(), good.substr(0, 22) + "\n" + good.substr(22), good + "\n", " " + good,
+           unpadded, good.substr(0, 20) + "-_" + good.substr(22),  // URL-safe alphabet
+           std::string(20, 'A'),                                    // 15 bytes: not whole blocks
+           good.substr(0, good.size() - 24) + "AAAAAAAAAAAAAAAAAAAAAA==",  // bad padding
+           SealText("caf\xC3"), SealText(std::string("a\0b", 3)),          // not UTF-8 text
+       }) {
+    EXPECT_EQ(RevealText(stored), "") << stored;
+  }
   constexpr std::string_view kOtherPieces[] = {"Yb6f", "gd4S", "Ux7M", "Pa3j",
                                                "zc9H", "Lw5K", "Vn2e", "r8Tq"};
-  EXPECT_EQ(RevealTextWithKeyPieces(sealed, kOtherPieces), "");
-  // A key of no AES length cannot be used at all, in either direction.
-  constexpr std::string_view kShortPieces[] = {"r8Tq", "Vn2e", "Lw5K"};
-  EXPECT_EQ(RevealTextWithKeyPieces(sealed, kShortPieces), "");
+  EXPECT_EQ(RevealTextWithKeyPieces(good, kOtherPieces), "");
+  constexpr std::string_view kShortPieces[] = {"r8Tq", "Vn2e", "Lw5K"};  // no AES key length
+  EXPECT_EQ(RevealTextWithKeyPieces(good, kShortPieces), "");
   EXPECT_EQ(SealTextWithKeyPieces("x", kShortPieces), "");
 }
 
-TEST(LiteralVault, PlainTextThatIsNotUtf8RevealsNothing) {
-  EXPECT_EQ(RevealText(SealText("caf\xC3")), "");
-  EXPECT_EQ(RevealText(SealText(std::string("a\0b", 3))), "");
-}
-
-TEST(LiteralVault, StrictBase64Decoding) {
-  EXPECT_EQ(DecodeBase64Strict("")->size(), 0u);
+TEST(LiteralVault, Base64IsDecodedStrictly) {
+  EXPECT_EQ(*DecodeBase64Strict(""), std::vector<unsigned char>{});
   EXPECT_EQ(*DecodeBase64Strict("TWFu"), (std::vector<unsigned char>{'M', 'a', 'n'}));
   EXPECT_EQ(*DecodeBase64Strict("TWE="), (std::vector<unsigned char>{'M', 'a'}));
   EXPECT_EQ(*DecodeBase64Strict("TQ=="), (std::vector<unsigned char>{'M'}));
-  EXPECT_FALSE(DecodeBase64Strict("TQ"));
-  EXPECT_FALSE(DecodeBase64Strict("TQ="));
-  EXPECT_FALSE(DecodeBase64Strict("T==="));
-  EXPECT_FALSE(DecodeBase64Strict("TW\nFu"));
-  EXPECT_FALSE(DecodeBase64Strict("TW u"));
+  for (const char* text : {"TQ", "TQ=", "T===", "TW\nFu", "TW u", "AAAA=AAA", "TW=u", "TQ==TWFu"})
+    EXPECT_FALSE(DecodeBase64Strict(text)) << text;
 }
 
-TEST(LiteralVault, GeneratedLiteralsRevealToTheirTexts) {
-  EXPECT_EQ(RevealText(Sealed::SettingsFileName), "settings.ini");
+TEST(LiteralManifest, ParsesStrictly) {
+  const auto entries = ParseLiteralManifest("# comment\n\nA\tone\\ttwo\\nthree\\\\\nB\t\n");
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 2u);
+  EXPECT_EQ((*entries)[0].plain, "one\ttwo\nthree\\");
+  EXPECT_EQ((*entries)[1].plain, "");
+  for (const char* text : {"A\tx\nA\ty\n", "A text without tab\n", "1A\tx\n", "A\tbad \\q\n"})
+    EXPECT_FALSE(ParseLiteralManifest(text)) << text;
 }
+
+#ifdef QUENSARY_EXECUTABLE
+TEST(LiteralManifest, TheProgramHoldsNoTextOfItInPlainForm) {
+  const auto read = [](const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  };
+  const auto entries = ParseLiteralManifest(read(QUENSARY_LITERAL_MANIFEST));
+  ASSERT_TRUE(entries);
+  const std::string program = read(QUENSARY_EXECUTABLE);
+  ASSERT_GT(program.size(), 10000u);
+  for (const auto& entry : *entries) {
+    // Very short texts ("en", "es") occur by chance in any binary; they prove nothing.
+    if (entry.plain.size() >= 6) {
+      EXPECT_EQ(program.find(entry.plain), std::string::npos) << entry.name;
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace quensary

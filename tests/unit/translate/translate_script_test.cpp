@@ -5,48 +5,26 @@
 namespace quensary {
 namespace {
 
-TEST(TranslateScript, OrdinaryTextsBecomeThreeTemplateLiteralsWithoutSpaces) {
-  EXPECT_EQ(TranslateScript("Good morning, everyone.", "en", "es"),
-            "await trans(`Good morning, everyone.`,`en`,`es`)");
-  EXPECT_EQ(TranslateScript("", "", ""), "await trans(``,``,``)");
-  // Quotes, non-ASCII text and a lone dollar sign or brace need nothing.
-  EXPECT_EQ(TranslateScript("It's \"$5\" {ok} \xE4\xBD\xA0\xE5\xA5\xBD $", "zh", "en"),
-            "await trans(`It's \"$5\" {ok} \xE4\xBD\xA0\xE5\xA5\xBD $`,`zh`,`en`)");
-}
-
-TEST(TranslateScript, BackquotesCannotCloseTheLiteral) {
-  EXPECT_EQ(TranslateScript("say `hi`", "en", "es"), R"(await trans(`say \`hi\``,`en`,`es`))");
-  EXPECT_EQ(TranslateScript("`),alert(1);(`", "en", "es"),
-            R"(await trans(`\`),alert(1);(\``,`en`,`es`))");
-}
-
-TEST(TranslateScript, BackslashesArriveAsThemselves) {
-  EXPECT_EQ(TranslateScript(R"(C:\new\u0041 \)", "en", "es"),
-            R"(await trans(`C:\\new\\u0041 \\`,`en`,`es`))");
-  // A backslash before a backquote must not swallow the escape of the backquote.
-  EXPECT_EQ(TranslateScript(R"(\`)", "en", "es"), R"(await trans(`\\\``,`en`,`es`))");
-}
-
-TEST(TranslateScript, SubstitutionsDoNotRun) {
-  EXPECT_EQ(TranslateScript("cost ${x} and ${alert(1)}", "en", "es"),
-            R"(await trans(`cost \${x} and \${alert(1)}`,`en`,`es`))");
-  EXPECT_EQ(TranslateScript("$${", "en", "es"), R"(await trans(`$\${`,`en`,`es`))");
-  // A backslash right before "${" is escaped on its own; the opener still is.
-  EXPECT_EQ(TranslateScript(R"(\${x})", "en", "es"), R"(await trans(`\\\${x}`,`en`,`es`))");
-}
-
-TEST(TranslateScript, LineBreaksArriveUnchanged) {
-  // A line feed is kept raw: template literals may span lines.
-  EXPECT_EQ(TranslateScript("one\ntwo", "en", "es"), "await trans(`one\ntwo`,`en`,`es`)");
-  // A template literal would turn a raw carriage return (alone or before a line feed) into a line
-  // feed, so it goes as an escape.
-  EXPECT_EQ(TranslateScript("one\r\ntwo\r", "en", "es"), R"(await trans(`one\r)"
-                                                         "\n"
-                                                         R"(two\r`,`en`,`es`))");
-}
-
-TEST(TranslateScript, LanguagesAreEscapedLikeTheText) {
-  EXPECT_EQ(TranslateScript("hi", "e`n", "${t}"), R"(await trans(`hi`,`e\`n`,`\${t}`))");
+TEST(TranslateScript, TextsArriveExactlyAndNothingInThemRuns) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Good morning, everyone.", "Good morning, everyone."},
+      {"", ""},
+      // Quotes, non-ASCII text and a lone dollar sign or brace need nothing.
+      {"It's \"$5\" {ok} \xE4\xBD\xA0\xE5\xA5\xBD $", "It's \"$5\" {ok} \xE4\xBD\xA0\xE5\xA5\xBD $"},
+      // A backquote cannot close the literal, also after a backslash.
+      {"`),alert(1);(`", R"(\`),alert(1);(\`)"},
+      {R"(C:\new\u0041 \`)", R"(C:\\new\\u0041 \\\`)"},
+      // Substitutions do not run.
+      {"cost ${x} $${ \\${y}", R"(cost \${x} $\${ \\\${y})"},
+      // A line feed stays raw; a carriage return, which a literal would turn into a line feed,
+      // goes as an escape.
+      {"one\r\ntwo\r", "one\\r\ntwo\\r"},
+      // One damaged byte must not stop the whole script: it becomes U+FFFD.
+      {"caf\xC3 ok \xFF", "caf\xEF\xBF\xBD ok \xEF\xBF\xBD"},
+  };
+  for (const auto& [text, literal] : cases)
+    EXPECT_EQ(TranslateScript(text, "e`n", "${t}"), "await trans(`" + literal + "`,`e\\`n`,`\\${t}`)")
+        << text;
 }
 
 }  // namespace

@@ -1,2 +1,0 @@
-// Proves that scripts of the program's pages load and run.
-window.pageSchemeScriptRan = true;

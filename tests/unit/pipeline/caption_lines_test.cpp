@@ -1,0 +1,112 @@
+#include "pipeline/caption_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "fakes/core_fixture.h"
+
+namespace quensary {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> Texts(const std::string& json) {
+  std::vector<std::string> texts;
+  for (const auto& line : nlohmann::json::parse(json))
+    texts.push_back(line["Ori"]);
+  return texts;
+}
+
+class CaptionLinesTest : public testing::CoreFixture {
+ protected:
+  std::string Upsert(const std::string& text, bool finished) {
+    auto held = lines->LineLock();
+    return lines->UpsertLine(held, text, finished);
+  }
+};
+
+TEST_F(CaptionLinesTest, EventsGrowTheOpenLineOrStartANewOneAndOnlyFinishedLinesAreStored) {
+  const std::string id = Upsert("The", false);
+  clock->Advance(500ms);
+  EXPECT_EQ(Upsert("The quick", false), id);
+  EXPECT_EQ(Upsert("The quick", false), id);  // nothing new: still published
+  EXPECT_EQ(Upsert("The quick fox.", true), id);
+  const std::string born_finished = Upsert("Done.", true);
+  const std::string open = Upsert("Open", false);
+  EXPECT_LT(id, born_finished);
+  EXPECT_LT(born_finished, open);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"The quick fox.|done", "Done.|done", "Open|open"}));
+  EXPECT_EQ(published.Texts().size(), 6u);
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"The quick fox.", "Done."}));
+}
+
+TEST_F(CaptionLinesTest, LinesMadeAtTheSameMomentGetDistinctIdsAndAreAllStored) {
+  std::vector<std::string> ids;
+  for (int i = 0; i < 5; ++i)
+    ids.push_back(Upsert("line " + std::to_string(i), true));
+  for (size_t i = 1; i < ids.size(); ++i)
+    EXPECT_LT(ids[i - 1], ids[i]);
+  EXPECT_EQ(Stored().size(), 5u);
+}
+
+TEST_F(CaptionLinesTest, TheSeventyFirstLineDropsTheThirtyOldestFromTheListOnly) {
+  for (int i = 0; i < 70; ++i)
+    Upsert("line " + std::to_string(i), true);
+  EXPECT_EQ(Listed().size(), 70u);
+  Upsert("line 70", true);
+  const auto listed = Listed();
+  ASSERT_EQ(listed.size(), 41u);
+  EXPECT_EQ(listed.front(), "line 30|done");
+  EXPECT_EQ(Texts(published.Last()).size(), 41u);
+  EXPECT_EQ(Stored().back(), "line 70") << "the new line is stored, and the old rows stay";
+  EXPECT_EQ(Stored().size(), 15u);
+}
+
+TEST_F(CaptionLinesTest, DeletingOneIdOrEverythingChangesListAndHistoryAndPublishes) {
+  for (const char* text : {"one", "two", "three"})
+    Upsert(text, true);
+  std::string two;
+  {
+    auto held = lines->LineLock();
+    two = lines->LineList(held)[1]->Id;
+    // A second listed line with the same Id goes too.
+    lines->LineList(held).push_back(std::make_shared<CaptionLine>(two, "copy", false, ""));
+  }
+  lines->DeleteLines(two);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"one|done", "three|done"}));
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"one", "three"}));
+  EXPECT_EQ(Texts(published.Last()), (std::vector<std::string>{"one", "three"}));
+  const size_t publications = published.Texts().size();
+  lines->DeleteLines("unknown");
+  EXPECT_EQ(published.Texts().size(), publications + 1) << "the unchanged list is published";
+  for (const std::optional<std::string>& all : {std::optional<std::string>(""), std::optional<std::string>()}) {
+    Upsert("again", true);
+    lines->DeleteLines(all);
+    EXPECT_TRUE(Listed().empty());
+    EXPECT_TRUE(Stored().empty());
+    EXPECT_EQ(published.Last(), "[]");
+  }
+}
+
+TEST_F(CaptionLinesTest, RestoreReplacesTheListWithTheLatestHistoryUnlessUnreadable) {
+  history->SaveLine(CaptionLine("2026-01-01 10:00:01.000000", "stored one", true, "uno"));
+  history->SaveLine(CaptionLine("2026-01-01 10:00:02.000000", "stored two", true, "dos"));
+  Upsert("live", false);
+  lines->RestoreLatestLines();
+  ASSERT_TRUE(history->Flush(5s));
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"stored one|done", "stored two|done"}));
+  EXPECT_EQ(Texts(published.Last()), (std::vector<std::string>{"stored one", "stored two"}));
+
+  std::ofstream(history->path(), std::ios::binary | std::ios::trunc) << std::string(4096, 'x');
+  Upsert("live", false);
+  const size_t publications = published.Texts().size();
+  lines->RestoreLatestLines();
+  ASSERT_TRUE(history->Flush(5s));
+  EXPECT_EQ(Listed().back(), "live|open");
+  EXPECT_EQ(published.Texts().size(), publications);
+}
+
+}  // namespace
+}  // namespace quensary

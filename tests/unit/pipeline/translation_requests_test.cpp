@@ -1,0 +1,216 @@
+#include "pipeline/translation_requests.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <nlohmann/json.hpp>
+
+#include "fakes/core_fixture.h"
+
+namespace quensary {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::CallArguments;
+
+class TranslationRequestsTest : public testing::CoreFixture {
+ protected:
+  // Lists a line (and stores it in the history when finished), as the tracker would.
+  void AddLine(const std::string& id, const std::string& ori, bool finish,
+               const std::string& tar = "") {
+    auto line = std::make_shared<CaptionLine>(id, ori, finish, tar);
+    auto held = lines->LineLock();
+    lines->LineList(held).push_back(line);
+    if (finish)
+      history->SaveLine(*line);
+  }
+  std::string ListedTar(const std::string& id) {
+    auto held = lines->LineLock();
+    const auto line = lines->FindLine(held, id);
+    return line ? line->Tar : "<unlisted>";
+  }
+  std::string StoredTar(const std::string& id) {
+    for (const auto& line : testing::LatestLinesNow(*history).value_or(std::vector<CaptionLinePtr>{}))
+      if (line->Id == id)
+        return line->Tar;
+    return "<not stored>";
+  }
+  // The texts that reached an engine, in order.
+  std::vector<std::string> SentTexts() {
+    queue->RunPending();
+    std::vector<std::string> texts;
+    for (const auto& script : AsyncScripts())
+      texts.push_back(CallArguments(script).at(0));
+    return texts;
+  }
+};
+
+TEST_F(TranslationRequestsTest, TheDelayGateDropsUnforcedRequestsOnTheMonotonicClock) {
+  struct Step {
+    std::chrono::milliseconds after;
+    const char* text;
+    bool force;
+    std::chrono::hours wall_set = {};
+  };
+  Activate(1, 500);
+  // The window starts at the first request, so with a Delay the very first unforced one waits.
+  for (const Step& step : std::initializer_list<Step>{
+           {0ms, "dropped: the window starts", false},
+           {500ms, "passes: 500 ms after", false},
+           {200ms, "dropped: 200 ms after", false},
+           {0ms, "passes: forced, and the window starts again", true},
+           {400ms, "dropped: 400 ms after the forced one", false},
+           {100ms, "passes: 500 ms after it", false},
+           {100ms, "dropped: the wall clock set forward counts for nothing", false, 2h},
+           {400ms, "passes: the wall clock set back counts for nothing", false, -5h},
+       }) {
+    clock->Advance(step.after);
+    clock->JumpWall(step.wall_set);
+    requests->RequestTranslation("1", step.text, step.force, step.force);
+  }
+  EXPECT_EQ(SentTexts(), (std::vector<std::string>{"passes: 500 ms after",
+                                                   "passes: forced, and the window starts again",
+                                                   "passes: 500 ms after it",
+                                                   "passes: the wall clock set back counts for nothing"}));
+}
+
+TEST_F(TranslationRequestsTest, NoTargetLanguageOrNoEngineStopsRequestsWithoutStartingTheWindow) {
+  AddLine("1", "hello", true);
+  Activate(1, 500);
+  settings->SetTargetLanguage("");
+  requests->RequestTranslation("1", "no target", true, true);
+  requests->RetranslateLine("1");
+  EXPECT_TRUE(SentTexts().empty());
+  EXPECT_EQ(ListedTar("1"), "");
+  settings->SetTargetLanguage("es");
+  clock->Advance(1s);
+  requests->RequestTranslation("1", "the window starts only now", false, false);
+  EXPECT_TRUE(SentTexts().empty());
+}
+
+TEST_F(TranslationRequestsTest, WithoutDelayEveryRequestPassesEvenAtTheIntegerLimitWithIt) {
+  requests->RequestTranslation("1", "no engine yet", true, true);
+  Activate(1, 0);
+  for (int i = 0; i < 3; ++i)
+    requests->RequestTranslation("1", "hello", false, false);
+  EXPECT_EQ(SentTexts().size(), 3u);
+  // A Delay that would overflow any duration.
+  engines->RebuildEnginePages(DecodeProfile(testing::ProfileJson("e", 1, INT64_MAX)));
+  clock->Advance(24h * 365);
+  requests->RequestTranslation("1", "dropped", false, false);
+  requests->RequestTranslation("1", "forced", true, true);
+  EXPECT_EQ(SentTexts().back(), "forced");
+  EXPECT_EQ(SentTexts().size(), 4u);
+}
+
+TEST_F(TranslationRequestsTest, TheSourceLanguageComesFromTheProviderBeforeEveryRequest) {
+  Activate(1, 0);
+  preferences->SetForeign(RevealText(Sealed::ProviderDomain),
+                          RevealText(Sealed::ProviderLanguageKey), "zh-Hans-CN");
+  requests->RequestTranslation("1", "ni hao", true, true);
+  queue->RunPending();
+  preferences->ClearForeign();
+  settings->SetTargetLanguage("fr");
+  requests->RequestTranslation("1", "hello", true, true);
+  queue->RunPending();
+  const auto scripts = AsyncScripts();
+  ASSERT_EQ(scripts.size(), 2u);
+  EXPECT_EQ(CallArguments(scripts[0]), (std::vector<std::string>{"ni hao", "zh", "es"}));
+  EXPECT_EQ(CallArguments(scripts[1]), (std::vector<std::string>{"hello", "", "fr"}));
+}
+
+TEST_F(TranslationRequestsTest, AResultTranslatesTheListedLineAndAFinishedOnesHistoryRow) {
+  Activate(1, 0);
+  AddLine("1", "good morning", true);
+  AddLine("2", "how are", false);
+  history->SaveLine(CaptionLine("2", "how are", true, "stored"));
+  requests->RequestTranslation("1", "good morning", true, true);
+  requests->RequestTranslation("2", "how are", false, true);
+  queue->RunPending();
+  EXPECT_EQ(ListedTar("1"), "es:good morning");
+  EXPECT_EQ(ListedTar("2"), "es:how are");
+  EXPECT_EQ(StoredTar("1"), "es:good morning");
+  EXPECT_EQ(StoredTar("2"), "stored") << "an unfinished line's result stays out of the history";
+  const auto json = nlohmann::json::parse(published.Last());
+  EXPECT_EQ(json[1]["Tar"], "es:how are");
+
+  // An empty result keeps the translation and publishes nothing.
+  factory->pages[0]->responder = [](const std::string&) -> std::optional<std::string> { return ""; };
+  const size_t publications = published.Texts().size();
+  requests->RetranslateLine("1");
+  queue->RunPending();
+  EXPECT_EQ(ListedTar("1"), "es:good morning");
+  EXPECT_EQ(published.Texts().size(), publications);
+}
+
+TEST_F(TranslationRequestsTest, ResultsArriveInAnswerOrderAndReachTheHistoryAfterTheLineHasGone) {
+  factory->responder = nullptr;  // pages answer when the test says
+  Activate(2, 0);
+  for (const char* id : {"a", "b", "c"}) {
+    AddLine(id, std::string("line ") + id, true);
+    requests->RequestTranslation(id, std::string("line ") + id, true, true);
+  }
+  queue->RunPending();
+  lines->DeleteLines("a");
+  history->SaveLine(CaptionLine("a", "line a", true, ""));  // gone from the list, still stored
+  auto& first = *factory->pages[0];   // a, c
+  auto& second = *factory->pages[1];  // b
+  second.Answer("B");
+  first.Answer("A");
+  first.Answer("C");
+  EXPECT_EQ(ListedTar("b"), "B");
+  EXPECT_EQ(ListedTar("c"), "C");
+  EXPECT_EQ(StoredTar("a"), "A");
+  EXPECT_EQ(nlohmann::json::parse(published.Texts().at(1))[0]["Tar"], "B");
+}
+
+TEST_F(TranslationRequestsTest, ARequestWhosePageNeverAnswersEndsAfterTheTimeOutAndLetsGo) {
+  factory->responder = nullptr;
+  Activate(1, 0);
+  AddLine("1", "hello", true, "hola");
+  const long holders = lines.use_count();
+  requests->RequestTranslation("1", "hello", true, true);
+  queue->RunPending();
+  EXPECT_GT(lines.use_count(), holders) << "the waiting request holds the lines";
+  clock->Advance(kScriptResultTimeout - 1ms);
+  queue->RunPending();
+  EXPECT_GT(lines.use_count(), holders);
+  clock->Advance(1ms);
+  queue->RunPending();
+  EXPECT_EQ(lines.use_count(), holders);
+  factory->pages[0]->Answer("tarde");  // late: changes nothing
+  EXPECT_EQ(ListedTar("1"), "hola");
+}
+
+TEST_F(TranslationRequestsTest, RetranslatingAListedLinePassesTheDelayAndStartsItAgain) {
+  Activate(1, 500);
+  AddLine("1", "growing line", false, "old");
+  requests->RequestTranslation("1", "growing line", true, true);
+  clock->Advance(200ms);
+  requests->RetranslateLine("1");
+  requests->RetranslateLine("unlisted");
+  clock->Advance(400ms);  // 600 ms after the first request, 400 after the retranslation
+  requests->RequestTranslation("1", "growing line more", false, false);
+  EXPECT_EQ(SentTexts(), (std::vector<std::string>{"growing line", "growing line"}));
+}
+
+TEST_F(TranslationRequestsTest, AHistoryFileHeldLockedNeverHoldsUpTheMainThread) {
+  Activate(1, 0);
+  AddLine("1", "hello", true);
+  ASSERT_TRUE(history->Flush(5s));
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(history->path().c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const auto start = std::chrono::steady_clock::now();
+  requests->RequestTranslation("1", "hello", true, true);
+  queue->RunPending();
+  // The file's busy time-out is 2 s: a result that waited for the file would take that long.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+  EXPECT_EQ(ListedTar("1"), "es:hello");
+  sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  EXPECT_EQ(StoredTar("1"), "es:hello");
+}
+
+}  // namespace
+}  // namespace quensary

@@ -1,0 +1,156 @@
+#include "platform/glib/key_file_preferences.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "fakes/core_fixture.h"
+#include "support/settings_store.h"
+
+namespace quensary {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+int Mode(const fs::path& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 0777) : -1;
+}
+
+class KeyFilePreferencesTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<KeyFilePreferences> Open() {
+    return std::make_shared<KeyFilePreferences>(dir.path());
+  }
+  testing::CapturedDiagnostics diagnostics;
+  testing::TempDir dir;
+  const fs::path file = KeyFilePreferences::OwnFilePath(dir.path());
+};
+
+TEST_F(KeyFilePreferencesTest, ValuesPersistInANewFileOnlyItsOwnerCanRead) {
+  {
+    auto prefs = Open();
+    SettingsStore settings(prefs);
+    EXPECT_EQ(settings.OverlayNumberB(), 25);
+    prefs->Flush();
+    EXPECT_FALSE(fs::exists(file)) << "reading alone writes nothing";
+    settings.SetOverlayNumberA(-7);
+    settings.SetMainWindowOnTop(true);
+    settings.SetUserAddLine("{\"Id\": \"mine\",\n \"Js\": \" x \\\\ y\"}");
+    settings.SetOverlayString("bad \xFF byte");
+  }
+  EXPECT_EQ(Mode(file), 0600);
+  SettingsStore reopened(Open());
+  EXPECT_EQ(reopened.OverlayNumberA(), -7);
+  EXPECT_TRUE(reopened.MainWindowOnTop());
+  EXPECT_EQ(reopened.UserAddLine(), "{\"Id\": \"mine\",\n \"Js\": \" x \\\\ y\"}");
+  EXPECT_EQ(reopened.OverlayString(), "bad \xEF\xBF\xBD byte");
+}
+
+TEST_F(KeyFilePreferencesTest, ASaveKeepsWhatOthersWroteMeanwhileAndTheFilesPermissions) {
+  auto prefs = Open();
+  prefs->WriteInt("mine", 1);
+  prefs->Flush();
+  // Another instance, or the user by hand, adds a key and loosens the mode.
+  WriteFile(file, ReadFile(file) + "theirs=2\n");
+  chmod(file.c_str(), 0640);
+  prefs->WriteInt("mine", 3);
+  prefs->Flush();
+  auto reopened = Open();
+  EXPECT_EQ(reopened->ReadInt("mine"), 3);
+  EXPECT_EQ(reopened->ReadInt("theirs"), 2);
+  EXPECT_EQ(prefs->ReadInt("theirs"), 2) << "the saving instance sees it too";
+  EXPECT_EQ(Mode(file), 0640);
+}
+
+TEST_F(KeyFilePreferencesTest, AWriteThatChangesNothingLeavesTheFileAlone) {
+  auto prefs = Open();
+  prefs->WriteText("lang", "en");
+  prefs->Flush();
+  fs::remove(file);
+  prefs->WriteText("lang", "en");
+  prefs->Flush();
+  EXPECT_FALSE(fs::exists(file));
+  prefs->WriteText("lang", "de");
+  prefs->Flush();
+  EXPECT_TRUE(fs::exists(file));
+}
+
+TEST_F(KeyFilePreferencesTest, ASymbolicLinkIsWrittenThroughNotReplaced) {
+  const fs::path real = fs::path(dir.path()) / "elsewhere" / "real.ini";
+  WriteFile(real, "");
+  fs::create_directories(file.parent_path());
+  fs::create_symlink(real, file);
+  Open()->WriteInt("kept", 5);
+  EXPECT_TRUE(fs::is_symlink(file));
+  EXPECT_NE(ReadFile(real).find("kept=5"), std::string::npos);
+}
+
+TEST_F(KeyFilePreferencesTest, ADamagedFileReadsAsDefaultsAndIsKeptAsideAtTheFirstSave) {
+  const std::string damaged = "[user-settings\noverlay-font-size=40\n\xff\xfe garbage";
+  WriteFile(file, damaged);
+  auto prefs = Open();
+  SettingsStore settings(prefs);
+  EXPECT_EQ(settings.OverlayNumberB(), 25);
+  ASSERT_EQ(diagnostics.lines().size(), 1u);
+  EXPECT_NE(diagnostics.lines()[0].find("damaged"), std::string::npos);
+  settings.SetOverlayNumberB(30);
+  prefs->Flush();
+  EXPECT_EQ(ReadFile(file.string() + ".damaged"), damaged);
+  EXPECT_EQ(SettingsStore(Open()).OverlayNumberB(), 30);
+}
+
+TEST_F(KeyFilePreferencesTest, WronglyTypedValuesReadAsAbsent) {
+  WriteFile(file, "[user-settings]\noverlay-font-size=large\ncaption-window-shown=maybe\n");
+  SettingsStore settings(Open());
+  EXPECT_EQ(settings.OverlayNumberB(), 25);
+  EXPECT_TRUE(settings.CaptionWindowShown());
+}
+
+TEST_F(KeyFilePreferencesTest, ConcurrentWritersLoseNoValue) {
+  auto prefs = Open();
+  std::vector<std::thread> threads;
+  for (const char* key : {"a", "b", "c", "d"}) {
+    threads.emplace_back([&prefs, key] {
+      for (int i = 1; i <= 50; ++i)
+        prefs->WriteInt(key, i);
+    });
+  }
+  for (auto& thread : threads)
+    thread.join();
+  prefs.reset();
+  auto reopened = Open();
+  for (const char* key : {"a", "b", "c", "d"})
+    EXPECT_EQ(reopened->ReadInt(key), 50) << key;
+}
+
+TEST_F(KeyFilePreferencesTest, TheProvidersLanguageIsReadFromItsOwnDomainUpToTheFirstHyphen) {
+  SettingsStore settings(Open());
+  const fs::path provider = fs::path(dir.path()) / RevealText(Sealed::ProviderDomain) /
+                            RevealText(Sealed::SettingsFileName);
+  EXPECT_EQ(settings.ProviderLanguage(), "");  // no file
+  for (const auto& [content, language] : std::vector<std::pair<std::string, std::string>>{
+           {"caption-language=en-US", "en"}, {"caption-language=zh-Hans-CN", "zh"},
+           {"caption-language=de", "de"},    {"caption-language=-x", ""},
+           {"other-key=fr", ""},             {"not a key file", ""}}) {
+    WriteFile(provider, "[user-settings]\n" + content + "\n");
+    EXPECT_EQ(settings.ProviderLanguage(), language) << content;
+  }
+  EXPECT_EQ(Open()->ReadForeignText("../quensary", "x"), std::nullopt) << "no path traversal";
+}
+
+}  // namespace
+}  // namespace quensary

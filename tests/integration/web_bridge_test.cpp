@@ -265,5 +265,16 @@ TEST_F(Bridge, ThePageSchemeServesTheProgramsPagesOnItsOwnHostOnly) {
   EXPECT_EQ(AwaitScript(*page, "await (await fetch('" + server_->Url("/closed.json") + "')).json()"), "");
 }
 
+TEST_F(Bridge, TheOfflineEnginePageTakesNothingButAPortNumberFromItsAddress) {
+  // Whatever follows "port=" must never choose where the captions go.
+  server_->Serve("/elsewhere", LoopbackHttpServer::Reply::Json(
+                                   R"({"responseData":{"translatedText":"diverted"},"responseStatus":200})", true));
+  auto page = OpenLoadedPage(PageAddress("engines/apertium.html?port=" + std::to_string(server_->Port()) +
+                                         "/elsewhere?"));
+  ASSERT_TRUE(page);
+  EXPECT_EQ(AwaitScript(*page, TranslateScript("captions", "en", "es")), "");
+  EXPECT_EQ(server_->Hits("/elsewhere"), 0);
+}
+
 }  // namespace
 }  // namespace quensary

@@ -53,7 +53,8 @@ bool IsBusy(int result) {
 // user's own, so a new file is readable by its owner only. A file without any write permission
 // is opened read-only, so that it stays unchanged even for a user (root) whom the system would
 // let write anyway.
-Database OpenDatabase(const std::string& folder, const std::string& path) {
+Database OpenDatabase(const std::string& folder, const std::string& path,
+                      std::chrono::milliseconds busy_timeout) {
   struct stat info {};
   int flags = SQLITE_OPEN_READWRITE;
   if (stat(path.c_str(), &info) != 0) {
@@ -69,7 +70,7 @@ Database OpenDatabase(const std::string& folder, const std::string& path) {
   Database db(raw);  // SQLite hands out a handle to close even when opening fails.
   if (result != SQLITE_OK)
     return nullptr;
-  sqlite3_busy_timeout(db.get(), static_cast<int>(SQLiteHelper::kBusyTimeout.count()));
+  sqlite3_busy_timeout(db.get(), static_cast<int>(busy_timeout.count()));
   return db;
 }
 
@@ -106,8 +107,13 @@ std::string FilePath(const std::string& folder) {
 
 SQLiteHelper::SQLiteHelper() : SQLiteHelper(DefaultFolder()) {}
 
-SQLiteHelper::SQLiteHelper(std::string folder)
-    : folder_(std::move(folder)), path_(FilePath(folder_)), thread_([this] { Run(); }) {}
+SQLiteHelper::SQLiteHelper(std::string folder) : SQLiteHelper(std::move(folder), Patience{}) {}
+
+SQLiteHelper::SQLiteHelper(std::string folder, Patience patience)
+    : folder_(std::move(folder)),
+      path_(FilePath(folder_)),
+      patience_(patience),
+      thread_([this] { Run(); }) {}
 
 SQLiteHelper::~SQLiteHelper() {
   {
@@ -146,7 +152,7 @@ void SQLiteHelper::Run() {
     lock.lock();
     if (outcome == Outcome::kBusy && !stopping_) {
       // Kept, and tried again after a pause; everything queued after it waits its turn.
-      wake_.wait_for(lock, kRetryDelay, [this] { return stopping_; });
+      wake_.wait_for(lock, patience_.retry_delay, [this] { return stopping_; });
       continue;
     }
     queue_.pop_front();
@@ -169,7 +175,7 @@ bool SQLiteHelper::Flush(std::chrono::milliseconds limit) {
 
 SQLiteHelper::Outcome SQLiteHelper::WithStatement(
     const std::string& sql, const std::function<Outcome(sqlite3_stmt*)>& use) const {
-  Database db = OpenDatabase(folder_, path_);
+  Database db = OpenDatabase(folder_, path_, patience_.busy_timeout);
   if (!db)
     return Outcome::kFailed;
   sqlite3_stmt* raw = nullptr;

@@ -37,14 +37,18 @@ class SQLiteHelper {
   using LinesCallback = std::function<void(std::optional<std::vector<CaptionLinePtr>>)>;
   using TextCallback = std::function<void(std::optional<std::string>)>;
 
-  // How long an operation waits for a busy file before it is put back to wait its turn again.
-  static constexpr std::chrono::milliseconds kBusyTimeout{2000};
-  static constexpr std::chrono::milliseconds kRetryDelay{1000};
+  // How long an operation waits for a busy file, and how long it then pauses before it is tried
+  // again. Tests shorten them.
+  struct Patience {
+    std::chrono::milliseconds busy_timeout{2000};
+    std::chrono::milliseconds retry_delay{1000};
+  };
 
   // The history in the user's data folder: $XDG_DATA_HOME/quensary/.
   SQLiteHelper();
   // The history in another folder (made when missing).
   explicit SQLiteHelper(std::string folder);
+  SQLiteHelper(std::string folder, Patience patience);
   // Runs what is queued, each operation once more at most, then stops the thread.
   ~SQLiteHelper();
   SQLiteHelper(const SQLiteHelper&) = delete;
@@ -84,6 +88,7 @@ class SQLiteHelper {
 
   const std::string folder_;
   const std::string path_;
+  const Patience patience_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable idle_;

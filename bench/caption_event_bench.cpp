@@ -4,11 +4,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include "capture/caption_separator.h"
 #include "fakes/temp_dir.h"
 #include "fakes/test_clock.h"
-#include "pipeline/sentence_tracker.h"
-#include "capture/caption_separator.h"
 #include "pipeline/caption_lines.h"
+#include "pipeline/sentence_tracker.h"
 
 namespace {
 

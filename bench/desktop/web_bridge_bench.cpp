@@ -18,12 +18,13 @@
 #include "fakes/memory_preferences.h"
 #include "median_counters.h"
 #include "platform/glib/glib_main_queue.h"
+#include "process_memory.h"
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
 #include "support/process_tree.h"
 #include "support/web_page_wait.h"
-#include "translate/translate_script.h"
 #include "translate/engine_pool.h"
+#include "translate/translate_script.h"
 #include "web/page_scheme.h"
 #include "web/web_engine_page_factory.h"
 
@@ -114,7 +115,7 @@ std::optional<Memory> MeasureEnginePages(EnginePool& engines, int count) {
       return std::nullopt;
   }
   // Web processes of pages dropped earlier end on their own; wait (bounded) for that.
-  RunLoopUntil([] { return testing::DescendantsNamed("WebKitWebProcess").size() <= 1; },
+  RunLoopUntil([] { return testing::Descendants(getpid(), "WebKitWebProcess").size() <= 1; },
                std::chrono::seconds(10));
   testing::RunLoopFor(std::chrono::seconds(1));
   return MeasureProgram();

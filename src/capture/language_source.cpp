@@ -113,9 +113,7 @@ std::string ReadCaptionText(const AccessibleElement& container) {
     return {};
   std::vector<std::pair<double, std::string>> rows;
   for (const ChildValueAndPosition& child : *children) {
-    if (!child.value || Trim(*child.value).empty())
-      continue;
-    if (!child.position)
+    if (!child.value || !child.position)
       continue;
     rows.emplace_back(child.position->y, *child.value);
   }

@@ -183,7 +183,8 @@ SQLiteHelper::Outcome SQLiteHelper::WithStatement(
   Statement statement(raw);
   // The table is made only when a statement finds it missing (a new file, or one that was
   // removed and made again), so a save costs no look at the schema while all is well.
-  if (result != SQLITE_OK && std::string_view(sqlite3_errmsg(db.get())).starts_with("no such table")) {
+  if (result != SQLITE_OK &&
+      std::string_view(sqlite3_errmsg(db.get())).starts_with("no such table")) {
     const int created = sqlite3_exec(db.get(), kCreateTable, nullptr, nullptr, nullptr);
     if (IsBusy(created))
       return Outcome::kBusy;

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "bus/lns_center.h"
-#include "history/sqlite_helper.h"
-#include "platform/clock.h"
 #include "history/caption_line.h"
+#include "history/sqlite_helper.h"
 #include "pipeline/line_id_maker.h"
+#include "platform/clock.h"
 
 namespace quensary {
 

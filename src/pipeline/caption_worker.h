@@ -8,9 +8,9 @@
 #include <string>
 #include <thread>
 
+#include "pipeline/caption_lines.h"
 #include "pipeline/sentence_tracker.h"
 #include "platform/main_queue.h"
-#include "pipeline/caption_lines.h"
 
 namespace quensary {
 

@@ -16,7 +16,7 @@ TranslationRequests::TranslationRequests(std::shared_ptr<SettingsStore> settings
       history_(std::move(history)) {}
 
 void TranslationRequests::RequestTranslation(std::string id, std::string text, bool finish,
-                                            bool force) {
+                                             bool force) {
   if (settings_->TargetLanguage().empty())
     return;
 
@@ -40,23 +40,23 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
   const std::string source = settings_->SourceLanguage();
   const std::string target = settings_->TargetLanguage();
 
-  engines_->Translate(text, source, target,
-            [lines = lines_, history = history_, id = std::move(id),
-             finish](std::string result) {
-              // Nothing came back: the line keeps the translation it has.
-              if (result.empty())
-                return;
-              {
-                auto held = lines->LineLock();
-                if (const auto line = lines->FindLine(held, id)) {
-                  line->Tar = result;
-                  lines->PublishLines(held);
-                }
-              }
-              // The history keeps finished lines also after they have left the list.
-              if (finish)
-                history->SetTranslation(id, result);
-            });
+  engines_->Translate(
+      text, source, target,
+      [lines = lines_, history = history_, id = std::move(id), finish](std::string result) {
+        // Nothing came back: the line keeps the translation it has.
+        if (result.empty())
+          return;
+        {
+          auto held = lines->LineLock();
+          if (const auto line = lines->FindLine(held, id)) {
+            line->Tar = result;
+            lines->PublishLines(held);
+          }
+        }
+        // The history keeps finished lines also after they have left the list.
+        if (finish)
+          history->SetTranslation(id, result);
+      });
 }
 
 void TranslationRequests::RetranslateLine(const std::string& id) {

@@ -86,8 +86,8 @@ std::shared_ptr<EnginePage> EnginePool::NextEnginePage() {
   return page;
 }
 
-void EnginePool::Translate(std::string_view text, std::string_view source,
-                                   std::string_view target, ScriptTarget::TextCallback done) {
+void EnginePool::Translate(std::string_view text, std::string_view source, std::string_view target,
+                           ScriptTarget::TextCallback done) {
   const auto page = NextEnginePage();
   if (!page) {
     done({});

@@ -10,11 +10,6 @@
 namespace quensary {
 namespace {
 
-MainQueue& PageQueue() {
-  static GlibMainQueue queue;
-  return queue;
-}
-
 // What one RunJsAsync call needs when WebKit answers: the delivery, which is reference-counted
 // and runs at most once (the deadline or a navigation may have delivered first), and its entry
 // among the page's waiting calls, held weakly since the page may be gone by then.
@@ -27,8 +22,9 @@ struct ScriptCall {
 void FinishScriptCall(GObject* source, GAsyncResult* result, gpointer data) {
   const std::unique_ptr<ScriptCall> call(static_cast<ScriptCall*>(data));
   GError* raw_error = nullptr;
-  const auto value = GObjectRef<JSCValue>::Adopt(webkit_web_view_call_async_javascript_function_finish(
-      WEBKIT_WEB_VIEW(source), result, &raw_error));
+  const auto value =
+      GObjectRef<JSCValue>::Adopt(webkit_web_view_call_async_javascript_function_finish(
+          WEBKIT_WEB_VIEW(source), result, &raw_error));
   const GErrorPtr error(raw_error);
   std::string text;
   if (!error && value && jsc_value_is_string(value.get())) {
@@ -73,9 +69,9 @@ void WebObj::RunJs(const std::string& script) {
 }
 
 void WebObj::RunJsAsync(const std::string& script, TextCallback done) {
-  auto deliver = WithResultDeadline(PageQueue(), ResultTimeout, std::move(done));
+  auto deliver = WithResultDeadline(GlibMainQueue::Shared(), ResultTimeout, std::move(done));
   if (!WebView) {
-    PageQueue().Post([deliver] { deliver({}); });
+    GlibMainQueue::Shared().Post([deliver] { deliver({}); });
     return;
   }
   const std::string body = RevealText(Sealed::RunJsPrefix) + script;

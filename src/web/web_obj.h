@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "web/drag_web_view.h"
 #include "platform/glib/gobject_ref.h"
 #include "platform/script_result_deadline.h"
 #include "platform/script_target.h"
+#include "web/drag_web_view.h"
 
 namespace quensary {
 

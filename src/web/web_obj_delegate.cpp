@@ -39,23 +39,19 @@ WebObjDelegate& DelegateOf(gpointer data) {
 }
 
 void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-  switch (event) {
-    case WEBKIT_LOAD_STARTED:
-      DelegateOf(data).NavigationStarted();
-      break;
-    case WEBKIT_LOAD_COMMITTED:
-      DelegateOf(data).NavigationCommitted();
-      break;
-    case WEBKIT_LOAD_FINISHED:
-      DelegateOf(data).NavigationFinished();
-      break;
-    case WEBKIT_LOAD_REDIRECTED:
-      break;
-  }
+  using Event = NavigationOutcome::Event;
+  if (event == WEBKIT_LOAD_STARTED)
+    DelegateOf(data).LoadEvent(Event::kStarted);
+  else if (event == WEBKIT_LOAD_COMMITTED)
+    DelegateOf(data).LoadEvent(Event::kCommitted);
+  else if (event == WEBKIT_LOAD_FINISHED)
+    DelegateOf(data).LoadEvent(Event::kFinished);
 }
 
 gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar*, GError*, gpointer data) {
-  DelegateOf(data).NavigationFailed(event != WEBKIT_LOAD_STARTED);
+  DelegateOf(data).LoadEvent(event == WEBKIT_LOAD_STARTED
+                                 ? NavigationOutcome::Event::kFailedBeforeCommit
+                                 : NavigationOutcome::Event::kFailedAfterCommit);
   // Handled: WebKit's own error page would be a navigation of its own.
   return TRUE;
 }
@@ -180,8 +176,9 @@ std::shared_ptr<WebObjDelegate> WebObjDelegate::Create(const std::shared_ptr<Web
                         KeepDelegate(delegate), DropDelegate, static_cast<GConnectFlags>(0));
 
   if (IsAbsoluteAddress(page->PageUrl)) {
+    delegate->first_load_timeout_ = options.load_timeout;
+    delegate->outcome_.ExpectFirstLoad();
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(made), page->PageUrl.c_str());
-    delegate->StartFirstLoad(options.load_timeout);
   }
 
   // The signal first, then the handler: a message may arrive as soon as the name is known.
@@ -193,56 +190,25 @@ std::shared_ptr<WebObjDelegate> WebObjDelegate::Create(const std::shared_ptr<Web
   return delegate;
 }
 
-void WebObjDelegate::StartFirstLoad(std::chrono::milliseconds timeout) {
-  first_load_pending_ = true;
-  first_load_timeout_ = timeout;
-}
-
-void WebObjDelegate::ArmFirstLoadTimeout() {
-  static GlibMainQueue queue;
-  queue.PostAfter(first_load_timeout_, [weak = weak_from_this()] {
-    auto delegate = weak.lock();
-    if (!delegate || !delegate->first_load_pending_)
-      return;
-    delegate->first_load_pending_ = false;
-    if (auto page = delegate->WebObj_.lock(); page && page->WebView)
-      webkit_web_view_stop_loading(WEBKIT_WEB_VIEW(page->WebView.get()));
-  });
-}
-
-void WebObjDelegate::NavigationStarted() {
-  committed_ = false;
-  reported_ = false;
-  // The time-out runs from the moment WebKit reports the load as started, not from the call
-  // that asked for it: a stop before then is lost (on a busy machine the web process may take
-  // a while), and the load would then hang for ever.
-  if (first_load_pending_ && !first_load_timeout_armed_) {
-    first_load_timeout_armed_ = true;
-    ArmFirstLoadTimeout();
+void WebObjDelegate::LoadEvent(NavigationOutcome::Event event) {
+  bool arm_time_out = false;
+  const bool loaded = outcome_.OnEvent(event, &arm_time_out);
+  // The document that was to answer the waiting calls is gone, and WebKit may never complete
+  // such a call.
+  if (event == NavigationOutcome::Event::kCommitted) {
+    if (auto page = WebObj_.lock())
+      page->EndPendingScripts();
   }
-}
-
-void WebObjDelegate::NavigationCommitted() {
-  committed_ = true;
-  first_load_pending_ = false;
-  if (auto page = WebObj_.lock())
-    page->EndPendingScripts();
-}
-
-void WebObjDelegate::NavigationFinished() {
-  if (reported_)
-    return;
-  reported_ = true;
-  RunOnLoaded();
-}
-
-void WebObjDelegate::NavigationFailed(bool committed) {
-  first_load_pending_ = false;
-  if (reported_)
-    return;
-  // Either way this navigation has its outcome; the FINISHED that follows says nothing new.
-  reported_ = true;
-  if (committed || committed_)
+  if (arm_time_out) {
+    GlibMainQueue::Shared().PostAfter(first_load_timeout_, [weak = weak_from_this()] {
+      auto delegate = weak.lock();
+      if (!delegate || !delegate->outcome_.FirstLoadTimedOut())
+        return;
+      if (auto page = delegate->WebObj_.lock(); page && page->WebView)
+        webkit_web_view_stop_loading(WEBKIT_WEB_VIEW(page->WebView.get()));
+    });
+  }
+  if (loaded)
     RunOnLoaded();
 }
 
@@ -254,9 +220,8 @@ void WebObjDelegate::WebProcessDied() {
   page->EndPendingScripts();
   if (!IsAbsoluteAddress(page->PageUrl))
     return;
-  static GlibMainQueue queue;
   const auto delay = restarts_.NextDelay(std::chrono::steady_clock::now());
-  queue.PostAfter(delay, [weak = weak_from_this()] {
+  GlibMainQueue::Shared().PostAfter(delay, [weak = weak_from_this()] {
     auto delegate = weak.lock();
     auto page = delegate ? delegate->WebObj_.lock() : nullptr;
     if (page && page->WebView)

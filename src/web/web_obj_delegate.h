@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 
+#include "support/navigation_outcome.h"
 #include "support/restart_backoff.h"
 #include "web/web_obj.h"
 
@@ -41,25 +42,16 @@ class WebObjDelegate : public std::enable_shared_from_this<WebObjDelegate> {
   WebObjDelegate& operator=(const WebObjDelegate&) = delete;
 
   // The platform's events, delivered by the signal handlers.
-  void NavigationStarted();
-  void NavigationCommitted();
-  void NavigationFinished();
-  void NavigationFailed(bool committed);
+  void LoadEvent(NavigationOutcome::Event event);
   void ScriptMessageReceived(JSCValue* body);
   void WebProcessDied();
 
  private:
-  void StartFirstLoad(std::chrono::milliseconds timeout);
-  void ArmFirstLoadTimeout();
   void RunOnLoaded();
 
   // Held weakly: the page lives as long as its creator keeps the WebObj.
   std::weak_ptr<WebObj> WebObj_;
-  // One outcome per navigation: WebKit reports FINISHED after a failure too.
-  bool committed_ = false;
-  bool reported_ = true;
-  bool first_load_pending_ = false;
-  bool first_load_timeout_armed_ = false;
+  NavigationOutcome outcome_;
   std::chrono::milliseconds first_load_timeout_{};
   RestartBackoff restarts_;
 };

@@ -29,7 +29,8 @@ namespace quensary::testing {
 class CapturedDiagnostics {
  public:
   CapturedDiagnostics()
-      : previous_(SetDiagnosticSink([this](std::string_view line) { lines_.emplace_back(line); })) {}
+      : previous_(SetDiagnosticSink([this](std::string_view line) { lines_.emplace_back(line); })) {
+  }
   ~CapturedDiagnostics() { SetDiagnosticSink(std::move(previous_)); }
   // Lines are written under the sink's own lock; read them once the writers are done.
   const std::vector<std::string>& lines() const { return lines_; }
@@ -46,28 +47,22 @@ class PublishedLines {
   explicit PublishedLines(LnsCenter& bus) : bus_(bus) {
     bus_.Subscribe(RevealText(Sealed::EventLinesChanged), false,
                    [record = record_](const LnsMessage& message) {
-                     std::lock_guard lock(record->mutex);
-                     record->texts.push_back(message.str1);
+                     std::lock_guard lock(record->first);
+                     record->second.push_back(message.str1);
                    });
   }
   // Every text published so far, once the bus has delivered what was posted before the call.
   std::vector<std::string> Texts() {
     bus_.WaitIdle();
-    std::lock_guard lock(record_->mutex);
-    return record_->texts;
+    std::lock_guard lock(record_->first);
+    return record_->second;
   }
-  std::string Last() {
-    const auto texts = Texts();
-    return texts.empty() ? std::string() : texts.back();
-  }
+  std::string Last() { return Texts().empty() ? std::string() : Texts().back(); }
 
  private:
-  struct Record {
-    std::mutex mutex;
-    std::vector<std::string> texts;
-  };
   LnsCenter& bus_;
-  std::shared_ptr<Record> record_ = std::make_shared<Record>();
+  std::shared_ptr<std::pair<std::mutex, std::vector<std::string>>> record_ =
+      std::make_shared<std::pair<std::mutex, std::vector<std::string>>>();
 };
 
 // An engine profile as the main page sends it.

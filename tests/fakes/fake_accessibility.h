@@ -1,10 +1,8 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/accessibility.h"
@@ -13,7 +11,7 @@ namespace quensary::testing {
 
 // An element of an in-memory accessibility tree. Each attribute is absent unless the test sets
 // it, so a failed read is modelled by leaving it out. It keeps the default node-by-node search
-// and counts the reads of children, so tests can see what a search touched.
+// and counts the reads of its children, so tests see what a search touched. One thread only.
 class FakeElement final : public AccessibleElement {
  public:
   using Ptr = std::shared_ptr<FakeElement>;
@@ -26,62 +24,41 @@ class FakeElement final : public AccessibleElement {
       row->position = ScreenPoint{10, *y};
     return row;
   }
-
-  // Appends a child (creating the children list) and returns it.
+  // Appends a child (making the children list) and returns it.
   Ptr Add(Ptr child) {
-    if (!children)
-      children.emplace();
+    children = children.value_or(AccessibleElements{});
     children->push_back(child);
     return child;
   }
 
-  std::optional<AccessibleElements> Windows() const override {
-    if (!windows)
-      return std::nullopt;
-    return AccessibleElements(windows->begin(), windows->end());
-  }
+  std::optional<AccessibleElements> Windows() const override { return windows; }
   std::optional<AccessibleElements> Children() const override {
-    std::lock_guard lock(mutex_);
-    ++children_reads_;
-    if (!children)
-      return std::nullopt;
-    return AccessibleElements(children->begin(), children->end());
+    ++children_reads;
+    return children;
   }
   std::optional<std::string> Identifier() const override { return identifier; }
   std::optional<std::string> Subrole() const override { return subrole; }
   std::optional<std::string> Value() const override { return value; }
   std::optional<ScreenPoint> Position() const override { return position; }
   bool SetPosition(ScreenPoint point) override {
-    std::lock_guard lock(mutex_);
     actions.push_back("move " + std::to_string(static_cast<int>(point.x)) + "," +
                       std::to_string(static_cast<int>(point.y)));
-    position = point;
     return true;
   }
   bool SetMinimized(bool minimized) override {
-    std::lock_guard lock(mutex_);
     actions.push_back(minimized ? "iconify" : "restore");
     return true;
   }
   bool IsSameElement(const AccessibleElement& other) const override { return &other == this; }
 
-  int children_reads() const {
-    std::lock_guard lock(mutex_);
-    return children_reads_;
-  }
-
-  std::optional<std::vector<Ptr>> windows;
-  std::optional<std::vector<Ptr>> children;
+  std::optional<AccessibleElements> windows;
+  std::optional<AccessibleElements> children;
   std::optional<std::string> identifier;
   std::optional<std::string> subrole;
   std::optional<std::string> value;
   std::optional<ScreenPoint> position;
-  // What was done to the element, in order: "move X,Y", "iconify", "restore".
-  std::vector<std::string> actions;
-
- private:
-  mutable std::mutex mutex_;
-  mutable int children_reads_ = 0;
+  std::vector<std::string> actions;  // what was done to it: "move X,Y", "iconify", "restore"
+  mutable int children_reads = 0;
 };
 
 // The running applications of an in-memory desktop, in the order the test adds them.
@@ -109,18 +86,16 @@ class FakeAccessibility final : public Accessibility {
   }
   AccessibleElementPtr ApplicationElement(int32_t pid) override {
     elements_asked.push_back(pid);
-    for (const App& app : apps) {
+    for (const App& app : apps)
       if (app.pid == pid)
         return app.element;
-    }
     return nullptr;
   }
   bool KeepsWindowsOnScreen() const override { return keeps_windows_on_screen; }
 
   std::vector<App> apps;
   bool keeps_windows_on_screen = false;
-  // The pids whose application element was asked for, in order.
-  std::vector<int32_t> elements_asked;
+  std::vector<int32_t> elements_asked;  // the pids whose element was asked for, in order
 };
 
 }  // namespace quensary::testing

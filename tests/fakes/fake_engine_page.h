@@ -48,7 +48,6 @@ class FakeEnginePage final : public EnginePage {
     held_.erase(held_.begin());
     deliver(text);
   }
-  size_t HeldCount() const { return held_.size(); }
 
   // The page finished a navigation: runs its load step.
   void FinishLoad() {

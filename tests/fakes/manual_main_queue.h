@@ -17,7 +17,7 @@ class ManualMainQueue final : public MainQueue {
  public:
   explicit ManualMainQueue(TestClock* clock = nullptr) : clock_(clock) {}
 
-  void Post(Task task) override { PostAfter(std::chrono::milliseconds(0), std::move(task)); }
+  void Post(Task task) override { Add({}, std::move(task)); }
   void PostAfter(std::chrono::milliseconds delay, Task task) override {
     Add(delay, std::move(task));
   }
@@ -26,21 +26,17 @@ class ManualMainQueue final : public MainQueue {
     return std::make_shared<Handle>(state_, Add(delay, std::move(task)));
   }
 
-  // Runs due tasks (also those they post) until none is due, or `limit` have run: a test that
-  // drains the queue while another thread keeps posting needs to get its turn back. Returns how
-  // many ran.
+  // Runs due tasks (also those they post) until none is due or `limit` have run, so that a test
+  // draining the queue while another thread posts gets its turn back. Returns how many ran.
   size_t RunPending(size_t limit = SIZE_MAX) {
     size_t ran = 0;
-    while (ran < limit) {
-      auto task = TakeDue();
-      if (!task)
-        break;
+    for (auto task = limit ? TakeDue() : std::nullopt; task;
+         task = ran < limit ? TakeDue() : std::nullopt) {
       (*task)();
       ++ran;
     }
     return ran;
   }
-
   size_t PendingCount() {
     std::lock_guard lock(state_->mutex);
     return state_->pending.size();
@@ -55,7 +51,7 @@ class ManualMainQueue final : public MainQueue {
   struct State {
     std::mutex mutex;
     std::vector<Entry> pending;
-    uint64_t next_sequence = 0;
+    uint64_t next = 0;
   };
   // Cancelling after the queue is gone does nothing.
   struct Handle final : Pending {
@@ -72,13 +68,11 @@ class ManualMainQueue final : public MainQueue {
   };
 
   Clock::TimePoint Time() const { return clock_ ? clock_->Now() : Clock::TimePoint{}; }
-
   uint64_t Add(std::chrono::milliseconds delay, Task task) {
     std::lock_guard lock(state_->mutex);
-    state_->pending.push_back({Time() + delay, state_->next_sequence, std::move(task)});
-    return state_->next_sequence++;
+    state_->pending.push_back({Time() + delay, state_->next, std::move(task)});
+    return state_->next++;
   }
-
   std::optional<Task> TakeDue() {
     std::lock_guard lock(state_->mutex);
     auto& pending = state_->pending;

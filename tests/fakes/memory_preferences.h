@@ -12,8 +12,6 @@ namespace quensary::testing {
 // Preferences held in memory; the foreign domains are filled by the test.
 class MemoryPreferences final : public PreferencesStore {
  public:
-  using Value = std::variant<bool, int64_t, std::string>;
-
   std::optional<bool> ReadBool(std::string_view key) const override { return Read<bool>(key); }
   std::optional<int64_t> ReadInt(std::string_view key) const override { return Read<int64_t>(key); }
   std::optional<std::string> ReadText(std::string_view key) const override {
@@ -26,20 +24,10 @@ class MemoryPreferences final : public PreferencesStore {
   }
   std::optional<std::string> ReadForeignText(std::string_view domain,
                                              std::string_view key) const override {
-    std::lock_guard lock(mutex_);
-    const auto it = foreign_.find(std::string(domain) + "\n" + std::string(key));
-    if (it == foreign_.end())
-      return std::nullopt;
-    return it->second;
+    return Read<std::string>(std::string(domain) + "\n" + std::string(key));
   }
-
   void SetForeign(std::string_view domain, std::string_view key, std::string value) {
-    std::lock_guard lock(mutex_);
-    foreign_[std::string(domain) + "\n" + std::string(key)] = std::move(value);
-  }
-  void ClearForeign() {
-    std::lock_guard lock(mutex_);
-    foreign_.clear();
+    Write(std::string(domain) + "\n" + std::string(key), std::move(value));
   }
 
  private:
@@ -51,14 +39,13 @@ class MemoryPreferences final : public PreferencesStore {
       return std::nullopt;
     return std::get<T>(it->second);
   }
-  void Write(std::string_view key, Value value) {
+  void Write(std::string_view key, std::variant<bool, int64_t, std::string> value) {
     std::lock_guard lock(mutex_);
     values_[std::string(key)] = std::move(value);
   }
 
   mutable std::mutex mutex_;
-  std::map<std::string, Value> values_;
-  std::map<std::string, std::string> foreign_;
+  std::map<std::string, std::variant<bool, int64_t, std::string>> values_;
 };
 
 }  // namespace quensary::testing

@@ -36,10 +36,11 @@ TEST(CaptionPipeline, PlayedSentencesBecomeFinishedLinesOnceEvenThroughAFrozenPr
   // The demo waits for sentences on its standard input.
   testing::BackgroundProcess demo({QUENSARY_CAPTION_DEMO, "--word-ms", "60", "--pause-ms", "300"});
   ASSERT_TRUE(demo.Running());
-  CaptionWorker worker(std::make_unique<SentenceTracker>(
-                           LanguageSource::CaptionTextSource(std::make_shared<AtspiAccessibility>()),
-                           std::make_shared<SystemClock>()),
-                       lines, std::make_shared<GlibMainQueue>());
+  CaptionWorker worker(
+      std::make_unique<SentenceTracker>(
+          LanguageSource::CaptionTextSource(std::make_shared<AtspiAccessibility>()),
+          std::make_shared<SystemClock>()),
+      lines, std::make_shared<GlibMainQueue>());
   worker.Start();
   const auto listed = [&] {
     std::vector<std::string> texts;
@@ -53,8 +54,9 @@ TEST(CaptionPipeline, PlayedSentencesBecomeFinishedLinesOnceEvenThroughAFrozenPr
     if (i == 2) {
       // Frozen for a while in the middle of the third sentence: the worker keeps polling and
       // picks the provider up again where it left off.
-      ASSERT_TRUE(RunLoopUntil([&] { return !listed().empty() && listed().back().starts_with("The translation"); },
-                               std::chrono::seconds(20)));
+      ASSERT_TRUE(RunLoopUntil(
+          [&] { return !listed().empty() && listed().back().starts_with("The translation"); },
+          std::chrono::seconds(20)));
       demo.Freeze();
       testing::RunLoopFor(std::chrono::seconds(2));
       demo.Thaw();

@@ -115,8 +115,8 @@ void StoreLanguage(const std::string& language) {
   GError* raw_error = nullptr;
   g_key_file_save_to_file(file.get(), path.get(), &raw_error);
   if (const quensary::GErrorPtr error{raw_error}) {
-    std::fprintf(stderr, "quensary-caption-demo: cannot store the language in %s: %s\n",
-                 path.get(), error->message);
+    std::fprintf(stderr, "quensary-caption-demo: cannot store the language in %s: %s\n", path.get(),
+                 error->message);
   }
 }
 
@@ -273,8 +273,9 @@ int main(int argc, char** argv) {
   player->SetLoopSource(transcript);
   if (options.transcript == "-") {
     const auto input = quensary::GObjectRef<GInputStream>::Adopt(g_unix_input_stream_new(0, FALSE));
-    ReadNextLine(quensary::GObjectRef<GDataInputStream>::Adopt(g_data_input_stream_new(input.get())),
-                 player.get());
+    ReadNextLine(
+        quensary::GObjectRef<GDataInputStream>::Adopt(g_data_input_stream_new(input.get())),
+        player.get());
   }
   g_timeout_add(
       static_cast<guint>(options.word_ms),

@@ -32,8 +32,7 @@ G_DECLARE_FINAL_TYPE(SubroleWindowAccessible, subrole_window_accessible, DEMO,
 struct _SubroleWindowAccessible {
   GtkWindowAccessible parent_instance;
 };
-G_DEFINE_FINAL_TYPE(SubroleWindowAccessible, subrole_window_accessible,
-                    GTK_TYPE_WINDOW_ACCESSIBLE)
+G_DEFINE_FINAL_TYPE(SubroleWindowAccessible, subrole_window_accessible, GTK_TYPE_WINDOW_ACCESSIBLE)
 
 static AtkAttributeSet* subrole_window_accessible_get_attributes(AtkObject* object) {
   auto* parent = ATK_OBJECT_CLASS(subrole_window_accessible_parent_class);
@@ -92,8 +91,8 @@ GtkWidget* NewSubroleWindow(const char* subrole) {
 }
 
 GtkWidget* NewSubroleBox(GtkOrientation orientation, int spacing, const char* subrole) {
-  GtkWidget* box = GTK_WIDGET(
-      g_object_new(subrole_box_get_type(), "orientation", orientation, "spacing", spacing, nullptr));
+  GtkWidget* box = GTK_WIDGET(g_object_new(subrole_box_get_type(), "orientation", orientation,
+                                           "spacing", spacing, nullptr));
   SetSubrole(box, subrole);
   return box;
 }

@@ -40,7 +40,7 @@ std::vector<RunningApplication> AtspiAccessibility::RunningApplications() {
   if (!session)
     return {};
   const GVariantPtr reply = session->Call(kRegistry, kRootPath, "org.a11y.atspi.Accessible",
-                                         "GetChildren", nullptr, "(a(so))");
+                                          "GetChildren", nullptr, "(a(so))");
   if (!reply)
     return {};
   const auto policies =

@@ -84,7 +84,7 @@ AtspiElement::AtspiElement(std::shared_ptr<AtspiSession> session, std::string bu
     : session_(std::move(session)), bus_name_(std::move(bus_name)), path_(std::move(path)) {}
 
 GVariantPtr AtspiElement::Call(const char* interface, const char* method, GVariant* parameters,
-                              const char* reply_type, bool* timed_out) const {
+                               const char* reply_type, bool* timed_out) const {
   return session_->Call(bus_name_, path_, interface, method, parameters, reply_type, timed_out);
 }
 
@@ -136,7 +136,7 @@ std::optional<AccessibleElements> AtspiElement::Windows() const {
 
 std::optional<std::string> AtspiElement::TextProperty(const char* name, bool* timed_out) const {
   const GVariantPtr reply = Call("org.freedesktop.DBus.Properties", "Get",
-                                g_variant_new("(ss)", kAccessible, name), "(v)", timed_out);
+                                 g_variant_new("(ss)", kAccessible, name), "(v)", timed_out);
   if (!reply)
     return std::nullopt;
   return PropertyTextOf(reply.get());

@@ -37,7 +37,7 @@ class AtspiElement final : public AccessibleElement {
 
  private:
   GVariantPtr Call(const char* interface, const char* method, GVariant* parameters,
-                  const char* reply_type, bool* timed_out = nullptr) const;
+                   const char* reply_type, bool* timed_out = nullptr) const;
   std::optional<std::string> TextProperty(const char* name, bool* timed_out = nullptr) const;
   std::optional<AccessibleElements> ElementsFrom(GVariant* references) const;
 

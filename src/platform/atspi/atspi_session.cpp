@@ -100,8 +100,8 @@ void AtspiSession::NoteFailure(const std::string& bus_name, const GError* error,
 }
 
 GVariantPtr AtspiSession::Call(const std::string& bus_name, const std::string& path,
-                              const char* interface, const char* method, GVariant* parameters,
-                              const char* reply_type, bool* timed_out) const {
+                               const char* interface, const char* method, GVariant* parameters,
+                               const char* reply_type, bool* timed_out) const {
   if (timed_out)
     *timed_out = false;
   if (Silenced(bus_name, parameters)) {

@@ -37,8 +37,8 @@ class AtspiSession {
   // One method call; null on any failure. timed_out, when given, tells whether it failed for
   // want of an answer.
   GVariantPtr Call(const std::string& bus_name, const std::string& path, const char* interface,
-                  const char* method, GVariant* parameters, const char* reply_type,
-                  bool* timed_out = nullptr) const;
+                   const char* method, GVariant* parameters, const char* reply_type,
+                   bool* timed_out = nullptr) const;
 
   // One call of a batch. The parameters are a floating reference, consumed by CallAll.
   struct Request {

@@ -22,8 +22,8 @@ GSourcePtr AttachTimeout(std::chrono::milliseconds delay, MainQueue::Task task) 
   const auto ms = static_cast<guint>(delay.count() < 0 ? 0 : delay.count());
   GSourcePtr source(g_timeout_source_new(ms));
   g_source_set_priority(source.get(), G_PRIORITY_DEFAULT);
-  g_source_set_callback(source.get(), RunOnce, std::make_unique<MainQueue::Task>(std::move(task)).release(),
-                        DeleteTask);
+  g_source_set_callback(source.get(), RunOnce,
+                        std::make_unique<MainQueue::Task>(std::move(task)).release(), DeleteTask);
   g_source_attach(source.get(), nullptr);
   return source;
 }
@@ -40,6 +40,11 @@ class GlibPending final : public MainQueue::Pending {
 };
 
 }  // namespace
+
+GlibMainQueue& GlibMainQueue::Shared() {
+  static GlibMainQueue* const queue = new GlibMainQueue;
+  return *queue;
+}
 
 // NOTE: g_main_context_invoke would run the task at once when called on the main thread; posting
 // must always defer, so both paths add a source to the default context (thread-safe, FIFO within

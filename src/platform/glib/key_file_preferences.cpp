@@ -208,8 +208,8 @@ void KeyFilePreferences::Save(const OwnValues& own) {
   GCharPtr dir(g_path_get_dirname(target.c_str()));
   g_mkdir_with_parents(dir.get(), 0700);
   struct stat info {};
-  const int mode = stat(target.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777)
-                                                     : kNewFileMode;
+  const int mode =
+      stat(target.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : kNewFileMode;
   gsize length = 0;
   GCharPtr data(g_key_file_to_data(merged.get(), &length, nullptr));
   raw_error = nullptr;
@@ -241,7 +241,8 @@ bool KeyFilePreferences::KeepDamagedCopy(const std::string& target) {
     copy = base + "." + std::to_string(n);
   if (g_rename(target.c_str(), copy.c_str()) == 0)
     return true;
-  WriteDiagnostic("Damaged settings file " + path_ + " could not be kept aside; changes are not saved");
+  WriteDiagnostic("Damaged settings file " + path_ +
+                  " could not be kept aside; changes are not saved");
   state_ = FileState::kUnreadable;
   return false;
 }

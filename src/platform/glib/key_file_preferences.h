@@ -73,7 +73,7 @@ class KeyFilePreferences final : public PreferencesStore {
   bool saving_ = false;
   bool stopping_ = false;
   FileState state_ = FileState::kMissingOrLoaded;  // saver thread only after construction
-  std::thread saver_;                               // last: started when all else is ready
+  std::thread saver_;                              // last: started when all else is ready
 };
 
 }  // namespace quensary

@@ -31,7 +31,8 @@ struct _StallLabelAccessible {
 static void stall_label_accessible_text_init(AtkTextIface* iface);
 G_DEFINE_FINAL_TYPE_WITH_CODE(StallLabelAccessible, stall_label_accessible,
                               GTK_TYPE_LABEL_ACCESSIBLE,
-                              G_IMPLEMENT_INTERFACE(ATK_TYPE_TEXT, stall_label_accessible_text_init))
+                              G_IMPLEMENT_INTERFACE(ATK_TYPE_TEXT,
+                                                    stall_label_accessible_text_init))
 
 static AtkTextIface* parent_text = nullptr;
 static gchar* stall_label_accessible_get_text(AtkText* text, gint start, gint end) {
@@ -80,8 +81,9 @@ void AddWindow(const nlohmann::json& layout) {
   stall_ms = layout.value("stall_ms", stall_ms);
   int index = 0;
   for (const auto& row : layout.value("rows", nlohmann::json::array())) {
-    GtkWidget* label = index++ == stall_row ? GTK_WIDGET(g_object_new(stall_label_get_type(), nullptr))
-                                            : gtk_label_new(nullptr);
+    GtkWidget* label = index++ == stall_row
+                           ? GTK_WIDGET(g_object_new(stall_label_get_type(), nullptr))
+                           : gtk_label_new(nullptr);
     gtk_label_set_text(GTK_LABEL(label), row.get<std::string>().c_str());
     gtk_box_pack_start(GTK_BOX(rows), label, FALSE, FALSE, 0);
   }

@@ -16,8 +16,6 @@ struct LoopbackHttpServer::State {
   int port = 0;
   std::map<std::string, Reply> replies;
   std::map<std::string, int> hits;
-  // Responses kept open on purpose; their messages are released with the server.
-  std::vector<GObjectRef<SoupServerMessage>> held;
 };
 
 namespace {
@@ -31,24 +29,11 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
     return;
   }
   const auto& reply = found->second;
-  if (reply.never_answer) {
-    state.held.push_back(GObjectRef<SoupServerMessage>::Share(message));
-    soup_server_message_pause(message);
-    return;
-  }
   soup_server_message_set_status(message, static_cast<guint>(reply.status), nullptr);
   SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
   for (const auto& [name, value] : reply.headers)
     soup_message_headers_replace(headers, name.c_str(), value.c_str());
   soup_message_headers_replace(headers, "Cache-Control", "no-store");
-  if (reply.hold_open) {
-    soup_message_headers_set_encoding(headers, SOUP_ENCODING_CHUNKED);
-    soup_message_headers_set_content_type(headers, reply.content_type.c_str(), nullptr);
-    SoupMessageBody* body = soup_server_message_get_response_body(message);
-    soup_message_body_append(body, SOUP_MEMORY_COPY, reply.body.data(), reply.body.size());
-    state.held.push_back(GObjectRef<SoupServerMessage>::Share(message));
-    return;
-  }
   soup_server_message_set_response(message, reply.content_type.c_str(), SOUP_MEMORY_COPY,
                                    reply.body.data(), reply.body.size());
 }
@@ -59,14 +44,17 @@ LoopbackHttpServer::LoopbackHttpServer() : state_(std::make_unique<State>()) {
   state_->server = GObjectRef<SoupServer>::Adopt(soup_server_new(nullptr, nullptr));
   soup_server_add_handler(state_->server.get(), nullptr, Answer, state_.get(), nullptr);
   GError* raw_error = nullptr;
-  const auto loopback = GObjectRef<GInetAddress>::Adopt(g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4));
-  const auto address = GObjectRef<GSocketAddress>::Adopt(g_inet_socket_address_new(loopback.get(), 0));
+  const auto loopback =
+      GObjectRef<GInetAddress>::Adopt(g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4));
+  const auto address =
+      GObjectRef<GSocketAddress>::Adopt(g_inet_socket_address_new(loopback.get(), 0));
   const bool listening = soup_server_listen(state_->server.get(), address.get(),
                                             static_cast<SoupServerListenOptions>(0), &raw_error);
   const GErrorPtr error(raw_error);
   if (!listening)
     throw std::runtime_error(std::string("loopback server: ") + (error ? error->message : "?"));
-  for (GSList* uris = soup_server_get_uris(state_->server.get()); uris; uris = g_slist_delete_link(uris, uris)) {
+  for (GSList* uris = soup_server_get_uris(state_->server.get()); uris;
+       uris = g_slist_delete_link(uris, uris)) {
     const GUriPtr uri(static_cast<GUri*>(uris->data));
     state_->port = g_uri_get_port(uri.get());
   }
@@ -97,11 +85,14 @@ int ClosedLoopbackPort() {
   // Bind to a free port and close it again: nothing listens there afterwards.
   const auto socket = GObjectRef<GSocket>::Adopt(
       g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr));
-  const auto loopback = GObjectRef<GInetAddress>::Adopt(g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4));
-  const auto any_port = GObjectRef<GSocketAddress>::Adopt(g_inet_socket_address_new(loopback.get(), 0));
+  const auto loopback =
+      GObjectRef<GInetAddress>::Adopt(g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4));
+  const auto any_port =
+      GObjectRef<GSocketAddress>::Adopt(g_inet_socket_address_new(loopback.get(), 0));
   int port = 0;
   if (socket && g_socket_bind(socket.get(), any_port.get(), FALSE, nullptr)) {
-    const auto bound = GObjectRef<GSocketAddress>::Adopt(g_socket_get_local_address(socket.get(), nullptr));
+    const auto bound =
+        GObjectRef<GSocketAddress>::Adopt(g_socket_get_local_address(socket.get(), nullptr));
     port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound.get()));
     g_socket_close(socket.get(), nullptr);
   }

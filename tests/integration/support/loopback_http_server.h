@@ -16,11 +16,6 @@ class LoopbackHttpServer {
     std::string content_type = "text/html";
     std::string body;
     std::map<std::string, std::string> headers;
-    // Send the headers and the body, then keep the response open: the page commits but never
-    // finishes loading.
-    bool hold_open = false;
-    // Never answer at all: the request stays provisional.
-    bool never_answer = false;
 
     static Reply Page(std::string body, int status = 200) {
       Reply reply;
@@ -33,16 +28,6 @@ class LoopbackHttpServer {
       reply.content_type = "application/json";
       if (any_origin)
         reply.headers["Access-Control-Allow-Origin"] = "*";
-      return reply;
-    }
-    static Reply HeldOpen(std::string body) {
-      Reply reply = Page(std::move(body));
-      reply.hold_open = true;
-      return reply;
-    }
-    static Reply Silent() {
-      Reply reply;
-      reply.never_answer = true;
       return reply;
     }
   };

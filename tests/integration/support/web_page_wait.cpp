@@ -30,26 +30,6 @@ std::optional<std::string> AwaitScript(ScriptTarget& page, const std::string& sc
   return *result;
 }
 
-std::shared_ptr<LoadEvents> RecordLoadEvents(const WebObj& page) {
-  using Events = std::shared_ptr<LoadEvents>;
-  auto events = std::make_shared<LoadEvents>();
-  g_signal_connect_data(
-      page.WebView.get(), "load-changed",
-      G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-        auto& counts = **static_cast<Events*>(data);
-        if (event == WEBKIT_LOAD_STARTED)
-          ++counts.started;
-        if (event == WEBKIT_LOAD_COMMITTED)
-          ++counts.committed;
-        if (event == WEBKIT_LOAD_FINISHED)
-          ++counts.finished;
-      }),
-      std::make_unique<Events>(events).release(),
-      +[](gpointer data, GClosure*) { std::unique_ptr<Events>(static_cast<Events*>(data)); },
-      static_cast<GConnectFlags>(0));
-  return events;
-}
-
 bool WaitUntilIdle(const WebObj& page, std::chrono::milliseconds timeout) {
   return RunLoopUntil(
       [&] { return !webkit_web_view_is_loading(WEBKIT_WEB_VIEW(page.WebView.get())); }, timeout);

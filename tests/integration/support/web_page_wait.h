@@ -28,15 +28,6 @@ std::optional<std::string> AwaitScript(
     ScriptTarget& page, const std::string& script,
     std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-// How many times the page's view reported each load event so far (counted by a handler of the
-// test's own, alongside the delegate's).
-struct LoadEvents {
-  int started = 0;
-  int committed = 0;
-  int finished = 0;
-};
-std::shared_ptr<LoadEvents> RecordLoadEvents(const WebObj& page);
-
 // Waits until the page's web view has stopped loading.
 bool WaitUntilIdle(const WebObj& page,
                    std::chrono::milliseconds timeout = std::chrono::seconds(20));

@@ -9,64 +9,38 @@
 namespace quensary {
 namespace {
 
-// Records "label:str1" for every call; callbacks run on the bus thread.
-class CallLog {
- public:
-  LnsCenter::Callback Recorder(std::string label) {
-    return [this, label = std::move(label)](const LnsMessage& message) {
-      std::lock_guard lock(mutex_);
-      calls_.push_back(label + ":" + message.str1);
-    };
-  }
-  std::vector<std::string> Calls() {
-    std::lock_guard lock(mutex_);
-    return calls_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> calls_;
-};
-
-LnsMessagePtr Text(std::string text) {
-  return std::make_shared<const LnsMessage>(LnsMessage{std::move(text), {}, 0, false});
-}
-
 TEST(LnsCenter, DeliversInPostOrderNewestSubscriptionFirstAndOnceOnlyOnce) {
+  std::mutex mutex;
+  std::vector<std::string> calls;
   LnsCenter bus;
-  CallLog log;
-  bus.Post("e", Text("early"));  // before any subscription: never delivered
-  bus.Subscribe("e", false, log.Recorder("a"));
-  bus.Subscribe("e", true, log.Recorder("b"));
-  bus.Subscribe("e", false, log.Recorder("c"));
-  bus.Post("e", Text("1"));
-  bus.Post("other", Text("x"));
-  bus.Post("e", Text("2"));
-  bus.WaitIdle();
-  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"c:1", "b:1", "a:1", "c:2", "a:2"}));
-  EXPECT_EQ(bus.SubscriptionCount("e"), 2u);
-
-  LnsCenter single;
-  single.Subscribe("e", true, log.Recorder("once"));
-  single.Post("e", Text("3"));
-  single.WaitIdle();
-  EXPECT_EQ(single.SubscriptionCount("e"), 0u) << "the last once subscription removes the name";
-}
-
-TEST(LnsCenter, ASubscriptionMadeDuringADeliveryTakesEffectAfterIt) {
-  LnsCenter bus;
-  CallLog log;
-  auto late = log.Recorder("late");
+  const auto recorder = [&](std::string label) {
+    return [&, label](const LnsMessage& message) {
+      std::lock_guard lock(mutex);
+      calls.push_back(label + ":" + message.str1);
+    };
+  };
+  const auto post = [&](const char* text) {
+    bus.Post("e", std::make_shared<const LnsMessage>(LnsMessage{text, {}, 0, false}));
+  };
+  post("early");  // before any subscription: never delivered
+  bus.Subscribe("e", false, recorder("a"));
+  bus.Subscribe("e", true, recorder("b"));
   bus.Subscribe("e", false, [&](const LnsMessage& message) {
-    log.Recorder("first")(message);
-    if (message.str1 == "1")
-      bus.Subscribe("e", false, late);
+    recorder("c")(message);
+    if (message.str1 == "1")  // takes effect after this delivery
+      bus.Subscribe("e", false, recorder("d"));
   });
-  bus.Post("e", Text("1"));
+  post("1");
+  bus.Post("other", nullptr);
   bus.WaitIdle();
-  bus.Post("e", Text("2"));
+  post("2");
   bus.WaitIdle();
-  EXPECT_EQ(log.Calls(), (std::vector<std::string>{"first:1", "late:2", "first:2"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"c:1", "b:1", "a:1", "d:2", "c:2", "a:2"}));
+  EXPECT_EQ(bus.SubscriptionCount("e"), 3u);
+
+  bus.Subscribe("once", true, recorder("once"));
+  bus.Post("once", nullptr);
+  EXPECT_EQ(bus.SubscriptionCount("once"), 0u) << "the last once subscription removes the name";
 }
 
 TEST(LnsCenter, SubscribeThenPostFromManyThreadsIsDelivered) {
@@ -75,9 +49,9 @@ TEST(LnsCenter, SubscribeThenPostFromManyThreadsIsDelivered) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&bus, &delivered, t] {
-      const std::string name = "e" + std::to_string(t);
-      bus.Subscribe(name, false, [&delivered](const LnsMessage&) { ++delivered; });
-      bus.Post(name, Text("x"));
+      bus.Subscribe("e" + std::to_string(t), false,
+                    [&delivered](const LnsMessage&) { ++delivered; });
+      bus.Post("e" + std::to_string(t), nullptr);
     });
   }
   for (auto& thread : threads)

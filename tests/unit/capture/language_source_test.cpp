@@ -46,7 +46,8 @@ TEST(CaptionWindowDiscovery, TheFirstAccessoryOrUnknownApplicationWithTheExactId
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   for (const std::optional<std::string>& near :
        {std::optional<std::string>(), std::optional(" " + WindowId()),
-        std::optional(WindowId() + "\n"), std::optional(upper), std::optional(WindowId().substr(1))})
+        std::optional(WindowId() + "\n"), std::optional(upper),
+        std::optional(WindowId().substr(1))})
     AddWindow(app, near);
   app->windows->push_back(nullptr);
   EXPECT_EQ(LanguageSource::FindCaptionWindow(desktop), nullptr);
@@ -81,7 +82,7 @@ TEST(CaptionWindowShown, HidingMovesOffScreenAndShowingBackAtTheSameX) {
 
 TEST(CaptionElementSearch, FindsTheFirstExactMatchInPreOrderBelowTheRootOnly) {
   auto root = FakeElement::Make();
-  root->subrole = Subrole();  // never the root itself
+  root->subrole = Subrole();       // never the root itself
   root->Add(FakeElement::Make());  // no subrole, children unreadable
   auto first_branch = root->Add(FakeElement::Make());
   first_branch->Add(FakeElement::Make())->subrole = Subrole() + " ";
@@ -91,7 +92,7 @@ TEST(CaptionElementSearch, FindsTheFirstExactMatchInPreOrderBelowTheRootOnly) {
   deep->Add(FakeElement::Make())->subrole = Subrole();  // below a match: never looked at
   root->Add(FakeElement::Make())->subrole = Subrole();  // shallower, but later
   EXPECT_EQ(LanguageSource::FindCaptionElement(*root), deep);
-  EXPECT_EQ(deep->children_reads(), 0);
+  EXPECT_EQ(deep->children_reads, 0);
   EXPECT_EQ(LanguageSource::FindCaptionElement(*FakeElement::Make()), nullptr);
 }
 
@@ -122,7 +123,7 @@ TEST(CaptionTextReader, PlacedNonBlankChildrenTopToBottomTrimmedAndJoined) {
   container->Add(FakeElement::Row("no position", std::nullopt));
   container->Add(FakeElement::Row(" \n\t \r\n", 5));
   container->Add(FakeElement::Row("\xC2\xA0\xE2\x80\x83\xE2\x80\xA8", 6));  // NBSP, em space, LS
-  container->Add(FakeElement::Row("  a  b ", 10));                          // same height: kept order
+  container->Add(FakeElement::Row("  a  b ", 10));     // same height: kept order
   container->Add(FakeElement::Row(" \xFF\xFE ", 30));  // not UTF-8: kept, only blanks trimmed
   container->Add(FakeElement::Make())->Add(FakeElement::Row("grandchild", 1));
   container->children->push_back(nullptr);

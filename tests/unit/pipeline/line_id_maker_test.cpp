@@ -14,8 +14,8 @@ TEST(LineIdMaker, TextOrderFollowsTimeOrderToTheMicrosecond) {
   // Steps that cross digit, second, minute, hour, day and year boundaries.
   std::string previous;
   for (const microseconds offset :
-       {microseconds{0}, microseconds{1}, microseconds{9}, microseconds{10},
-        microseconds{999999}, microseconds{1000000}, microseconds{1999999}, microseconds{2000000},
+       {microseconds{0}, microseconds{1}, microseconds{9}, microseconds{10}, microseconds{999999},
+        microseconds{1000000}, microseconds{1999999}, microseconds{2000000},
         duration_cast<microseconds>(seconds{61}), duration_cast<microseconds>(hours{25})}) {
     const std::string text = LineIdMaker::Format(base + offset);
     EXPECT_LT(previous, text) << offset.count();

@@ -15,12 +15,11 @@ using testing::CallArguments;
 
 class TranslationRequestsTest : public testing::CoreFixture {
  protected:
-  // Lists a line (and stores it in the history when finished), as the tracker would.
+  // Lists a line (and stores it when finished), as the tracker would.
   void AddLine(const std::string& id, const std::string& ori, bool finish,
                const std::string& tar = "") {
     auto line = std::make_shared<CaptionLine>(id, ori, finish, tar);
-    auto held = lines->LineLock();
-    lines->LineList(held).push_back(line);
+    lines->LineList(lines->LineLock()).push_back(line);
     if (finish)
       history->SaveLine(*line);
   }
@@ -30,7 +29,8 @@ class TranslationRequestsTest : public testing::CoreFixture {
     return line ? line->Tar : "<unlisted>";
   }
   std::string StoredTar(const std::string& id) {
-    for (const auto& line : testing::LatestLinesNow(*history).value_or(std::vector<CaptionLinePtr>{}))
+    for (const auto& line :
+         testing::LatestLinesNow(*history).value_or(std::vector<CaptionLinePtr>{}))
       if (line->Id == id)
         return line->Tar;
     return "<not stored>";
@@ -42,6 +42,9 @@ class TranslationRequestsTest : public testing::CoreFixture {
     for (const auto& script : AsyncScripts())
       texts.push_back(CallArguments(script).at(0));
     return texts;
+  }
+  void Request(const std::string& text, bool force) {
+    requests->RequestTranslation("1", text, force, force);
   }
 };
 
@@ -58,60 +61,46 @@ TEST_F(TranslationRequestsTest, TheDelayGateDropsUnforcedRequestsOnTheMonotonicC
            {0ms, "dropped: the window starts", false},
            {500ms, "passes: 500 ms after", false},
            {200ms, "dropped: 200 ms after", false},
-           {0ms, "passes: forced, and the window starts again", true},
+           {0ms, "passes: forced, the window starts again", true},
            {400ms, "dropped: 400 ms after the forced one", false},
            {100ms, "passes: 500 ms after it", false},
-           {100ms, "dropped: the wall clock set forward counts for nothing", false, 2h},
-           {400ms, "passes: the wall clock set back counts for nothing", false, -5h},
-       }) {
+           {100ms, "dropped: a wall clock set forward counts for nothing", false, 2h},
+           {400ms, "passes: a wall clock set back counts for nothing", false, -5h}}) {
     clock->Advance(step.after);
     clock->JumpWall(step.wall_set);
-    requests->RequestTranslation("1", step.text, step.force, step.force);
+    Request(step.text, step.force);
   }
-  EXPECT_EQ(SentTexts(), (std::vector<std::string>{"passes: 500 ms after",
-                                                   "passes: forced, and the window starts again",
-                                                   "passes: 500 ms after it",
-                                                   "passes: the wall clock set back counts for nothing"}));
+  EXPECT_EQ(SentTexts(),
+            (std::vector<std::string>{
+                "passes: 500 ms after", "passes: forced, the window starts again",
+                "passes: 500 ms after it", "passes: a wall clock set back counts for nothing"}));
 }
 
-TEST_F(TranslationRequestsTest, NoTargetLanguageOrNoEngineStopsRequestsWithoutStartingTheWindow) {
-  AddLine("1", "hello", true);
+TEST_F(TranslationRequestsTest, NoEngineOrNoTargetLanguageStopsRequestsAndTheIntegerLimitIsSafe) {
+  Request("no engine yet", true);
   Activate(1, 500);
   settings->SetTargetLanguage("");
-  requests->RequestTranslation("1", "no target", true, true);
-  requests->RetranslateLine("1");
+  Request("no target", true);
   EXPECT_TRUE(SentTexts().empty());
-  EXPECT_EQ(ListedTar("1"), "");
   settings->SetTargetLanguage("es");
-  clock->Advance(1s);
-  requests->RequestTranslation("1", "the window starts only now", false, false);
-  EXPECT_TRUE(SentTexts().empty());
-}
-
-TEST_F(TranslationRequestsTest, WithoutDelayEveryRequestPassesEvenAtTheIntegerLimitWithIt) {
-  requests->RequestTranslation("1", "no engine yet", true, true);
-  Activate(1, 0);
-  for (int i = 0; i < 3; ++i)
-    requests->RequestTranslation("1", "hello", false, false);
-  EXPECT_EQ(SentTexts().size(), 3u);
-  // A Delay that would overflow any duration.
+  Request("dropped: the window started with the first request", false);
   engines->RebuildEnginePages(DecodeProfile(testing::ProfileJson("e", 1, INT64_MAX)));
   clock->Advance(24h * 365);
-  requests->RequestTranslation("1", "dropped", false, false);
-  requests->RequestTranslation("1", "forced", true, true);
-  EXPECT_EQ(SentTexts().back(), "forced");
-  EXPECT_EQ(SentTexts().size(), 4u);
+  Request("dropped: a Delay that overflows any duration", false);
+  Request("forced", true);
+  EXPECT_EQ(SentTexts(), std::vector<std::string>{"forced"});
 }
 
 TEST_F(TranslationRequestsTest, TheSourceLanguageComesFromTheProviderBeforeEveryRequest) {
   Activate(1, 0);
   preferences->SetForeign(RevealText(Sealed::ProviderDomain),
                           RevealText(Sealed::ProviderLanguageKey), "zh-Hans-CN");
-  requests->RequestTranslation("1", "ni hao", true, true);
+  Request("ni hao", true);
   queue->RunPending();
-  preferences->ClearForeign();
+  preferences->SetForeign(RevealText(Sealed::ProviderDomain),
+                          RevealText(Sealed::ProviderLanguageKey), "");
   settings->SetTargetLanguage("fr");
-  requests->RequestTranslation("1", "hello", true, true);
+  Request("hello", true);
   queue->RunPending();
   const auto scripts = AsyncScripts();
   ASSERT_EQ(scripts.size(), 2u);
@@ -128,17 +117,19 @@ TEST_F(TranslationRequestsTest, AResultTranslatesTheListedLineAndAFinishedOnesHi
   requests->RequestTranslation("2", "how are", false, true);
   queue->RunPending();
   EXPECT_EQ(ListedTar("1"), "es:good morning");
-  EXPECT_EQ(ListedTar("2"), "es:how are");
   EXPECT_EQ(StoredTar("1"), "es:good morning");
+  EXPECT_EQ(ListedTar("2"), "es:how are");
   EXPECT_EQ(StoredTar("2"), "stored") << "an unfinished line's result stays out of the history";
-  const auto json = nlohmann::json::parse(published.Last());
-  EXPECT_EQ(json[1]["Tar"], "es:how are");
-
-  // An empty result keeps the translation and publishes nothing.
-  factory->pages[0]->responder = [](const std::string&) -> std::optional<std::string> { return ""; };
+  EXPECT_EQ(nlohmann::json::parse(published.Last())[1]["Tar"], "es:how are");
+  // An empty result keeps the translation and publishes nothing; unlisted Ids are ignored.
+  factory->pages[0]->responder = [](const std::string&) -> std::optional<std::string> {
+    return "";
+  };
   const size_t publications = published.Texts().size();
   requests->RetranslateLine("1");
+  requests->RetranslateLine("unlisted");
   queue->RunPending();
+  EXPECT_EQ(AsyncScripts().size(), 3u);
   EXPECT_EQ(ListedTar("1"), "es:good morning");
   EXPECT_EQ(published.Texts().size(), publications);
 }
@@ -147,21 +138,17 @@ TEST_F(TranslationRequestsTest, ResultsArriveInAnswerOrderAndReachTheHistoryAfte
   factory->responder = nullptr;  // pages answer when the test says
   Activate(2, 0);
   for (const char* id : {"a", "b", "c"}) {
-    AddLine(id, std::string("line ") + id, true);
-    requests->RequestTranslation(id, std::string("line ") + id, true, true);
+    AddLine(id, id, true);
+    requests->RequestTranslation(id, id, true, true);
   }
   queue->RunPending();
   lines->DeleteLines("a");
-  history->SaveLine(CaptionLine("a", "line a", true, ""));  // gone from the list, still stored
-  auto& first = *factory->pages[0];   // a, c
-  auto& second = *factory->pages[1];  // b
-  second.Answer("B");
-  first.Answer("A");
-  first.Answer("C");
-  EXPECT_EQ(ListedTar("b"), "B");
-  EXPECT_EQ(ListedTar("c"), "C");
-  EXPECT_EQ(StoredTar("a"), "A");
-  EXPECT_EQ(nlohmann::json::parse(published.Texts().at(1))[0]["Tar"], "B");
+  history->SaveLine(CaptionLine("a", "a", true, ""));  // gone from the list, still stored
+  factory->pages[1]->Answer("B");
+  factory->pages[0]->Answer("A");
+  factory->pages[0]->Answer("C");
+  EXPECT_EQ(ListedTar("b") + ListedTar("c") + StoredTar("a"), "BCA");
+  EXPECT_EQ(nlohmann::json::parse(published.Texts().at(1))[0]["Tar"], "B") << "B came first";
 }
 
 TEST_F(TranslationRequestsTest, ARequestWhosePageNeverAnswersEndsAfterTheTimeOutAndLetsGo) {
@@ -170,11 +157,9 @@ TEST_F(TranslationRequestsTest, ARequestWhosePageNeverAnswersEndsAfterTheTimeOut
   AddLine("1", "hello", true, "hola");
   const long holders = lines.use_count();
   requests->RequestTranslation("1", "hello", true, true);
-  queue->RunPending();
-  EXPECT_GT(lines.use_count(), holders) << "the waiting request holds the lines";
   clock->Advance(kScriptResultTimeout - 1ms);
   queue->RunPending();
-  EXPECT_GT(lines.use_count(), holders);
+  EXPECT_GT(lines.use_count(), holders) << "the waiting request holds the lines";
   clock->Advance(1ms);
   queue->RunPending();
   EXPECT_EQ(lines.use_count(), holders);
@@ -185,12 +170,11 @@ TEST_F(TranslationRequestsTest, ARequestWhosePageNeverAnswersEndsAfterTheTimeOut
 TEST_F(TranslationRequestsTest, RetranslatingAListedLinePassesTheDelayAndStartsItAgain) {
   Activate(1, 500);
   AddLine("1", "growing line", false, "old");
-  requests->RequestTranslation("1", "growing line", true, true);
+  Request("growing line", true);
   clock->Advance(200ms);
   requests->RetranslateLine("1");
-  requests->RetranslateLine("unlisted");
   clock->Advance(400ms);  // 600 ms after the first request, 400 after the retranslation
-  requests->RequestTranslation("1", "growing line more", false, false);
+  Request("growing line more", false);
   EXPECT_EQ(SentTexts(), (std::vector<std::string>{"growing line", "growing line"}));
 }
 
@@ -202,7 +186,7 @@ TEST_F(TranslationRequestsTest, AHistoryFileHeldLockedNeverHoldsUpTheMainThread)
   ASSERT_EQ(sqlite3_open(history->path().c_str(), &holder), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
   const auto start = std::chrono::steady_clock::now();
-  requests->RequestTranslation("1", "hello", true, true);
+  Request("hello", true);
   queue->RunPending();
   // The file's busy time-out is 2 s: a result that waited for the file would take that long.
   EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);

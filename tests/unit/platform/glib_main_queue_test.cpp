@@ -20,7 +20,8 @@ TEST(GlibMainQueue, RunsTasksInPostOrderNeverInlineAndCancelledOnesNever) {
   GlibMainQueue queue;
   std::vector<int> order;
   bool done = false;
-  auto cancelled = queue.PostCancellableAfter(std::chrono::milliseconds(0), [&] { order.push_back(0); });
+  auto cancelled =
+      queue.PostCancellableAfter(std::chrono::milliseconds(0), [&] { order.push_back(0); });
   queue.Post([&] { order.push_back(1); });
   queue.PostAfter(std::chrono::milliseconds(30), [&] { order.push_back(4), done = true; });
   auto ran = queue.PostCancellableAfter(std::chrono::milliseconds(10), [&] { order.push_back(3); });

@@ -23,7 +23,8 @@ TEST(EndProcess, QuittingDuringABurstOfCaptionsAndTranslationsEndsCleanly) {
         auto queue = std::make_shared<testing::ManualMainQueue>(clock.get());
         auto* bus = new LnsCenter;  // process-lifetime, as in the program
         auto history = std::make_shared<SQLiteHelper>(dir.path());
-        auto settings = std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>());
+        auto settings =
+            std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>());
         settings->SetTargetLanguage("es");
         auto lines = std::make_shared<CaptionLines>(*bus, history, clock);
         auto factory = std::make_shared<testing::FakeEnginePageFactory>(*queue);
@@ -31,7 +32,8 @@ TEST(EndProcess, QuittingDuringABurstOfCaptionsAndTranslationsEndsCleanly) {
         auto engines = std::make_shared<EnginePool>(settings, factory, queue);
         engines->LoadProfiles("[" + testing::ProfileJson("e", 2) + "]");
         engines->ActivateEngine("e");
-        auto requests = std::make_shared<TranslationRequests>(settings, engines, clock, lines, history);
+        auto requests =
+            std::make_shared<TranslationRequests>(settings, engines, clock, lines, history);
         int n = 0;
         auto* worker = new CaptionWorker(
             std::make_unique<SentenceTracker>(

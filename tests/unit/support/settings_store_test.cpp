@@ -11,10 +11,22 @@ using Setting = SettingsStore::Setting;
 
 TEST(SettingsStore, PageTextsConvertAsThePagesExpect) {
   const std::pair<const char*, int64_t> integers[] = {
-      {"abc", 22},  {"+30", 30},    {"-5", -5},   {"3.5", 22},   {"", 22},
-      {"0", 0},     {" 7", 22},     {"7 ", 22},   {"+-5", 22},   {"-+5", 22},
-      {"+", 22},    {"-", 22},      {"0x10", 22}, {"9223372036854775807", INT64_MAX},
-      {"-9223372036854775808", INT64_MIN},        {"9223372036854775808", 22},
+      {"abc", 22},
+      {"+30", 30},
+      {"-5", -5},
+      {"3.5", 22},
+      {"", 22},
+      {"0", 0},
+      {" 7", 22},
+      {"7 ", 22},
+      {"+-5", 22},
+      {"-+5", 22},
+      {"+", 22},
+      {"-", 22},
+      {"0x10", 22},
+      {"9223372036854775807", INT64_MAX},
+      {"-9223372036854775808", INT64_MIN},
+      {"9223372036854775808", 22},
   };
   for (const auto& [text, value] : integers)
     EXPECT_EQ(SettingsStore::PageInteger(text), value) << text;

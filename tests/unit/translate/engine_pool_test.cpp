@@ -42,7 +42,8 @@ TEST_F(EnginePoolTest, ActivationChoosesListedThenTheUsersOwnThenTheFirstAndStor
   EXPECT_EQ(ActiveId(), "mine");
   EXPECT_EQ(engines->EnginePageList().size(), 2u);
 
-  engines->LoadProfiles("[" + ProfileJson("first", 1) + "," + ProfileJson("mine", 1, 0, "listed") + "]");
+  engines->LoadProfiles("[" + ProfileJson("first", 1) + "," + ProfileJson("mine", 1, 0, "listed") +
+                        "]");
   engines->ActivateEngine("mine");
   EXPECT_EQ(engines->ActiveProfile(), engines->ProfileList()[1]) << "a listed Id wins";
   engines->ActivateEngine("gone");
@@ -56,8 +57,8 @@ TEST_F(EnginePoolTest, ActivationChoosesListedThenTheUsersOwnThenTheFirstAndStor
 }
 
 TEST_F(EnginePoolTest, ARebuildStopsAndReleasesTheOldPagesAndBoundsTheirNumber) {
-  engines->LoadProfiles("[" + ProfileJson("a", 2) + "," + ProfileJson("b", 3, 0, "http://b/") + "," +
-                        ProfileJson("none", -4) + "," + ProfileJson("huge", INT64_MAX) + "]");
+  engines->LoadProfiles("[" + ProfileJson("a", 2) + "," + ProfileJson("b", 3, 0, "http://b/") +
+                        "," + ProfileJson("none", -4) + "," + ProfileJson("huge", INT64_MAX) + "]");
   engines->ActivateEngine("a");
   engines->ActivateEngine("b");
   ASSERT_EQ(factory->pages.size(), 5u);
@@ -108,8 +109,8 @@ TEST_F(EnginePoolTest, RequestsGoToThePagesInTurnStartingAgainAfterARebuild) {
   engines->Translate("5", "en", "es", [&](std::string r) { results.push_back(r); });
   EXPECT_TRUE(results.empty()) << "pages answer later";
   queue->RunPending();
-  EXPECT_EQ(Page(0).async_scripts, (std::vector<std::string>{"await trans(`1`,`en`,`es`)",
-                                                             "await trans(`4`,`en`,`es`)"}));
+  EXPECT_EQ(Page(0).async_scripts,
+            (std::vector<std::string>{"await trans(`1`,`en`,`es`)", "await trans(`4`,`en`,`es`)"}));
   EXPECT_EQ(Page(2).async_scripts.size(), 1u);
   EXPECT_EQ(Page(3).async_scripts.size(), 1u);
   EXPECT_EQ(results, (std::vector<std::string>{"es:1", "es:2", "es:3", "es:4", "es:5"}));

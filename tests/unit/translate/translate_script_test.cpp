@@ -10,7 +10,8 @@ TEST(TranslateScript, TextsArriveExactlyAndNothingInThemRuns) {
       {"Good morning, everyone.", "Good morning, everyone."},
       {"", ""},
       // Quotes, non-ASCII text and a lone dollar sign or brace need nothing.
-      {"It's \"$5\" {ok} \xE4\xBD\xA0\xE5\xA5\xBD $", "It's \"$5\" {ok} \xE4\xBD\xA0\xE5\xA5\xBD $"},
+      {"It's \"$5\" {ok} \xE4\xBD\xA0\xE5\xA5\xBD $",
+       "It's \"$5\" {ok} \xE4\xBD\xA0\xE5\xA5\xBD $"},
       // A backquote cannot close the literal, also after a backslash.
       {"`),alert(1);(`", R"(\`),alert(1);(\`)"},
       {R"(C:\new\u0041 \`)", R"(C:\\new\\u0041 \\\`)"},
@@ -23,7 +24,8 @@ TEST(TranslateScript, TextsArriveExactlyAndNothingInThemRuns) {
       {"caf\xC3 ok \xFF", "caf\xEF\xBF\xBD ok \xEF\xBF\xBD"},
   };
   for (const auto& [text, literal] : cases)
-    EXPECT_EQ(TranslateScript(text, "e`n", "${t}"), "await trans(`" + literal + "`,`e\\`n`,`\\${t}`)")
+    EXPECT_EQ(TranslateScript(text, "e`n", "${t}"),
+              "await trans(`" + literal + "`,`e\\`n`,`\\${t}`)")
         << text;
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 #include "platform/glib/glib_ptr.h"
@@ -164,13 +165,13 @@ bool SQLiteHelper::Flush(std::chrono::milliseconds limit) {
   std::unique_lock lock(mutex_);
   // Everything queued before now has run once the queue is empty; later operations may keep it
   // from ever emptying, so wait for the marker of this call instead.
-  auto done = std::make_shared<bool>(false);
+  auto done = std::make_shared<std::atomic<bool>>(false);
   queue_.push_back([done] {
-    *done = true;
+    *done = true;  // runs on the history's thread, outside the lock
     return Outcome::kDone;
   });
   wake_.notify_one();
-  return idle_.wait_for(lock, limit, [&] { return *done; });
+  return idle_.wait_for(lock, limit, [&] { return done->load(); });
 }
 
 SQLiteHelper::Outcome SQLiteHelper::WithStatement(

@@ -104,6 +104,8 @@ class CoreFixture : public ::testing::Test {
     };
   }
 
+  ~CoreFixture() override { queue->Clear(); }
+
   // Loads a list with one profile "e" and activates it.
   void Activate(int64_t cot, int64_t delay) {
     engines->LoadProfiles("[" + ProfileJson("e", cot, delay) + "]");

@@ -26,7 +26,8 @@ class FakeElement final : public AccessibleElement {
   }
   // Appends a child (making the children list) and returns it.
   Ptr Add(Ptr child) {
-    children = children.value_or(AccessibleElements{});
+    if (!children)
+      children.emplace();
     children->push_back(child);
     return child;
   }

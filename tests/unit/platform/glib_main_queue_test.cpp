@@ -20,6 +20,7 @@ TEST(GlibMainQueue, RunsTasksInPostOrderNeverInlineAndCancelledOnesNever) {
   GlibMainQueue queue;
   std::vector<int> order;
   bool done = false;
+  const gint64 posted = g_get_monotonic_time();
   auto cancelled =
       queue.PostCancellableAfter(std::chrono::milliseconds(0), [&] { order.push_back(0); });
   queue.Post([&] { order.push_back(1); });
@@ -28,9 +29,8 @@ TEST(GlibMainQueue, RunsTasksInPostOrderNeverInlineAndCancelledOnesNever) {
   queue.Post([&] { order.push_back(2); });
   EXPECT_TRUE(order.empty());  // posting from the main thread still defers
   std::thread([&] { cancelled->Cancel(); }).join();
-  const gint64 posted = g_get_monotonic_time();
   IterateUntil(done);
-  EXPECT_GE(g_get_monotonic_time() - posted, 30 * 1000 - 1000);
+  EXPECT_GE(g_get_monotonic_time() - posted, 30 * 1000);
   ran->Cancel();  // after it ran: nothing happens
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
 }

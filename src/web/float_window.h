@@ -16,4 +16,9 @@ FloatWindow* float_window_new();
 gboolean float_window_get_is_draf(FloatWindow* window);
 void float_window_set_is_draf(FloatWindow* window, gboolean is_draf);
 
+// The window's level, as the program reads it back: 0 normal, 3 kept above other windows, 1000
+// kept above and raised over the other kept-above windows.
+int float_window_get_level(FloatWindow* window);
+void float_window_set_level(FloatWindow* window, int level);
+
 }  // namespace quensary

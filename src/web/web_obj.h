@@ -41,6 +41,10 @@ class WebObj final : public ScriptTarget {
   // Run after every navigation that finishes, or fails after it was committed.
   std::function<void()> OnLoaded = [] {};
   std::map<std::string, Handler, std::less<>> Handlers;
+  // The view keeps to the program's own pages: its handlers run only while it shows one, and
+  // any navigation elsewhere is refused (a link to a web address opens in the browser instead).
+  // For the main page and the overlay page, whose handlers can change settings or quit.
+  bool ProgramPagesOnly = false;
 
   // How long RunJsAsync waits for the page before it gives up with the empty text.
   std::chrono::milliseconds ResultTimeout = kScriptResultTimeout;

@@ -6,9 +6,11 @@
 #include <string>
 
 #include "platform/glib/glib_main_queue.h"
+#include "platform/glib/gio_address_opener.h"
 #include "platform/glib/glib_ptr.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
+#include "web/page_scheme.h"
 #include "web/web_context.h"
 
 namespace quensary {
@@ -61,6 +63,22 @@ void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason re
   // Only a termination the program asked for itself is left alone.
   if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
     DelegateOf(data).WebProcessDied();
+}
+
+gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                        WebKitPolicyDecisionType type, gpointer data) {
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
+    return FALSE;
+  auto* action = webkit_navigation_policy_decision_get_navigation_action(
+      WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  const char* address = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  if (!DelegateOf(data).KeepsToProgramPages() || IsProgramPageAddress(address))
+    return FALSE;
+  webkit_policy_decision_ignore(decision);
+  // A link the user followed goes to the browser; anything else the page tried just fails.
+  if (address && webkit_navigation_action_is_user_gesture(action))
+    GioAddressOpener().Open(address);
+  return TRUE;
 }
 
 void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
@@ -174,6 +192,8 @@ std::shared_ptr<WebObjDelegate> WebObjDelegate::Create(const std::shared_ptr<Web
                         DropDelegate, static_cast<GConnectFlags>(0));
   g_signal_connect_data(made, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated),
                         KeepDelegate(delegate), DropDelegate, static_cast<GConnectFlags>(0));
+  g_signal_connect_data(made, "decide-policy", G_CALLBACK(OnDecidePolicy), KeepDelegate(delegate),
+                        DropDelegate, static_cast<GConnectFlags>(0));
 
   if (IsAbsoluteAddress(page->PageUrl)) {
     delegate->first_load_timeout_ = options.load_timeout;
@@ -238,12 +258,20 @@ void WebObjDelegate::RunOnLoaded() {
   on_loaded();
 }
 
+bool WebObjDelegate::KeepsToProgramPages() const {
+  auto page = WebObj_.lock();
+  return page && page->ProgramPagesOnly;
+}
+
 void WebObjDelegate::ScriptMessageReceived(JSCValue* body) {
   const auto parts = MessageParts(body);
   if (!parts)
     return;
   auto page = WebObj_.lock();
-  if (!page)
+  if (!page || !page->WebView)
+    return;
+  if (page->ProgramPagesOnly &&
+      !IsProgramPageAddress(webkit_web_view_get_uri(WEBKIT_WEB_VIEW(page->WebView.get()))))
     return;
   const auto handler = page->Handlers.find((*parts)[0]);
   if (handler == page->Handlers.end())

@@ -45,6 +45,7 @@ class WebObjDelegate : public std::enable_shared_from_this<WebObjDelegate> {
   void LoadEvent(NavigationOutcome::Event event);
   void ScriptMessageReceived(JSCValue* body);
   void WebProcessDied();
+  bool KeepsToProgramPages() const;
 
  private:
   void RunOnLoaded();

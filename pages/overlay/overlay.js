@@ -1,0 +1,305 @@
+'use strict';
+
+// The overlay's page: the program calls Init and Juzi; the page answers through MyJsBack.
+(function () {
+  // Keep in step with --grip-area and --bottom-gap in overlay.css.
+  const GRIP_AREA = 24;
+  const BOTTOM_GAP = 4;
+  // Tall enough for the program's 60 px lock button, and the grip stays reachable when empty.
+  const MIN_HEIGHT = 60;
+  const SHOWN_LINES = 2;
+
+  const DEFAULTS = Object.freeze({
+    showOri: true,
+    showTar: true,
+    fontSize: 25,
+    opacityPercent: 100,
+    colour: '#ffffff',
+    engineName: '',
+  });
+  const PANEL_ALPHA = 0.55;
+
+  let settings = { ...DEFAULTS };
+  let ready = false;
+  const pending = [];
+
+  let root = null;
+  let box = null;
+  let grip = null;
+  // Line elements by Id; at most SHOWN_LINES at a time.
+  const records = new Map();
+  let boxEmpty = true;
+  let lastReported = -1;
+  let dragging = false;
+
+  function send(name, first) {
+    try {
+      window.MyJsBack?.(name, first);
+    } catch (e) {
+      // Outside the program there is nobody to tell.
+    }
+  }
+
+  function clamp(n, lo, hi) {
+    return Math.min(hi, Math.max(lo, n));
+  }
+
+  function bool(v, fallback) {
+    return typeof v === 'boolean' ? v : fallback;
+  }
+
+  function num(v, fallback, lo, hi) {
+    return typeof v === 'number' && Number.isFinite(v) ? clamp(v, lo, hi) : fallback;
+  }
+
+  // CSS-wide keywords and var() pass CSS.supports but would not give the text a colour.
+  const NOT_A_COLOUR = /^(inherit|initial|unset|revert|revert-layer|currentcolor)$|var\(/i;
+
+  function colour(v) {
+    if (typeof v !== 'string') return DEFAULTS.colour;
+    const s = v.trim();
+    if (!s || NOT_A_COLOUR.test(s)) return DEFAULTS.colour;
+    try {
+      return window.CSS?.supports?.('color', s) ? s : DEFAULTS.colour;
+    } catch (e) {
+      return DEFAULTS.colour;
+    }
+  }
+
+  function readSettings(obj) {
+    if (typeof obj === 'string') {
+      try {
+        obj = JSON.parse(obj);
+      } catch (e) {
+        obj = null;
+      }
+    }
+    const o = obj !== null && typeof obj === 'object' ? obj : {};
+    return {
+      showOri: bool(o['overlay-show-original'], DEFAULTS.showOri),
+      showTar: bool(o['overlay-show-translation'], DEFAULTS.showTar),
+      fontSize: num(o['overlay-font-size'], DEFAULTS.fontSize, 10, 120),
+      opacityPercent: num(o['overlay-opacity-percent'], DEFAULTS.opacityPercent, 0, 100),
+      colour: colour(o['overlay-text-colour']),
+      engineName: typeof o['current-engine-name'] === 'string' ? o['current-engine-name'].trim() : '',
+    };
+  }
+
+  function applyInit(obj) {
+    settings = readSettings(obj);
+    const style = root.style;
+    style.setProperty('--font-size', settings.fontSize + 'px');
+    style.setProperty('--text-colour', settings.colour);
+    const alpha = Math.round(PANEL_ALPHA * settings.opacityPercent * 10) / 1000;
+    style.setProperty('--panel-bg', `rgba(0, 0, 0, ${alpha})`);
+    root.classList.toggle('both', settings.showOri && settings.showTar);
+
+    const label = settings.engineName
+      ? `Move the subtitles — translated by ${settings.engineName}`
+      : 'Move the subtitles';
+    grip.setAttribute('aria-label', label);
+    grip.title = label;
+
+    for (const rec of records.values()) updateVisibility(rec);
+    updateEmpty();
+  }
+
+  // A usable line, or null: the Id names the element, so without one there is nothing to keep.
+  function normalise(item) {
+    if (item === null || typeof item !== 'object') return null;
+    let id = item.Id;
+    if (typeof id === 'number' && Number.isFinite(id)) id = String(id);
+    if (typeof id !== 'string' || id === '') return null;
+    if (typeof item.Ori !== 'string') return null;
+    return {
+      id,
+      ori: item.Ori,
+      tar: typeof item.Tar === 'string' ? item.Tar : '',
+      finish: item.Finish === true,
+    };
+  }
+
+  // Only the tail matters, so a long list costs no more than a short one.
+  function pickShown(lines) {
+    const picked = [];
+    if (!Array.isArray(lines)) return picked;
+    const seen = new Set();
+    for (let i = lines.length - 1; i >= 0 && picked.length < SHOWN_LINES; i--) {
+      let line;
+      try {
+        line = normalise(lines[i]);
+      } catch (e) {
+        line = null; // a hostile getter
+      }
+      if (!line || seen.has(line.id)) continue;
+      seen.add(line.id);
+      picked.push(line);
+    }
+    return picked.reverse();
+  }
+
+  function makeRecord(id) {
+    const el = document.createElement('div');
+    el.className = 'line';
+    el.dataset.id = id;
+    const ori = document.createElement('div');
+    ori.className = 'ori';
+    ori.dir = 'auto';
+    const tar = document.createElement('div');
+    tar.className = 'tar';
+    tar.dir = 'auto';
+    el.append(ori, tar);
+    // Only newly arriving lines fade in; text updates within a line never do.
+    el.classList.add('enter');
+    el.addEventListener('animationend', () => el.classList.remove('enter'), { once: true });
+    return {
+      el, ori, tar,
+      oriText: '', tarText: '', finish: null,
+      oriShown: true, tarShown: true, lineShown: true,
+    };
+  }
+
+  function setHidden(el, hidden) {
+    if (el.hidden !== hidden) el.hidden = hidden;
+  }
+
+  function updateVisibility(rec) {
+    const oriShown = settings.showOri && rec.oriText !== '';
+    const tarShown = settings.showTar && rec.tarText !== '';
+    const lineShown = oriShown || tarShown;
+    if (oriShown !== rec.oriShown) setHidden(rec.ori, !(rec.oriShown = oriShown));
+    if (tarShown !== rec.tarShown) setHidden(rec.tar, !(rec.tarShown = tarShown));
+    if (lineShown !== rec.lineShown) setHidden(rec.el, !(rec.lineShown = lineShown));
+  }
+
+  function updateEmpty() {
+    let empty = true;
+    for (const rec of records.values()) {
+      if (rec.lineShown) {
+        empty = false;
+        break;
+      }
+    }
+    if (empty !== boxEmpty) {
+      boxEmpty = empty;
+      box.classList.toggle('is-empty', empty);
+    }
+  }
+
+  function applyJuzi(lines) {
+    const shown = pickShown(lines);
+    const keep = new Set(shown.map((l) => l.id));
+    for (const [id, rec] of records) {
+      if (!keep.has(id)) {
+        rec.el.remove();
+        records.delete(id);
+      }
+    }
+
+    for (const line of shown) {
+      let rec = records.get(line.id);
+      if (!rec) {
+        rec = makeRecord(line.id);
+        records.set(line.id, rec);
+      }
+      // Writing the same text again would still invalidate layout.
+      if (rec.oriText !== line.ori) rec.ori.textContent = rec.oriText = line.ori;
+      if (rec.tarText !== line.tar) rec.tar.textContent = rec.tarText = line.tar;
+      if (rec.finish !== line.finish) {
+        rec.finish = line.finish;
+        rec.el.classList.toggle('live', !line.finish);
+      }
+      updateVisibility(rec);
+    }
+
+    // Only nodes out of place are moved: a moved node restarts its fade and is announced again.
+    let cursor = box.firstElementChild;
+    for (const line of shown) {
+      const el = records.get(line.id).el;
+      if (el === cursor) cursor = cursor.nextElementSibling;
+      else box.insertBefore(el, cursor);
+    }
+
+    updateEmpty();
+    if (typeof ResizeObserver !== 'function') reportHeight();
+  }
+
+  function reportHeight() {
+    const h = Math.max(MIN_HEIGHT, Math.ceil(box.getBoundingClientRect().height) + GRIP_AREA + BOTTOM_GAP);
+    if (h === lastReported) return;
+    lastReported = h;
+    send('content-height', String(h));
+  }
+
+  function setUpGrip() {
+    grip.addEventListener('mousedown', (e) => {
+      if (e.button !== 0) return;
+      // Keeps the press from selecting or focusing anything while the window moves.
+      e.preventDefault();
+      dragging = true;
+      send('window-command', 'drag-on');
+    });
+    document.addEventListener('mouseup', () => {
+      if (!dragging) return;
+      dragging = false;
+      send('window-command', 'drag-off');
+    }, true);
+    grip.addEventListener('dblclick', (e) => {
+      e.preventDefault();
+      send('window-command', 'zoom-toggle');
+    });
+    // A window cannot be dragged from the keyboard; zooming is what the grip can do there.
+    grip.addEventListener('keydown', (e) => {
+      if (e.key === 'Enter' || e.key === ' ') {
+        e.preventDefault();
+        if (!e.repeat) send('window-command', 'zoom-toggle');
+      }
+    });
+  }
+
+  function call(fn, arg) {
+    try {
+      fn(arg);
+    } catch (e) {
+      // One bad call must not stop the captions that follow.
+      console.error(e);
+    }
+  }
+
+  function start() {
+    if (ready) return;
+    root = document.documentElement;
+    box = document.getElementById('subtitles');
+    grip = document.getElementById('grip');
+    if (!box || !grip) return;
+    ready = true;
+
+    root.classList.toggle('both', settings.showOri && settings.showTar);
+    setUpGrip();
+    if (typeof ResizeObserver === 'function') {
+      new ResizeObserver(reportHeight).observe(box);
+    }
+    reportHeight();
+
+    while (pending.length) {
+      const [fn, arg] = pending.shift();
+      call(fn, arg);
+    }
+  }
+
+  window.Init = function Init(obj) {
+    if (ready) call(applyInit, obj);
+    else pending.push([applyInit, obj]);
+  };
+
+  window.Juzi = function Juzi(lines) {
+    if (ready) call(applyJuzi, lines);
+    else pending.push([applyJuzi, lines]);
+  };
+
+  if (document.readyState === 'loading') {
+    document.addEventListener('DOMContentLoaded', start, { once: true });
+  } else {
+    start();
+  }
+})();

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+namespace quensary {
+
+// The small window shown at start: it asks for the desktop's accessibility, which the program
+// needs to read the caption provider. A titled, closable 600 by 300 window, centred, with a
+// heading, a divider, and a row with the permission's name and a green button. The button turns
+// accessibility on (after a synthetic pointer motion, as the desktop's own prompt would need)
+// and opens where it is explained. Closing the window ends the program with status 0.
+GtkWidget* NewPermissionWindow(GtkApplication* application);
+
+// Waits on a thread of its own until the program is trusted (at once, then every 1.5 s, for as
+// long as it takes) and then runs `ready` once on the main thread.
+void WaitForPermission(void (*ready)());
+
+}  // namespace quensary

@@ -1,0 +1,14 @@
+#include "overlay/hover_decision.h"
+
+namespace quensary {
+
+HoverOutcome DecideHover(double pointer_x, double pointer_y, const ScreenRect& window,
+                         const ScreenRect& lock_button, bool is_lock, bool* inside) {
+  *inside = false;
+  if (lock_button.Contains(pointer_x, pointer_y))
+    return HoverOutcome::kOpenInputOnly;
+  *inside = window.Contains(pointer_x, pointer_y);
+  return *inside && !is_lock ? HoverOutcome::kActive : HoverOutcome::kPassive;
+}
+
+}  // namespace quensary

@@ -1,0 +1,27 @@
+#pragma once
+
+namespace quensary {
+
+// A rectangle in screen coordinates (y grows downwards). It contains a point on its top and left
+// edges but not on its bottom and right ones, so an empty rectangle contains nothing.
+struct ScreenRect {
+  double x = 0, y = 0, width = 0, height = 0;
+  bool Contains(double px, double py) const {
+    return width > 0 && height > 0 && px >= x && px < x + width && py >= y && py < y + height;
+  }
+};
+
+// What one hover tick does to the overlay.
+enum class HoverOutcome {
+  kOpenInputOnly,  // on the lock button: the window takes clicks there, nothing else changes
+  kActive,         // under the pointer and unlocked: dark backdrop, takes clicks, level 3
+  kPassive,        // elsewhere, or locked: no backdrop, click-through, level 1000
+};
+
+// The hover rule for a pointer position, given the window's frame and the lock button's
+// rectangle (both on screen) and whether the overlay is locked. `*inside` tells whether the
+// pointer is inside the window; it is only meaningful when the outcome is not kOpenInputOnly.
+HoverOutcome DecideHover(double pointer_x, double pointer_y, const ScreenRect& window,
+                         const ScreenRect& lock_button, bool is_lock, bool* inside);
+
+}  // namespace quensary

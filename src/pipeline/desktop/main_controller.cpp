@@ -1,0 +1,33 @@
+#include "pipeline/desktop/main_controller.h"
+
+#include "capture/language_source.h"
+#include "support/literal_vault.h"
+#include "support/sealed_literals.h"
+#include "web/web_obj_delegate.h"
+
+namespace quensary {
+
+MainController::MainController(MainPageBridge::Collaborators collaborators,
+                               std::shared_ptr<const Clock> clock) {
+  // The worker exists from the start; the page's start command starts it.
+  GetNewTextThread_ = std::make_shared<CaptionWorker>(
+      std::make_unique<SentenceTracker>(LanguageSource::CaptionTextSource(collaborators.accessibility),
+                                        std::move(clock)),
+      collaborators.lines, collaborators.main_queue);
+  GetNewTextThread_->SetTranslationRequest(
+      [requests = collaborators.requests](std::string id, std::string text, bool finish, bool force) {
+        requests->RequestTranslation(std::move(id), std::move(text), finish, force);
+      });
+
+  main_page_ = std::make_shared<WebObj>();
+  main_page_->PageUrl = RevealText(Sealed::MainPageAddress);
+  main_page_->ProgramPagesOnly = true;
+  collaborators.page = main_page_;
+  collaborators.worker = GetNewTextThread_;
+  bridge_ = std::make_shared<MainPageBridge>(std::move(collaborators));
+  bridge_->Subscribe();
+  main_page_->Handlers = bridge_->Handlers();
+  WebObjDelegate::Create(main_page_);
+}
+
+}  // namespace quensary

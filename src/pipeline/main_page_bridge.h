@@ -1,0 +1,94 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "bus/lns_center.h"
+#include "history/sqlite_helper.h"
+#include "pipeline/caption_lines.h"
+#include "pipeline/caption_worker.h"
+#include "pipeline/translation_requests.h"
+#include "platform/accessibility.h"
+#include "platform/address_opener.h"
+#include "platform/clipboard.h"
+#include "platform/main_queue.h"
+#include "platform/script_target.h"
+#include "platform/window_control.h"
+#include "support/settings_store.h"
+#include "translate/engine_pool.h"
+
+namespace quensary {
+
+// The contract with the main page: the seven commands it sends (its handlers), the three script
+// functions it offers (`Init`, `Juzi`, `UpdateUserAddLine`), and the start sequence it sets off
+// when it is ready. Main thread only, but for the bus subscriptions, which only post tasks.
+class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
+ public:
+  using Handler = std::function<void(const std::string& first, const std::string& second)>;
+
+  // Everything the bridge works with.
+  struct Collaborators {
+    std::shared_ptr<ScriptTarget> page;  // the main page
+    std::shared_ptr<MainQueue> main_queue;
+    LnsCenter* bus = nullptr;
+    std::shared_ptr<SettingsStore> settings;
+    std::shared_ptr<EnginePool> engines;
+    std::shared_ptr<TranslationRequests> requests;
+    std::shared_ptr<CaptionLines> lines;
+    std::shared_ptr<SQLiteHelper> history;
+    std::shared_ptr<CaptionWorker> worker;
+    std::shared_ptr<Accessibility> accessibility;
+    std::shared_ptr<Clipboard> clipboard;
+    std::shared_ptr<AddressOpener> browser;
+    // Runs blocking work (calls into another application) off the main thread.
+    std::function<void(std::function<void()>)> in_background;
+    // Ends the program with status 0.
+    std::function<void()> quit;
+    // Raised when window setup has run (`StartupComplete`).
+    const std::atomic<bool>* startup_complete = nullptr;
+    // The program's version for `Init`; without one no `Init` is sent.
+    std::optional<std::string> version;
+  };
+
+  // How long `Init` waits after the profile list, and how often the ready command looks for
+  // the end of window setup.
+  static constexpr std::chrono::milliseconds kInitDelay{300};
+  static constexpr std::chrono::milliseconds kStartupPoll{1000};
+
+  explicit MainPageBridge(Collaborators collaborators);
+
+  // The seven handlers, by their names, for the page's Handlers.
+  std::map<std::string, Handler, std::less<>> Handlers();
+
+  // From now on for the life of the process: every lines-changed event reaches the page as a
+  // `Juzi` call, every user-line event as an `UpdateUserAddLine` call, in the order posted.
+  void Subscribe();
+
+  // `MainWindow`, once window setup has made it; the window words do nothing before.
+  void SetMainWindow(std::shared_ptr<WindowControl> window) { main_window_ = std::move(window); }
+
+  // The script texts sent to the page.
+  static std::string JuziCall(const std::string& lines_json);
+  std::string UpdateUserAddLineCall() const;
+  // The `Init` object's JSON text.
+  std::string InitJson() const;
+
+ private:
+  void PageReady(const std::string& profiles);
+  void LoadAfterStartup(const std::string& profiles);
+  void SendInit();
+  void SetSetting(const std::string& key, const std::string& value);
+  void LineCommand(const std::string& word, const std::string& argument);
+  void WindowButton(const std::string& button);
+  void WindowCommand(const std::string& word);
+  void PostEvent(const char* sealed_name);
+
+  Collaborators c_;
+  std::shared_ptr<WindowControl> main_window_;
+};
+
+}  // namespace quensary

@@ -1,0 +1,226 @@
+#include "pipeline/main_page_bridge.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "fakes/core_fixture.h"
+#include "fakes/fake_accessibility.h"
+#include "fakes/recorders.h"
+
+namespace quensary {
+namespace {
+
+using namespace std::chrono_literals;
+using Setting = SettingsStore::Setting;
+using testing::ProfileJson;
+
+class MainPageBridgeTest : public testing::CoreFixture {
+ protected:
+  MainPageBridgeTest() {
+    for (const char* event : {Sealed::EventSettingsChanged, Sealed::EventUserLineChanged})
+      bus.Subscribe(RevealText(event), false, [this, name = RevealText(event)](const LnsMessage&) {
+        std::lock_guard lock(events_mutex);
+        events.push_back(name == RevealText(Sealed::EventSettingsChanged) ? "settings" : "user line");
+      });
+    bridge->SetMainWindow(window);
+    bridge->Subscribe();
+    handlers = bridge->Handlers();
+  }
+  void Send(const char* handler, const std::string& first, const std::string& second = "") {
+    handlers.at(RevealText(handler))(first, second);
+    queue->RunPending();
+  }
+  // The events posted so far, once the tasks they led to have run.
+  std::vector<std::string> Events() {
+    queue->RunPending();
+    bus.WaitIdle();
+    queue->RunPending();
+    std::lock_guard lock(events_mutex);
+    return std::exchange(events, {});
+  }
+  static std::string Key(Setting setting) { return SettingsStore::StorageKey(setting); }
+
+  std::shared_ptr<testing::RecordingPage> page = std::make_shared<testing::RecordingPage>();
+  std::shared_ptr<testing::RecordingWindow> window = std::make_shared<testing::RecordingWindow>();
+  std::shared_ptr<testing::RecordingOpener> browser = std::make_shared<testing::RecordingOpener>();
+  std::shared_ptr<testing::RecordingClipboard> clipboard = std::make_shared<testing::RecordingClipboard>();
+  std::shared_ptr<testing::FakeAccessibility> desktop = std::make_shared<testing::FakeAccessibility>();
+  std::atomic<bool> startup_complete{true};
+  int quits = 0;
+  std::shared_ptr<MainPageBridge> bridge = std::make_shared<MainPageBridge>(MainPageBridge::Collaborators{
+      page, queue, &bus, settings, engines, requests, lines, history,
+      std::make_shared<CaptionWorker>(std::make_unique<SentenceTracker>(nullptr, clock), lines, queue),
+      desktop, clipboard, browser, [](std::function<void()> work) { work(); }, [this] { ++quits; },
+      &startup_complete, "1.2.3"});
+  std::map<std::string, MainPageBridge::Handler, std::less<>> handlers;
+  std::mutex events_mutex;
+  std::vector<std::string> events;
+};
+
+TEST_F(MainPageBridgeTest, SetSettingStoresConvertedValuesAndPostsTheirEvents) {
+  struct Row {
+    std::string key;
+    std::string value;
+    std::function<std::string()> stored;
+    std::vector<std::string> events;
+  };
+  auto& s = *settings;
+  const std::string before = s.SelectedLineId();
+  for (const Row& row : std::initializer_list<Row>{
+           {Key(Setting::kOverlayNumberA), "abc", [&] { return std::to_string(s.OverlayNumberA()); }, {"22", "settings"}},
+           {Key(Setting::kOverlayNumberA), "+30", [&] { return std::to_string(s.OverlayNumberA()); }, {"30", "settings"}},
+           {Key(Setting::kOverlayNumberB), "40", [&] { return std::to_string(s.OverlayNumberB()); }, {"40", "settings"}},
+           {Key(Setting::kOverlayShowA), "true", [&] { return std::to_string(s.OverlayShowA()); }, {"0", "settings"}},
+           {Key(Setting::kOverlayShowB), "1", [&] { return std::to_string(s.OverlayShowB()); }, {"1", "settings"}},
+           {Key(Setting::kOverlayString), "#ff0", [&] { return s.OverlayString(); }, {"#ff0", "settings"}},
+           {Key(Setting::kTargetLanguage), "fr", [&] { return s.TargetLanguage(); }, {"fr"}},
+           // Stored by the program itself, never by the page; and unknown words.
+           {Key(Setting::kSourceLanguage), "de", [&] { return s.SourceLanguage(); }, {"en"}},
+           {Key(Setting::kSelectedLineId), "x", [&] { return s.SelectedLineId(); }, {before}},
+           {"no-such-key", "1", [&] { return s.TargetLanguage(); }, {"fr"}},
+       }) {
+    Send(Sealed::HandlerSetSetting, row.key, row.value);
+    std::vector<std::string> seen{row.stored()};
+    for (const auto& event : Events())
+      seen.push_back(event);
+    EXPECT_EQ(seen, row.events) << row.key << " " << row.value;
+  }
+}
+
+TEST_F(MainPageBridgeTest, SetSettingMovesWindowsOpensTheFixedAddressAndActivatesEngines) {
+  auto caption = desktop->AddApp(7, ActivationPolicy::kAccessory);
+  auto caption_window = testing::FakeElement::Make();
+  caption_window->identifier = RevealText(Sealed::CaptionWindowIdentifier);
+  caption->windows->push_back(caption_window);
+  Send(Sealed::HandlerSetSetting, Key(Setting::kCaptionWindowShown), "0");
+  EXPECT_EQ(caption_window->actions, std::vector<std::string>{"move 0,-10000"});
+  Send(Sealed::HandlerSetSetting, Key(Setting::kMainWindowOnTop), "1");
+  Send(Sealed::HandlerSetSetting, Key(Setting::kMainWindowOnTop), "0");
+  EXPECT_EQ(window->actions, (std::vector<std::string>{"level 3", "level 0"}));
+  Send(Sealed::HandlerSetSetting, RevealText(Sealed::WordOpenAddress));
+  EXPECT_EQ(browser->opened, std::vector<std::string>{RevealText(Sealed::FixedAddress)});
+
+  engines->LoadProfiles("[" + ProfileJson("a", 1) + "]");
+  settings->SetUserAddLine(ProfileJson("mine", 1, 0, "first"));
+  handlers.at(RevealText(Sealed::HandlerSetSetting))(RevealText(Sealed::WordSelectEngine), "mine");
+  bus.WaitIdle();
+  EXPECT_TRUE(events.empty()) << "the event follows the activation";
+  EXPECT_EQ(Events(), std::vector<std::string>{"settings"});
+  EXPECT_EQ(engines->ActiveProfile()->Id, "mine");
+  // The user's own profile: with the active Id it is rebuilt, with another only stored and echoed.
+  for (const auto& [id, url] : std::vector<std::pair<std::string, std::string>>{{"mine", "second"}, {"other", "second"}}) {
+    Send(Sealed::HandlerSetSetting, Key(Setting::kUserAddLine), ProfileJson(id, 1, 0, "second"));
+    EXPECT_EQ(Events(), std::vector<std::string>{"user line"});
+    EXPECT_EQ(engines->ActiveProfile()->Url, url) << id;
+    EXPECT_EQ(page->scripts.back(), "    UpdateUserAddLine(" + ProfileJson(id, 1, 0, "second") + ")");
+  }
+  EXPECT_EQ(factory->pages.size(), 2u);
+}
+
+TEST_F(MainPageBridgeTest, UpdateUserAddLineNeverRunsAStoredTextAsScript) {
+  for (const auto& [stored, call] : std::vector<std::pair<std::string, std::string>>{
+           {"", "    UpdateUserAddLine()"},
+           {R"({"Id":"x"})", R"(    UpdateUserAddLine({"Id":"x"}))"},
+           {"alert(1)//", R"(    UpdateUserAddLine("alert(1)//"))"},
+           {"\"); x(\"\xE2\x80\xA8", R"(    UpdateUserAddLine("\"); x(\"\u2028"))"}}) {
+    settings->SetUserAddLine(stored);
+    EXPECT_EQ(bridge->UpdateUserAddLineCall(), call) << stored;
+  }
+}
+
+TEST_F(MainPageBridgeTest, PageReadyWaitsForStartupThenLoadsProfilesEchoesAndSendsInitAndTheHistory) {
+  startup_complete = false;
+  history->SaveLine(CaptionLine("1", "stored", true, "guardado"));
+  Send(Sealed::HandlerPageReady, "[" + ProfileJson("a", 1) + "]");
+  clock->Advance(5s);
+  queue->RunPending();
+  EXPECT_TRUE(page->scripts.empty()) << "nothing before window setup has run";
+  startup_complete = true;
+  for (const std::string& profiles : {std::string(), "[" + ProfileJson("b", 1) + "]"}) {
+    if (!profiles.empty())
+      Send(Sealed::HandlerPageReady, profiles);  // a page that is ready again
+    Events();
+    clock->Advance(MainPageBridge::kStartupPoll);
+    Events();
+    clock->Advance(MainPageBridge::kInitDelay);
+    queue->RunPending();
+    ASSERT_TRUE(history->Flush(5s));
+    Events();
+    EXPECT_EQ(engines->ProfileList().front()->Id, "a") << "the first list is kept";
+    ASSERT_EQ(page->scripts.size(), 3u);
+    EXPECT_EQ(page->scripts[0], bridge->UpdateUserAddLineCall());
+    EXPECT_EQ(page->scripts[1], "    Init(" + bridge->InitJson() + ")");
+    EXPECT_EQ(page->scripts[2], MainPageBridge::JuziCall(published.Last()));
+    EXPECT_EQ(nlohmann::json::parse(published.Last())[0]["Tar"], "guardado");
+    page->scripts.clear();
+  }
+  const auto init = nlohmann::json::parse(bridge->InitJson());
+  EXPECT_EQ(init.size(), 9u);
+  EXPECT_EQ(init[RevealText(Sealed::InitAppVersion)], "1.2.3");
+  EXPECT_EQ(init[Key(Setting::kOverlayNumberA)], 100);
+  EXPECT_EQ(init[Key(Setting::kOverlayShowA)], false);
+  EXPECT_EQ(diagnostics.lines(), std::vector<std::string>(2, bridge->InitJson()));
+}
+
+TEST_F(MainPageBridgeTest, WithoutAVersionThereIsNoInitAndNoRestore) {
+  MainPageBridge::Collaborators unversioned;
+  unversioned.page = page;
+  unversioned.main_queue = queue;
+  unversioned.bus = &bus;
+  unversioned.settings = settings;
+  unversioned.engines = engines;
+  unversioned.lines = lines;
+  auto quiet = std::make_shared<MainPageBridge>(std::move(unversioned));
+  quiet->Handlers().at(RevealText(Sealed::HandlerPageReady))("[]", "");
+  clock->Advance(1s);
+  queue->RunPending();
+  EXPECT_EQ(page->scripts, std::vector<std::string>{}) << "no Init, no Juzi";
+}
+
+TEST_F(MainPageBridgeTest, LineCommandsDeleteRetranslateAndCopyInThreeModesOnly) {
+  Activate(1, 0);
+  for (const char* text : {"one", "two", "three"}) {
+    auto held = lines->LineLock();
+    lines->UpsertLine(held, text, true);
+  }
+  const std::string two = lines->LineList(lines->LineLock())[1]->Id;
+  Send(Sealed::HandlerLineCommand, RevealText(Sealed::WordDeleteLine), two);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"one|done", "three|done"}));
+  const std::string three = lines->LineList(lines->LineLock())[1]->Id;
+  Send(Sealed::HandlerLineCommand, RevealText(Sealed::WordRetranslate), three);
+  EXPECT_EQ(lines->LineList(lines->LineLock())[1]->Tar, "es:three");
+  for (const char* mode : {"1", "+2", "3", "0", "4", "abc", ""}) {
+    Send(Sealed::HandlerLineCommand, RevealText(Sealed::WordCopyLines), mode);
+    ASSERT_TRUE(history->Flush(5s));
+  }
+  queue->RunPending();
+  ASSERT_EQ(clipboard->texts.size(), 3u);
+  EXPECT_EQ(clipboard->texts[0].find("es:three"), std::string::npos);
+  EXPECT_EQ(clipboard->texts[1].find("three"), clipboard->texts[1].find("es:three") + 3);
+  Send(Sealed::HandlerLineCommand, "unknown", "");
+  Send(Sealed::HandlerLineCommand, RevealText(Sealed::WordDeleteLine), "");
+  EXPECT_TRUE(Listed().empty());
+  EXPECT_TRUE(Stored().empty());
+}
+
+TEST_F(MainPageBridgeTest, WindowWordsReachTheMainWindowAndLinksOnlyThroughTheirWord) {
+  for (const char* button : {"1", "2", "4", "", "3"})
+    Send(Sealed::HandlerWindowButton, button);
+  for (const char* word : {Sealed::WordDragOn, Sealed::WordDragOff, Sealed::WordZoomToggle})
+    Send(Sealed::HandlerWindowCommand, RevealText(word));
+  Send(Sealed::HandlerWindowCommand, "resize");
+  EXPECT_EQ(window->actions, (std::vector<std::string>{"minimize", "zoom", "drag on", "drag off", "zoom"}));
+  EXPECT_EQ(quits, 1);
+  bridge->SetMainWindow(nullptr);
+  Send(Sealed::HandlerWindowButton, "1");
+  Send(Sealed::HandlerWindowButton, "3");  // quitting needs no window
+  EXPECT_EQ(window->actions.size(), 5u);
+  EXPECT_EQ(quits, 2);
+  Send(Sealed::HandlerOpenLink, RevealText(Sealed::WordOpenUrl), "https://example.org/");
+  Send(Sealed::HandlerOpenLink, "other", "https://example.org/other");
+  EXPECT_EQ(browser->opened, std::vector<std::string>{"https://example.org/"});
+}
+
+}  // namespace
+}  // namespace quensary

@@ -10,6 +10,7 @@
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 #include "web/float_window_control.h"
+#include "web/transparent_view_repaint.h"
 #include "web/web_obj_delegate.h"
 
 namespace quensary {
@@ -53,10 +54,15 @@ GdkFilterReturn OnRootEvent(GdkXEvent* xevent, GdkEvent*, gpointer data) {
 FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> main_queue,
                                      std::shared_ptr<SettingsStore> settings,
                                      std::shared_ptr<EnginePool> engines)
-    : main_queue_(std::move(main_queue)), settings_(std::move(settings)), engines_(std::move(engines)) {
+    : main_queue_(std::move(main_queue)),
+      settings_(std::move(settings)),
+      engines_(std::move(engines)) {
   // The monitor lives as long as the process: its callbacks may hold it by address.
   bus.Subscribe(RevealText(Sealed::EventLinesChanged), false, [this](const LnsMessage& message) {
-    main_queue_->Post([this, text = message.str1] { page_->RunJs(OverlayPageProtocol::JuziCall(text)); });
+    main_queue_->Post([this, text = message.str1] {
+      page_->RunJs(OverlayPageProtocol::JuziCall(text));
+      repaint_->Repaint();
+    });
   });
   bus.Subscribe(RevealText(Sealed::EventSettingsChanged), false,
                 [this](const LnsMessage&) { main_queue_->Post([this] { SendInit(); }); });
@@ -68,7 +74,7 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   window_ = GObjectRef<FloatWindow>::Share(float_window_new());
   auto control = std::make_shared<FloatWindowControl>(window_.get());
   page_->Handlers[RevealText(Sealed::HandlerWindowCommand)] = [control](const std::string& word,
-                                                                         const std::string&) {
+                                                                        const std::string&) {
     if (word == RevealText(Sealed::WordDragOn))
       control->SetDragging(true);
     else if (word == RevealText(Sealed::WordDragOff))
@@ -87,14 +93,6 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   gtk_widget_set_app_paintable(window, TRUE);
   if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window)))
     gtk_widget_set_visual(window, rgba);
-  g_signal_connect(window, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t* cr, gpointer data) {
-                     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-                     cairo_set_source_rgba(cr, 0, 0, 0, static_cast<FloatHoverMonitor*>(data)->backdrop_);
-                     cairo_paint(cr);
-                     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-                     return FALSE;
-                   }),
-                   this);
   float_window_set_level(window_.get(), 3);
   BuildView();
   gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
@@ -104,13 +102,17 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   // desktop's stacking changes.
   GdkWindow* root = gdk_get_default_root_window();
   if (GDK_IS_X11_WINDOW(root)) {
-    gdk_window_set_events(root, static_cast<GdkEventMask>(gdk_window_get_events(root) | GDK_PROPERTY_CHANGE_MASK));
+    gdk_window_set_events(
+        root, static_cast<GdkEventMask>(gdk_window_get_events(root) | GDK_PROPERTY_CHANGE_MASK));
     gdk_window_add_filter(root, OnRootEvent, &stacking_changed_);
   }
-  g_timeout_add(kTickMs, [](gpointer data) -> gboolean {
-    static_cast<FloatHoverMonitor*>(data)->HoverTick();
-    return G_SOURCE_CONTINUE;
-  }, this);
+  g_timeout_add(
+      kTickMs,
+      [](gpointer data) -> gboolean {
+        static_cast<FloatHoverMonitor*>(data)->HoverTick();
+        return G_SOURCE_CONTINUE;
+      },
+      this);
 }
 
 void FloatHoverMonitor::BuildView() {
@@ -119,13 +121,15 @@ void FloatHoverMonitor::BuildView() {
   GdkRGBA clear{0, 0, 0, 0};
   webkit_web_view_set_background_color(WEBKIT_WEB_VIEW(view), &clear);
   gtk_container_add(GTK_CONTAINER(layers), view);
+  repaint_ = std::make_unique<TransparentViewRepaint>(view);
 
   lock_button_ = gtk_button_new();
   gtk_widget_set_name(lock_button_, "lock");
   gtk_style_context_add_class(gtk_widget_get_style_context(lock_button_), "lock");
   auto css = GObjectRef<GtkCssProvider>::Adopt(gtk_css_provider_new());
   gtk_css_provider_load_from_data(css.get(), kLockButtonStyle, -1, nullptr);
-  gtk_style_context_add_provider(gtk_widget_get_style_context(lock_button_), GTK_STYLE_PROVIDER(css.get()),
+  gtk_style_context_add_provider(gtk_widget_get_style_context(lock_button_),
+                                 GTK_STYLE_PROVIDER(css.get()),
                                  GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   gtk_button_set_relief(GTK_BUTTON(lock_button_), GTK_RELIEF_NONE);
   GtkWidget* symbol = gtk_drawing_area_new();
@@ -138,7 +142,8 @@ void FloatHoverMonitor::BuildView() {
                      state.SetIsLock(!state.IsLock());
                    }),
                    this);
-  g_signal_connect(lock_button_, "size-allocate", G_CALLBACK(+[](GtkWidget*, GdkRectangle*, gpointer data) {
+  g_signal_connect(window_.get(), "size-allocate",
+                   G_CALLBACK(+[](GtkWidget*, GdkRectangle*, gpointer data) {
                      static_cast<FloatHoverMonitor*>(data)->RecordLockButton();
                    }),
                    this);
@@ -154,17 +159,22 @@ void FloatHoverMonitor::BuildView() {
   gtk_overlay_add_overlay(GTK_OVERLAY(layers), revealer_);
   gtk_container_add(GTK_CONTAINER(window_.get()), layers);
   gtk_widget_show_all(layers);
-  state_.Observe([this] { gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), state_.Inarea()); });
+  state_.Observe([this] {
+    gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), state_.Inarea());
+    repaint_->Repaint();  // the page's grip fades with the pointer's coming and going
+  });
 }
 
 void FloatHoverMonitor::RecordLockButton() {
-  int x = 0, y = 0;
-  if (!gtk_widget_translate_coordinates(lock_button_, GTK_WIDGET(window_.get()), 0, 0, &x, &y))
-    return;
-  GtkAllocation size{};
-  gtk_widget_get_allocation(lock_button_, &size);
-  lock_rect_ = {static_cast<double>(x - kLockMargin), static_cast<double>(y - kLockMargin),
-                static_cast<double>(size.width + 2 * kLockMargin), static_cast<double>(size.height + 2 * kLockMargin)};
+  // Worked out from the window's size and the button's own size rather than read from the button:
+  // the revealer leaves the button unallocated while it is hidden, and the tick needs the
+  // rectangle exactly then, to open the input before the pointer reaches the button.
+  GtkRequisition size{};
+  gtk_widget_get_preferred_size(lock_button_, nullptr, &size);
+  const double width = gtk_widget_get_allocated_width(GTK_WIDGET(window_.get()));
+  const double height = gtk_widget_get_allocated_height(GTK_WIDGET(window_.get()));
+  const double span_x = size.width + 2 * kLockMargin, span_y = size.height + 2 * kLockMargin;
+  lock_rect_ = {width - span_x, height - span_y, span_x, span_y};
 }
 
 void FloatHoverMonitor::HoverTick() {
@@ -172,7 +182,8 @@ void FloatHoverMonitor::HoverTick() {
   GdkWindow* surface = gtk_widget_get_window(window);
   if (!surface)
     return;
-  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gtk_widget_get_display(window)));
+  GdkDevice* pointer =
+      gdk_seat_get_pointer(gdk_display_get_default_seat(gtk_widget_get_display(window)));
   int px = 0, py = 0, wx = 0, wy = 0;
   gdk_device_get_position(pointer, nullptr, &px, &py);
   gdk_window_get_origin(surface, &wx, &wy);
@@ -205,7 +216,11 @@ void FloatHoverMonitor::ApplyHover(bool takes_input, double backdrop, int level)
   }
   if (backdrop != backdrop_) {
     backdrop_ = backdrop;
-    gtk_widget_queue_draw(window);
+    // The page's view paints its own background where the page leaves itself transparent, so
+    // the backdrop is that background.
+    const GdkRGBA colour{0, 0, 0, backdrop};
+    webkit_web_view_set_background_color(WEBKIT_WEB_VIEW(page_->Widget()), &colour);
+    repaint_->Repaint();
   }
   if (level != float_window_get_level(window_.get())) {
     float_window_set_level(window_.get(), level);
@@ -226,8 +241,9 @@ void FloatHoverMonitor::KeepAboveOthers() {
   int format = 0;
   unsigned long count = 0, left = 0;
   unsigned char* data = nullptr;
-  if (XGetWindowProperty(display, DefaultRootWindow(display), gdk_x11_get_xatom_by_name("_NET_CLIENT_LIST_STACKING"),
-                         0, 4096, False, XA_WINDOW, &type, &format, &count, &left, &data) != Success)
+  if (XGetWindowProperty(display, DefaultRootWindow(display),
+                         gdk_x11_get_xatom_by_name("_NET_CLIENT_LIST_STACKING"), 0, 4096, False,
+                         XA_WINDOW, &type, &format, &count, &left, &data) != Success)
     return;
   const std::unique_ptr<unsigned char, decltype(&XFree)> stacking(data, &XFree);
   const auto* windows = reinterpret_cast<const Window*>(data);
@@ -243,8 +259,9 @@ void FloatHoverMonitor::KeepAboveOthers() {
     int state_format = 0;
     unsigned long n = 0, rest = 0;
     unsigned char* states = nullptr;
-    if (XGetWindowProperty(display, windows[i], state_atom, 0, 64, False, XA_ATOM, &state_type, &state_format, &n,
-                           &rest, &states) != Success || !states)
+    if (XGetWindowProperty(display, windows[i], state_atom, 0, 64, False, XA_ATOM, &state_type,
+                           &state_format, &n, &rest, &states) != Success ||
+        !states)
       continue;
     const std::unique_ptr<unsigned char, decltype(&XFree)> held(states, &XFree);
     for (unsigned long k = 0; k < n; ++k)
@@ -255,7 +272,9 @@ void FloatHoverMonitor::KeepAboveOthers() {
 }
 
 void FloatHoverMonitor::SendInit() {
-  page_->RunJs(OverlayPageProtocol::InitCall(OverlayPageProtocol::InitJson(*settings_, engines_->ActiveProfile())));
+  page_->RunJs(OverlayPageProtocol::InitCall(
+      OverlayPageProtocol::InitJson(*settings_, engines_->ActiveProfile())));
+  repaint_->Repaint();
   if (OverlayPageProtocol::Visible(*settings_))
     gtk_widget_show(GTK_WIDGET(window_.get()));
   else
@@ -274,7 +293,8 @@ void FloatHoverMonitor::ContentHeight(const std::string& text) {
   gtk_window_get_size(window, &w, &h);
   GdkRectangle area{0, 0, 0, 0};
   if (GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(window)))
-    gdk_monitor_get_workarea(gdk_display_get_monitor_at_window(gdk_window_get_display(surface), surface), &area);
+    gdk_monitor_get_workarea(
+        gdk_display_get_monitor_at_window(gdk_window_get_display(surface), surface), &area);
   const ScreenRect next = OverlayPageProtocol::FrameForContentHeight(
       {double(x), double(y), double(w), double(h)}, *height,
       {double(area.x), double(area.y), double(area.width), double(area.height)});

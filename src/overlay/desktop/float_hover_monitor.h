@@ -12,6 +12,7 @@
 #include "support/settings_store.h"
 #include "translate/engine_pool.h"
 #include "web/float_window.h"
+#include "web/transparent_view_repaint.h"
 #include "web/web_obj.h"
 
 namespace quensary {
@@ -58,12 +59,14 @@ class FloatHoverMonitor {
   std::shared_ptr<EnginePool> engines_;
   FloatState state_;
   std::shared_ptr<WebObj> page_;
+  std::unique_ptr<TransparentViewRepaint> repaint_;
   GObjectRef<FloatWindow> window_;
   GtkWidget* revealer_ = nullptr;
   GtkWidget* lock_button_ = nullptr;
   ScreenRect lock_rect_;
   // The empty input shape, made once.
-  std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> no_input_{nullptr, cairo_region_destroy};
+  std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> no_input_{nullptr,
+                                                                             cairo_region_destroy};
   bool takes_input_ = true;
   double backdrop_ = 0;
   bool stacking_changed_ = true;

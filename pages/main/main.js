@@ -4,7 +4,7 @@
   'use strict';
 
   // Engine profiles shipped with the program, relative to ../engines/. Add new files here.
-  const PROFILE_FILES = ['apertium-eng-spa.json'];
+  const PROFILE_FILES = ['apertium-english-spanish.json'];
   const PROFILE_DIR = '../engines/';
   const PROFILE_TIMEOUT_MS = 5000;
 

@@ -25,7 +25,7 @@ constexpr int kSpacing = 20;
 constexpr std::chrono::milliseconds kPermissionPoll{1500};
 
 constexpr char kStyle[] =
-    "button.grant { background: #2ea043; color: #ffffff; border-color: #238636; font-weight: bold; }"
+    "button.grant { background: #2ea043; color: white; border-color: #238636; font-weight: bold; }"
     "button.grant:hover { background: #3fb950; }";
 
 // Where the permission is explained: a page of the program's own, in a window of its own.

@@ -197,7 +197,7 @@ TEST_F(Bridge, ThePageSchemeServesTheProgramsPagesOnItsOwnHostOnly) {
   EXPECT_EQ(AwaitScript(*page, "typeof trans"), "function");
   EXPECT_EQ(AwaitScript(*page,
                         "await (async () => { const seen = [];"
-                        "for (const f of ['apertium.html', 'apertium.js', 'apertium-eng-spa.json',"
+                        "for (const f of ['apertium.html', 'apertium.js', 'apertium-english-spanish.json',"
                         " 'missing.html', '../engines/', 'apertium.js/x'"
                         "]) { const r = await fetch(f);"
                         " seen.push(r.status + ' ' + r.headers.get('content-type')); }"

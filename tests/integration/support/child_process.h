@@ -17,6 +17,12 @@ int RunToEnd(const std::vector<std::string>& argv,
              std::chrono::milliseconds timeout = std::chrono::seconds(20),
              std::string* output = nullptr);
 
+// Drives the pointer or the keyboard with xdotool and waits for it; whether xdotool succeeded.
+inline bool Xdotool(std::vector<std::string> args) {
+  args.insert(args.begin(), "xdotool");
+  return RunToEnd(args) == 0;
+}
+
 // A program running in a process group of its own until the object goes: its whole group is then
 // ended, also when the test fails half-way. Its standard input is a pipe the test writes lines to.
 class BackgroundProcess {

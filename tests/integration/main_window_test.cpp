@@ -1,0 +1,165 @@
+// The main window with the real main page in real WebKitGTK, made by the program's own window
+// setup: what the page shows from Init and Juzi, what clicking its controls does, and how the
+// window opens, follows a resize, drags, maximizes and ignores the right button.
+
+// GoogleTest goes first: X11's headers define macros (None, Bool) that break it.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "app/program.h"
+#include "fakes/core_fixture.h"
+#include "platform/glib/glib_ptr.h"
+#include "support/child_process.h"
+#include "support/literal_vault.h"
+#include "support/loopback_http_server.h"
+#include "support/main_loop_wait.h"
+#include "support/sealed_literals.h"
+#include "support/web_page_wait.h"
+
+namespace quensary {
+namespace {
+
+using testing::RunLoopUntil;
+using testing::Xdotool;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    WindowSetup(TheProgram());
+    // The page has sent page-ready, had its profiles loaded and received Init.
+    ASSERT_TRUE(RunLoopUntil(
+        [] {
+          return Js("document.getElementById('version').textContent").find(ProgramVersion()) !=
+                 std::string::npos;
+        },
+        std::chrono::seconds(30)));
+  }
+  static std::string Js(const std::string& script) {
+    return testing::AwaitScript(*TheProgram().MainCtrl->MainPage(), "String(" + script + ")")
+        .value_or("<none>");
+  }
+  static GtkWindow* Window() { return GTK_WINDOW(TheProgram().MainWindow); }
+  // The screen point of the centre of a page element.
+  static std::pair<int, int> Centre(const std::string& selector) {
+    const auto box = nlohmann::json::parse(
+        Js("JSON.stringify(document.querySelector('" + selector + "').getBoundingClientRect())"));
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(Window())), &x, &y);
+    return {x + box["x"].get<int>() + box["width"].get<int>() / 2,
+            y + box["y"].get<int>() + box["height"].get<int>() / 2};
+  }
+  static void Click(const std::string& selector) {
+    Js("document.querySelector('" + selector + "').click() || 1");
+  }
+  static void Publish(const std::vector<std::string>& texts) {
+    auto& lines = *TheProgram().lines;
+    auto held = lines.LineLock();
+    for (const auto& text : texts)
+      lines.UpsertLine(held, text, true);
+  }
+};
+
+TEST_F(MainWindowTest, ThePageShowsTheEngineListTheStartValuesAndLinesAsText) {
+  EXPECT_NE(Js("document.getElementById('engine').selectedOptions[0].textContent").find("Apertium"),
+            std::string::npos);
+  EXPECT_EQ(Js("document.getElementById('target-language').value"), "es");
+  EXPECT_EQ(Js("document.getElementById('show-translation').checked"), "false");
+  EXPECT_EQ(Js("getComputedStyle(document.getElementById('overlay-off-notice')).display == 'none'"),
+            "false");
+  TheProgram().MainCtrl->MainPage()->RunJs(
+      R"(Juzi([{"Id":"1","Ori":"<b>x</b> & 'y'","Finish":true,"Tar":"<i>uno</i>"},)"
+      R"({"Id":"2","Ori":"two","Finish":true,"Tar":"dos"},{"Id":"3","Ori":"three","Finish":false,"Tar":""}]))");
+  ASSERT_TRUE(RunLoopUntil(
+      [] { return Js("document.querySelectorAll('#lines [data-id]').length") == "3"; }));
+  EXPECT_EQ(Js("document.querySelector('[data-id=\"1\"] .ori').textContent"), "<b>x</b> & 'y'");
+  EXPECT_EQ(Js("document.querySelector('[data-id=\"1\"] .tar').textContent"), "<i>uno</i>");
+  EXPECT_EQ(Js("document.querySelectorAll('#lines b, #lines i').length"), "0")
+      << "text, never markup";
+  EXPECT_EQ(Js("document.querySelector('[data-id=\"2\"] .tar').textContent"), "dos");
+}
+
+TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
+  Program& program = TheProgram();
+  Click("#show-translation");
+  ASSERT_TRUE(RunLoopUntil([&] { return program.settings->OverlayShowB(); }));
+  Js("(() => { const s = document.getElementById('target-language'); s.value = 'fr';"
+     " s.dispatchEvent(new Event('change')); })() || 1");
+  ASSERT_TRUE(RunLoopUntil([&] { return program.settings->TargetLanguage() == "fr"; }));
+  // An engine of the test's own that answers at once, chosen as the user's own profile.
+  testing::LoopbackHttpServer server;
+  server.ServeHtml("/echo.html", "<script>window.trans = async (t, s, d) => d + ':' + t;</script>");
+  const auto& handlers = program.MainCtrl->MainPage()->Handlers;
+  handlers.at(RevealText(Sealed::HandlerSetSetting))(
+      RevealText(Sealed::KeyUserAddLine), nlohmann::json{{"Id", "echo"},
+                                                         {"Name", "Echo"},
+                                                         {"Url", server.Url("/echo.html")},
+                                                         {"BeforeJs", ""},
+                                                         {"Js", ""},
+                                                         {"Delay", 0},
+                                                         {"Cot", 1}}
+                                              .dump());
+  handlers.at(RevealText(Sealed::HandlerSetSetting))(RevealText(Sealed::WordSelectEngine), "echo");
+  ASSERT_TRUE(RunLoopUntil([&] {
+    return program.engines->ActiveProfile() && program.engines->ActiveProfile()->Id == "echo";
+  }));
+  Publish({"first line", "second line"});
+  ASSERT_TRUE(RunLoopUntil(
+      [] { return Js("document.querySelectorAll('#lines [data-id]').length") == "2"; }));
+  const std::string first = program.lines->LineList(program.lines->LineLock())[0]->Id;
+  ASSERT_TRUE(RunLoopUntil([&] {
+    Click("[data-id=\"" + first + "\"] .retranslate");
+    return Js("document.querySelector('[data-id=\"" + first + "\"] .tar').textContent") ==
+           "fr:first line";
+  }));
+  Click("[data-id=\"" + first + "\"] .delete");
+  ASSERT_TRUE(
+      RunLoopUntil([&] { return program.lines->LineList(program.lines->LineLock()).size() == 1; }));
+  ASSERT_TRUE(program.history->Flush(std::chrono::seconds(5)));
+  EXPECT_EQ(testing::LatestLinesNow(*program.history).value().front()->Ori, "second line");
+  TheProgram().lines->DeleteLines("");
+}
+
+TEST_F(MainWindowTest, TheWindowOpensCentredFollowsResizesDragsByItsTitleAndMaximizesTwice) {
+  int width = 0, height = 0, x = 0, y = 0;
+  gtk_window_get_size(Window(), &width, &height);
+  gtk_window_get_position(Window(), &x, &y);
+  EXPECT_EQ(std::tie(width, height), std::make_tuple(837, 525));
+  EXPECT_NEAR(x + width / 2, 1920 / 2, 2);
+  gtk_window_resize(Window(), 1000, 600);
+  ASSERT_TRUE(RunLoopUntil([] { return Js("innerWidth + 'x' + innerHeight") == "1000x600"; }));
+  gtk_window_get_position(Window(), &x, &y);
+  const auto [tx, ty] = Centre("#titlebar");
+  ASSERT_TRUE(
+      Xdotool({"mousemove", std::to_string(tx), std::to_string(ty), "mousedown", "1", "mousemove",
+               std::to_string(tx + 20), std::to_string(ty + 5), "sleep", "0.1", "mousemove",
+               std::to_string(tx + 40), std::to_string(ty + 10), "sleep", "0.1", "mouseup", "1"}));
+  EXPECT_TRUE(RunLoopUntil([&] {
+    int nx = 0, ny = 0;
+    gtk_window_get_position(Window(), &nx, &ny);
+    return nx == x + 40 && ny == y + 10;
+  }));
+  Click("#maximise");
+  ASSERT_TRUE(RunLoopUntil([] { return gtk_window_is_maximized(Window()); }));
+  Click("#maximise");
+  ASSERT_TRUE(RunLoopUntil([] { return !gtk_window_is_maximized(Window()); }));
+  testing::RunToEnd(
+      {"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/main-window.png"});
+}
+
+TEST_F(MainWindowTest, TheRightButtonReachesNeitherThePageNorAMenu) {
+  Js("(window.buttons = []) && document.addEventListener('mousedown', e => buttons.push(e.button), "
+     "true) || 1");
+  const auto [x, y] = Centre("#version");
+  ASSERT_TRUE(
+      Xdotool({"mousemove", std::to_string(x), std::to_string(y), "click", "3", "click", "1"}));
+  ASSERT_TRUE(RunLoopUntil([] { return Js("buttons.includes(0)") == "true"; }));
+  EXPECT_EQ(Js("buttons.join()"), "0");
+  const GListPtr windows(gtk_window_list_toplevels());
+  for (GList* item = windows.get(); item; item = item->next)
+    EXPECT_FALSE(GTK_IS_MENU(gtk_bin_get_child(GTK_BIN(item->data))) &&
+                 gtk_widget_get_visible(GTK_WIDGET(item->data)));
+}
+
+}  // namespace
+}  // namespace quensary

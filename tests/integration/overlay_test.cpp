@@ -1,0 +1,193 @@
+// The floating overlay made by the program's own window setup, under openbox and a compositor,
+// with the pointer driven by xdotool: click-through, hover, lock, drag, the page protocol, and
+// staying above every kept-above window.
+
+// GoogleTest goes first: X11's headers define macros (None, Bool) that break it.
+#include <gtest/gtest.h>
+
+#include <gdk/gdkx.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "app/program.h"
+#include "support/child_process.h"
+#include "support/main_loop_wait.h"
+#include "support/web_page_wait.h"
+
+namespace quensary {
+namespace {
+
+using testing::RunLoopUntil;
+using testing::Xdotool;
+
+class OverlayTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Program& program = TheProgram();
+    program.settings->SetOverlayShowB(true);
+    WindowSetup(program);
+    // The overlay over a plain, light window that counts the clicks reaching it; the main
+    // window out of the way.
+    below_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_default_size(GTK_WINDOW(below_), 1920, 380);
+    gtk_window_move(GTK_WINDOW(below_), 0, 700);
+    g_signal_connect(below_, "button-press-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) {
+                       ++clicks_below_;
+                       return FALSE;
+                     }),
+                     nullptr);
+    gtk_widget_show_all(below_);
+    ASSERT_TRUE(RunLoopUntil(
+        [] {
+          return gtk_widget_get_mapped(GTK_WIDGET(Window())) && Js("typeof Juzi") == "function";
+        },
+        std::chrono::seconds(30)));
+    gtk_window_move(GTK_WINDOW(program.MainWindow), 1080, 0);
+    gtk_window_move(GTK_WINDOW(Window()), 50, 760);
+  }
+  static FloatHoverMonitor& Monitor() { return *TheProgram().OverlayMonitor; }
+  static FloatWindow* Window() { return Monitor().OverlayWindow(); }
+  static std::string Js(const std::string& script) {
+    return testing::AwaitScript(*Monitor().OverlayWebObj(), "String(" + script + ")")
+        .value_or("<none>");
+  }
+  static ScreenRect Frame() {
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(Window())), &x, &y);
+    return {double(x), double(y), double(gtk_widget_get_allocated_width(GTK_WIDGET(Window()))),
+            double(gtk_widget_get_allocated_height(GTK_WIDGET(Window())))};
+  }
+  static bool MoveTo(double x, double y) {
+    return Xdotool({"mousemove", std::to_string(int(x)), std::to_string(int(y))});
+  }
+  // Hovering: dark backdrop, takes clicks, level 3; passive: clear, click-through, level 1000.
+  static bool Hovered(bool hovered) {
+    return RunLoopUntil([&] {
+      return Monitor().TakesInput() == hovered && (Monitor().BackdropAlpha() > 0) == hovered &&
+             float_window_get_level(Window()) == (hovered ? 3 : 1000) &&
+             Monitor().state().Inarea() == hovered;
+    });
+  }
+  // The brightness of the screen at a point, 0 to 255.
+  static int Brightness(double x, double y) {
+    std::string pixel;
+    testing::RunToEnd({"import", "-window", "root", "-crop",
+                       "1x1+" + std::to_string(int(x)) + "+" + std::to_string(int(y)), "-format",
+                       "%[fx:int(255*luminance)]", "info:"},
+                      std::chrono::seconds(20), &pixel);
+    return std::atoi(pixel.c_str());
+  }
+  static void Screenshot(const std::string& name) {
+    testing::RunToEnd({"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/" + name});
+  }
+
+  static inline GtkWidget* below_ = nullptr;
+  static inline int clicks_below_ = 0;
+};
+
+TEST_F(OverlayTest, ItPassesClicksThroughTurnsDarkAndClickableUnderThePointerAndLocks) {
+  TheProgram().MainCtrl->MainPage()->RunJs("1");  // nothing shown behind the test window
+  Monitor().OverlayWebObj()->RunJs(
+      R"(Juzi([{"Id":"1","Ori":"The weather is fine today.","Finish":true,"Tar":"Hoy hace buen tiempo."}]))");
+  ASSERT_TRUE(MoveTo(5, 5));
+  ASSERT_TRUE(Hovered(false));
+  ASSERT_TRUE(RunLoopUntil([] { return Frame().x == 50 && Frame().y == 760; }));
+  const ScreenRect frame = Frame();
+  const double mx = frame.x + 30, my = frame.y + frame.height - 10;  // inside, away from the text
+  Screenshot("overlay-idle.png");
+  const int clear = Brightness(mx, my);
+  ASSERT_TRUE(MoveTo(mx, my));
+  ASSERT_TRUE(Hovered(true));
+  EXPECT_TRUE(RunLoopUntil([&] { return Brightness(mx, my) < clear / 2; })) << "the dark backdrop";
+  Screenshot("overlay-hovered.png");
+
+  // Locked: clear and click-through under the pointer, but the lock button stays clickable.
+  ASSERT_TRUE(RunLoopUntil([] { return Monitor().LockButtonRect().width > 0; }));
+  const ScreenRect lock = Monitor().LockButtonRect();
+  const double lx = frame.x + lock.x + lock.width / 2, ly = frame.y + lock.y + lock.height / 2;
+  ASSERT_TRUE(
+      Xdotool({"mousemove", std::to_string(int(lx)), std::to_string(int(ly)), "click", "1"}));
+  ASSERT_TRUE(RunLoopUntil([] { return Monitor().state().IsLock(); }));
+  ASSERT_TRUE(MoveTo(mx, my));
+  ASSERT_TRUE(
+      RunLoopUntil([] { return !Monitor().TakesInput() && Monitor().BackdropAlpha() == 0; }));
+  const int before = clicks_below_;
+  ASSERT_TRUE(Xdotool({"click", "1"}));
+  EXPECT_TRUE(RunLoopUntil([&] { return clicks_below_ > before; }))
+      << "the click reached the window below";
+  // Over the lock button the input opens on the next tick.
+  ASSERT_TRUE(MoveTo(lx, ly));
+  ASSERT_TRUE(RunLoopUntil([] { return Monitor().TakesInput(); }));
+  ASSERT_TRUE(Xdotool({"click", "1"}));
+  ASSERT_TRUE(RunLoopUntil([] { return !Monitor().state().IsLock(); }));
+  ASSERT_TRUE(MoveTo(5, 5));
+  ASSERT_TRUE(Hovered(false));
+  EXPECT_TRUE(RunLoopUntil([&] { return Brightness(mx, my) == clear; }))
+      << "no dark trace left behind";
+}
+
+TEST_F(OverlayTest, ItsGripDragsItAndItStaysAboveTheMainWindowKeptOnTop) {
+  const ScreenRect frame = Frame();
+  ASSERT_TRUE(MoveTo(frame.x + frame.width / 2, frame.y + 5));
+  ASSERT_TRUE(Hovered(true));
+  const auto grip = nlohmann::json::parse(
+      Js("JSON.stringify(document.getElementById('grip').getBoundingClientRect())"));
+  const int gx = int(frame.x) + grip["x"].get<int>() + grip["width"].get<int>() / 2;
+  const int gy = int(frame.y) + grip["y"].get<int>() + grip["height"].get<int>() / 2;
+  ASSERT_TRUE(Xdotool(
+      {"mousemove", std::to_string(gx), std::to_string(gy), "mousedown", "1", "sleep", "0.1",
+       "mousemove", std::to_string(gx - 25), std::to_string(gy + 15), "sleep", "0.1", "mousemove",
+       std::to_string(gx - 50), std::to_string(gy + 30), "sleep", "0.1", "mouseup", "1"}));
+  EXPECT_TRUE(RunLoopUntil([&] { return Frame().x == frame.x - 50 && Frame().y == frame.y + 30; }));
+
+  // The main window kept on top and raised: the overlay is raised above it again.
+  TheProgram().MainCtrl->MainPage()->Handlers.at("set-setting")("main-window-on-top", "1");
+  gtk_window_present(GTK_WINDOW(TheProgram().MainWindow));
+  ASSERT_TRUE(MoveTo(5, 5));
+  const auto stacking_index = [](GtkWidget* widget) {
+    std::string stacking;
+    testing::RunToEnd({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}, std::chrono::seconds(10),
+                      &stacking);
+    std::ostringstream id;
+    id << "0x" << std::hex << GDK_WINDOW_XID(gtk_widget_get_window(widget));
+    return stacking.find(id.str());
+  };
+  EXPECT_TRUE(RunLoopUntil([&] {
+    return stacking_index(GTK_WIDGET(Window())) >
+               stacking_index(GTK_WIDGET(TheProgram().MainWindow)) &&
+           float_window_get_level(TheProgram().MainWindow) == 3;
+  }));
+  TheProgram().MainCtrl->MainPage()->Handlers.at("set-setting")("main-window-on-top", "0");
+}
+
+TEST_F(OverlayTest, ThePageShowsLinesByItsSwitchesHidesWithBothOffAndSizesTheWindow) {
+  Program& program = TheProgram();
+  const auto shown = [] {
+    return Js(
+        "[...document.querySelectorAll('#subtitles .ori, #subtitles .tar')]"
+        ".filter(e => e.offsetParent).map(e => e.textContent).join('|')");
+  };
+  program.settings->SetOverlayShowA(true);
+  Monitor().SendInit();
+  Monitor().OverlayWebObj()->RunJs(R"(Juzi([{"Id":"1","Ori":"one <b>","Finish":true,"Tar":"uno"},)"
+                                   R"({"Id":"2","Ori":"two","Finish":false,"Tar":""}]))");
+  ASSERT_TRUE(RunLoopUntil([&] { return shown() == "one <b>|uno|two"; })) << shown();
+  program.settings->SetOverlayShowA(false);
+  Monitor().SendInit();
+  ASSERT_TRUE(RunLoopUntil([&] { return shown() == "uno"; })) << shown();
+  const double short_height = Frame().height;
+  Monitor().OverlayWebObj()->RunJs("Juzi([{\"Id\":\"3\",\"Ori\":\"x\",\"Finish\":true,\"Tar\":\"" +
+                                   std::string(600, 'w') + " " + std::string(600, 'w') + "\"}])");
+  EXPECT_TRUE(RunLoopUntil([&] { return Frame().height > short_height + 20; }))
+      << "the window follows the content";
+  program.settings->SetOverlayShowB(false);
+  Monitor().SendInit();
+  EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(Window())));
+  program.settings->SetOverlayShowB(true);
+  Monitor().SendInit();
+  EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(Window())));
+}
+
+}  // namespace
+}  // namespace quensary

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "fakes/memory_preferences.h"
+#include "overlay/float_state.h"
+#include "overlay/hover_decision.h"
+#include "overlay/overlay_page_protocol.h"
+#include "support/literal_vault.h"
+#include "support/sealed_literals.h"
+
+namespace quensary {
+namespace {
+
+using Outcome = HoverOutcome;
+
+TEST(HoverDecision, TheLockButtonOpensInputOnlyInsideIsActiveUnlessLockedOutsideIsPassive) {
+  const ScreenRect window{100, 500, 837, 225};
+  const ScreenRect lock{100 + 757, 500 + 145, 60, 60};
+  struct Case {
+    double x, y;
+    ScreenRect lock;
+    bool is_lock;
+    Outcome outcome;
+    bool inside;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {400, 600, lock, false, Outcome::kActive, true},
+           {400, 600, lock, true, Outcome::kPassive, true},
+           {99, 600, lock, false, Outcome::kPassive, false},
+           {937, 600, lock, false, Outcome::kPassive, false},  // the right edge is outside
+           {100, 500, lock, false, Outcome::kActive, true},    // the top-left corner is inside
+           {860, 650, lock, false, Outcome::kOpenInputOnly, false},
+           {860, 650, lock, true, Outcome::kOpenInputOnly, false},  // also when locked
+           {100, 500, ScreenRect{100, 500, 0, 0}, false, Outcome::kActive,
+            true},  // not laid out yet
+       }) {
+    bool inside = !c.inside;
+    EXPECT_EQ(DecideHover(c.x, c.y, window, c.lock, c.is_lock, &inside), c.outcome)
+        << c.x << "," << c.y;
+    if (c.outcome != Outcome::kOpenInputOnly) {
+      EXPECT_EQ(inside, c.inside) << c.x << "," << c.y;
+    }
+  }
+}
+
+TEST(FloatState, EveryAssignmentNotifiesEvenWithoutAChange) {
+  FloatState state;
+  int notified = 0;
+  state.Observe([&] { ++notified; });
+  state.SetInarea(false);
+  state.SetIsLock(true);
+  state.SetIsLock(true);
+  EXPECT_EQ(notified, 3);
+}
+
+TEST(OverlayPageProtocol, ContentHeightIsAWholeFinitePositiveNumberThatKeepsTheTopEdgeOnScreen) {
+  for (const auto& [text, height] : std::vector<std::pair<std::string, double>>{
+           {"300", 300}, {"150.5", 150.5}, {"+2e2", 200}, {"0x10", 16}}) {
+    EXPECT_EQ(OverlayPageProtocol::ParseContentHeight(text), height) << text;
+  }
+  for (const std::string& text : std::initializer_list<std::string>{
+           "0", "-5", "abc", " 300", "300px", "", "inf", "nan", "1e999",
+           std::string("\0"
+                       "300",
+                       4),
+           "\t300"}) {
+    EXPECT_EQ(OverlayPageProtocol::ParseContentHeight(text), std::nullopt) << text;
+  }
+  const ScreenRect work{0, 0, 1920, 1050};
+  const auto frame = OverlayPageProtocol::FrameForContentHeight({100, 500, 837, 225}, 300, work);
+  EXPECT_EQ(std::tie(frame.x, frame.y, frame.width, frame.height),
+            std::make_tuple(100.0, 500.0, 837.0, 300.0));
+  const auto tall = OverlayPageProtocol::FrameForContentHeight({100, 500, 837, 225}, 5000, work);
+  EXPECT_EQ(std::tie(tall.y, tall.height), std::make_tuple(0.0, 1050.0))
+      << "never beyond the work area";
+  EXPECT_EQ(OverlayPageProtocol::FrameForContentHeight({100, 900, 837, 225}, 300, work).y, 750.0);
+}
+
+TEST(OverlayPageProtocol, InitCarriesSevenTypedMembersAndTheOverlayHidesOnlyWithBothSwitchesOff) {
+  SettingsStore settings(std::make_shared<testing::MemoryPreferences>());
+  const auto init = nlohmann::json::parse(OverlayPageProtocol::InitJson(settings, nullptr));
+  EXPECT_EQ(init.size(), 7u);
+  EXPECT_EQ(init[RevealText(Sealed::CurrentEngineName)], "");
+  EXPECT_EQ(init[SettingsStore::StorageKey(SettingsStore::Setting::kOverlayNumberB)], 25);
+  EXPECT_TRUE(init[SettingsStore::StorageKey(SettingsStore::Setting::kOverlayShowA)].is_boolean());
+  auto profile = std::make_shared<TranslatorProfile>();
+  profile->Name = "Named \"engine\"";
+  EXPECT_EQ(nlohmann::json::parse(OverlayPageProtocol::InitJson(
+                settings, profile))[RevealText(Sealed::CurrentEngineName)],
+            "Named \"engine\"");
+  EXPECT_FALSE(OverlayPageProtocol::Visible(settings));
+  for (const auto& [a, b] : std::vector<std::pair<bool, bool>>{{true, false}, {false, true}}) {
+    settings.SetOverlayShowA(a);
+    settings.SetOverlayShowB(b);
+    EXPECT_TRUE(OverlayPageProtocol::Visible(settings));
+  }
+  EXPECT_EQ(OverlayPageProtocol::JuziCall("[]"), "Juzi([])");
+}
+
+}  // namespace
+}  // namespace quensary

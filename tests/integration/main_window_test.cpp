@@ -129,11 +129,20 @@ TEST_F(MainWindowTest, TheWindowOpensCentredFollowsResizesDragsByItsTitleAndMaxi
   gtk_window_resize(Window(), 1000, 600);
   ASSERT_TRUE(RunLoopUntil([] { return Js("innerWidth + 'x' + innerHeight") == "1000x600"; }));
   gtk_window_get_position(Window(), &x, &y);
-  const auto [tx, ty] = Centre("#titlebar");
-  ASSERT_TRUE(
-      Xdotool({"mousemove", std::to_string(tx), std::to_string(ty), "mousedown", "1", "mousemove",
-               std::to_string(tx + 20), std::to_string(ty + 5), "sleep", "0.1", "mousemove",
-               std::to_string(tx + 40), std::to_string(ty + 10), "sleep", "0.1", "mouseup", "1"}));
+  const auto drag = [](std::pair<int, int> from) {
+    const auto [fx, fy] = from;
+    return Xdotool({"mousemove", std::to_string(fx), std::to_string(fy), "mousedown", "1", "mousemove",
+                    std::to_string(fx + 20), std::to_string(fy + 5), "sleep", "0.1", "mousemove",
+                    std::to_string(fx + 40), std::to_string(fy + 10), "sleep", "0.1", "mouseup", "1"});
+  };
+  // Anywhere but the title bar a drag stays in the page.
+  Js("(window.ups = 0) || document.addEventListener('mouseup', () => ++ups, true) || 1");
+  ASSERT_TRUE(drag(Centre("#version")));
+  ASSERT_TRUE(RunLoopUntil([] { return Js("ups") == "1"; }));
+  int sx = 0, sy = 0;
+  gtk_window_get_position(Window(), &sx, &sy);
+  EXPECT_EQ(std::tie(sx, sy), std::tie(x, y));
+  ASSERT_TRUE(drag(Centre("#titlebar")));
   EXPECT_TRUE(RunLoopUntil([&] {
     int nx = 0, ny = 0;
     gtk_window_get_position(Window(), &nx, &ny);
@@ -142,7 +151,9 @@ TEST_F(MainWindowTest, TheWindowOpensCentredFollowsResizesDragsByItsTitleAndMaxi
   Click("#maximise");
   ASSERT_TRUE(RunLoopUntil([] { return gtk_window_is_maximized(Window()); }));
   Click("#maximise");
-  ASSERT_TRUE(RunLoopUntil([] { return !gtk_window_is_maximized(Window()); }));
+  ASSERT_TRUE(RunLoopUntil([] {
+    return !gtk_window_is_maximized(Window()) && Js("innerWidth + 'x' + innerHeight") == "1000x600";
+  }));
   testing::RunToEnd(
       {"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/main-window.png"});
 }

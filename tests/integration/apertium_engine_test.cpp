@@ -38,7 +38,8 @@ TEST(ApertiumEngine, TranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmptyNeverHa
     EXPECT_NE(line.find(" 127.0.0.1:" + std::to_string(port) + " "), std::string::npos) << line;
 
   std::stringstream shipped;
-  shipped << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/apertium-english-spanish.json").rdbuf();
+  shipped
+      << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/apertium-english-spanish.json").rdbuf();
   auto profile = std::make_shared<TranslatorProfile>(*DecodeProfile(shipped.str()));
   profile->Url += "?port=" + std::to_string(port);
   EnginePool engines(

@@ -131,9 +131,10 @@ TEST_F(MainWindowTest, TheWindowOpensCentredFollowsResizesDragsByItsTitleAndMaxi
   gtk_window_get_position(Window(), &x, &y);
   const auto drag = [](std::pair<int, int> from) {
     const auto [fx, fy] = from;
-    return Xdotool({"mousemove", std::to_string(fx), std::to_string(fy), "mousedown", "1", "mousemove",
-                    std::to_string(fx + 20), std::to_string(fy + 5), "sleep", "0.1", "mousemove",
-                    std::to_string(fx + 40), std::to_string(fy + 10), "sleep", "0.1", "mouseup", "1"});
+    return Xdotool({"mousemove", std::to_string(fx), std::to_string(fy), "mousedown", "1",
+                    "mousemove", std::to_string(fx + 20), std::to_string(fy + 5), "sleep", "0.1",
+                    "mousemove", std::to_string(fx + 40), std::to_string(fy + 10), "sleep", "0.1",
+                    "mouseup", "1"});
   };
   // Anywhere but the title bar a drag stays in the page: the title bar's drag then moves the
   // window by its own offset from where it started.

@@ -12,12 +12,20 @@ namespace quensary::testing {
 namespace {
 
 GObjectRef<GSubprocess> Spawn(const std::vector<std::string>& argv, GSubprocessFlags flags,
-                              bool own_group) {
+                              bool own_group, const std::vector<std::string>& environment = {},
+                              const std::string& output_path = "") {
   std::vector<const char*> raw;
   for (const auto& arg : argv)
     raw.push_back(arg.c_str());
   raw.push_back(nullptr);
   auto launcher = GObjectRef<GSubprocessLauncher>::Adopt(g_subprocess_launcher_new(flags));
+  for (const auto& pair : environment) {
+    const auto equals = pair.find('=');
+    g_subprocess_launcher_setenv(launcher.get(), pair.substr(0, equals).c_str(),
+                                 pair.substr(equals + 1).c_str(), TRUE);
+  }
+  if (!output_path.empty())
+    g_subprocess_launcher_set_stdout_file_path(launcher.get(), output_path.c_str());
   // A group of its own, so that whatever it starts ends with it.
   if (own_group)
     g_subprocess_launcher_set_child_setup(
@@ -57,8 +65,10 @@ int RunToEnd(const std::vector<std::string>& argv, std::chrono::milliseconds tim
                                                    : -1;
 }
 
-BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
-    : process_(Spawn(argv, G_SUBPROCESS_FLAGS_STDIN_PIPE, true)) {
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::vector<std::string>& environment,
+                                     const std::string& output_path)
+    : process_(Spawn(argv, G_SUBPROCESS_FLAGS_STDIN_PIPE, true, environment, output_path)) {
   if (process_)
     pid_ = std::stoi(g_subprocess_get_identifier(process_.get()));
 }
@@ -66,6 +76,13 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
 bool BackgroundProcess::Running() const {
   // GLib reaps the leader on a thread of its own and forgets its identifier then.
   return process_ && g_subprocess_get_identifier(process_.get()) != nullptr;
+}
+
+std::optional<int> BackgroundProcess::ExitStatus() const {
+  if (!process_ || Running())
+    return std::nullopt;
+  return g_subprocess_get_if_exited(process_.get()) ? g_subprocess_get_exit_status(process_.get())
+                                                    : -1;
 }
 
 void BackgroundProcess::Signal(int signal) const {

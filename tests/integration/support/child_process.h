@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,13 +28,19 @@ inline bool Xdotool(std::vector<std::string> args) {
 // ended, also when the test fails half-way. Its standard input is a pipe the test writes lines to.
 class BackgroundProcess {
  public:
-  explicit BackgroundProcess(const std::vector<std::string>& argv);
+  // `environment` holds NAME=VALUE pairs set for the child; its standard output goes to
+  // `output_path` when one is given.
+  explicit BackgroundProcess(const std::vector<std::string>& argv,
+                             const std::vector<std::string>& environment = {},
+                             const std::string& output_path = "");
   ~BackgroundProcess() { Stop(); }
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
   pid_t Pid() const { return pid_; }
   bool Running() const;
+  // The exit status once the program has ended by itself; -1 for a signal.
+  std::optional<int> ExitStatus() const;
   // Ends the whole group (SIGTERM, then SIGKILL) and waits, bounded, for the leader.
   void Stop();
   // Ends the whole group at once, as a crash would.

@@ -70,7 +70,10 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   page_ = std::make_shared<WebObj>();
   page_->PageUrl = RevealText(Sealed::OverlayPageAddress);
   page_->ProgramPagesOnly = true;
-  page_->OnLoaded = [this] { SendInit(); };
+  page_->OnLoaded = [this] {
+    grip_shown_ = false;  // a page loaded afresh shows no grip
+    SendInit();
+  };
   window_ = GObjectRef<FloatWindow>::Share(float_window_new());
   auto control = std::make_shared<FloatWindowControl>(window_.get());
   page_->Handlers[RevealText(Sealed::HandlerWindowCommand)] = [control](const std::string& word,
@@ -90,6 +93,8 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   gtk_window_set_title(GTK_WINDOW(window), "Quensary subtitles");
   gtk_window_set_default_size(GTK_WINDOW(window), kWidth, kHeight);
   gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window), TRUE);
+  // Subtitles appearing must not take the keyboard from the window the user works in.
+  gtk_window_set_focus_on_map(GTK_WINDOW(window), FALSE);
   gtk_widget_set_app_paintable(window, TRUE);
   if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window)))
     gtk_widget_set_visual(window, rgba);
@@ -161,7 +166,14 @@ void FloatHoverMonitor::BuildView() {
   gtk_widget_show_all(layers);
   state_.Observe([this] {
     gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), state_.Inarea());
-    repaint_->Repaint();  // the page's grip fades with the pointer's coming and going
+    // The page's grip shows while the window can be dragged by it.
+    const bool grip = state_.Inarea() && !state_.IsLock();
+    if (grip != grip_shown_) {
+      grip_shown_ = grip;
+      page_->RunJs(std::string("document.documentElement.classList.toggle('pointer-inside', ") +
+                   (grip ? "true" : "false") + ")");
+      repaint_->Repaint();
+    }
   });
 }
 

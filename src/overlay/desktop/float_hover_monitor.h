@@ -68,6 +68,7 @@ class FloatHoverMonitor {
   std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> no_input_{nullptr,
                                                                              cairo_region_destroy};
   bool takes_input_ = true;
+  bool grip_shown_ = false;
   double backdrop_ = 0;
   bool stacking_changed_ = true;
 };

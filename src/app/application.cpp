@@ -29,8 +29,8 @@ void Activate(GtkApplication* application, gpointer) {
 }  // namespace
 
 int RunApplication(int argc, char** argv) {
-  const auto application =
-      GObjectRef<GtkApplication>::Adopt(gtk_application_new(kApplicationId, G_APPLICATION_DEFAULT_FLAGS));
+  const auto application = GObjectRef<GtkApplication>::Adopt(
+      gtk_application_new(kApplicationId, G_APPLICATION_DEFAULT_FLAGS));
   g_signal_connect(application.get(), "activate", G_CALLBACK(Activate), nullptr);
   return g_application_run(G_APPLICATION(application.get()), argc, argv);
 }

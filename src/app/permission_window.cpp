@@ -64,8 +64,8 @@ GtkWidget* Label(const std::string& text, double scale, bool bold) {
   gtk_label_set_text(GTK_LABEL(label), text.c_str());
   gtk_label_set_xalign(GTK_LABEL(label), 0);
   gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
-  const std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)> attributes(pango_attr_list_new(),
-                                                                                   pango_attr_list_unref);
+  const std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)> attributes(
+      pango_attr_list_new(), pango_attr_list_unref);
   pango_attr_list_insert(attributes.get(), pango_attr_scale_new(scale));
   if (bold)
     pango_attr_list_insert(attributes.get(), pango_attr_weight_new(PANGO_WEIGHT_BOLD));
@@ -81,9 +81,8 @@ GtkWidget* NewPermissionWindow(GtkApplication* application) {
   gtk_window_set_default_size(GTK_WINDOW(window), 600, 300);
   gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
   // Closing it at any time ends the program; window setup only hides it.
-  g_signal_connect(window, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
-                     EndProcess(0);
-                   }),
+  g_signal_connect(window, "delete-event",
+                   G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) -> gboolean { EndProcess(0); }),
                    nullptr);
 
   GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, kSpacing);
@@ -106,7 +105,8 @@ GtkWidget* NewPermissionWindow(GtkApplication* application) {
   gtk_style_context_add_class(style, GTK_STYLE_CLASS_SUGGESTED_ACTION);
   auto css = GObjectRef<GtkCssProvider>::Adopt(gtk_css_provider_new());
   gtk_css_provider_load_from_data(css.get(), kStyle, -1, nullptr);
-  gtk_style_context_add_provider(style, GTK_STYLE_PROVIDER(css.get()), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  gtk_style_context_add_provider(style, GTK_STYLE_PROVIDER(css.get()),
+                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   g_signal_connect(button, "clicked", G_CALLBACK(Grant), nullptr);
   gtk_widget_set_valign(button, GTK_ALIGN_CENTER);
   gtk_box_pack_end(GTK_BOX(row), button, FALSE, FALSE, 0);

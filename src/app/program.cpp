@@ -21,14 +21,15 @@ Program& TheProgram() {
     // The shared main queue, held without ownership: it outlives every holder.
     made->main_queue = std::shared_ptr<MainQueue>(&GlibMainQueue::Shared(), [](MainQueue*) {});
     made->clock = std::make_shared<SystemClock>();
-    made->preferences = std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir());
+    made->preferences =
+        std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir());
     made->settings = std::make_shared<SettingsStore>(made->preferences);
     made->history = std::make_shared<SQLiteHelper>();
     made->lines = std::make_shared<CaptionLines>(made->bus, made->history, made->clock);
-    made->engines = std::make_shared<EnginePool>(made->settings, std::make_shared<WebEnginePageFactory>(),
-                                                 made->main_queue);
-    made->requests = std::make_shared<TranslationRequests>(made->settings, made->engines, made->clock,
-                                                           made->lines, made->history);
+    made->engines = std::make_shared<EnginePool>(
+        made->settings, std::make_shared<WebEnginePageFactory>(), made->main_queue);
+    made->requests = std::make_shared<TranslationRequests>(made->settings, made->engines,
+                                                           made->clock, made->lines, made->history);
     made->accessibility = std::make_shared<AtspiAccessibility>();
     // Quitting waits a little for what is on its way to the disk.
     AtProcessEnd([history = made->history, preferences = made->preferences] {
@@ -62,14 +63,17 @@ void WindowSetup(Program& program) {
   collaborators.clipboard = std::make_shared<DesktopClipboard>();
   collaborators.browser = std::make_shared<GioAddressOpener>();
   // Calls into another application may wait for it: they get a thread of their own.
-  collaborators.in_background = [](std::function<void()> work) { std::thread(std::move(work)).detach(); };
+  collaborators.in_background = [](std::function<void()> work) {
+    std::thread(std::move(work)).detach();
+  };
   collaborators.quit = [] { EndProcess(0); };
   collaborators.startup_complete = &program.StartupComplete;
   collaborators.version = ProgramVersion();
   program.MainCtrl = new MainController(std::move(collaborators), program.clock);
 
   program.MainWindow = NewMainWindow(program.MainCtrl->MainPage()->Widget());
-  program.MainCtrl->bridge().SetMainWindow(std::make_shared<FloatWindowControl>(program.MainWindow));
+  program.MainCtrl->bridge().SetMainWindow(
+      std::make_shared<FloatWindowControl>(program.MainWindow));
   if (program.settings->MainWindowOnTop())
     float_window_set_level(program.MainWindow, WindowControl::kFloatingLevel);
   gtk_window_present(GTK_WINDOW(program.MainWindow));

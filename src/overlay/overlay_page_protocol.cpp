@@ -50,7 +50,8 @@ std::optional<double> ParseContentHeight(std::string_view text) {
   return height;
 }
 
-ScreenRect FrameForContentHeight(const ScreenRect& frame, double height, const ScreenRect& work_area) {
+ScreenRect FrameForContentHeight(const ScreenRect& frame, double height,
+                                 const ScreenRect& work_area) {
   ScreenRect next = frame;
   next.height = work_area.height > 0 ? std::min(height, work_area.height) : height;
   const double bottom = work_area.y + work_area.height;

@@ -13,7 +13,7 @@ namespace quensary::OverlayPageProtocol {
 // The start values the overlay page receives: the display settings under their storage keys, the
 // active engine's name (empty while none is active) and whether the main window is on top.
 std::string InitJson(const SettingsStore& settings, const TranslatorProfilePtr& active);
-std::string InitCall(const std::string& init_json);  // "    Init(...)"
+std::string InitCall(const std::string& init_json);   // "    Init(...)"
 std::string JuziCall(const std::string& lines_json);  // "Juzi(...)"
 
 // The overlay is hidden exactly while both of its switches are off.
@@ -26,6 +26,7 @@ std::optional<double> ParseContentHeight(std::string_view text);
 
 // The overlay's frame for a new height: the top edge stays, and the window never grows beyond
 // the work area (it moves up as far as needed to stay within it).
-ScreenRect FrameForContentHeight(const ScreenRect& frame, double height, const ScreenRect& work_area);
+ScreenRect FrameForContentHeight(const ScreenRect& frame, double height,
+                                 const ScreenRect& work_area);
 
 }  // namespace quensary::OverlayPageProtocol

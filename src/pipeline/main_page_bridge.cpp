@@ -26,9 +26,13 @@ std::map<std::string, MainPageBridge::Handler, std::less<>> MainPageBridge::Hand
   };
   std::map<std::string, Handler, std::less<>> handlers;
   handlers[RevealText(Sealed::HandlerPageReady)] =
-      bind([](MainPageBridge& self, const std::string& first, const std::string&) { self.PageReady(first); });
+      bind([](MainPageBridge& self, const std::string& first, const std::string&) {
+        self.PageReady(first);
+      });
   handlers[RevealText(Sealed::HandlerStartCapture)] =
-      bind([](MainPageBridge& self, const std::string&, const std::string&) { self.c_.worker->Start(); });
+      bind([](MainPageBridge& self, const std::string&, const std::string&) {
+        self.c_.worker->Start();
+      });
   handlers[RevealText(Sealed::HandlerSetSetting)] =
       bind([](MainPageBridge& self, const std::string& first, const std::string& second) {
         self.SetSetting(first, second);
@@ -43,9 +47,13 @@ std::map<std::string, MainPageBridge::Handler, std::less<>> MainPageBridge::Hand
           self.c_.browser->Open(second);
       });
   handlers[RevealText(Sealed::HandlerWindowButton)] =
-      bind([](MainPageBridge& self, const std::string& first, const std::string&) { self.WindowButton(first); });
+      bind([](MainPageBridge& self, const std::string& first, const std::string&) {
+        self.WindowButton(first);
+      });
   handlers[RevealText(Sealed::HandlerWindowCommand)] =
-      bind([](MainPageBridge& self, const std::string& first, const std::string&) { self.WindowCommand(first); });
+      bind([](MainPageBridge& self, const std::string& first, const std::string&) {
+        self.WindowCommand(first);
+      });
   return handlers;
 }
 
@@ -59,10 +67,13 @@ void MainPageBridge::Subscribe() {
       });
     };
   };
-  c_.bus->Subscribe(RevealText(Sealed::EventLinesChanged), false,
-                    on_main([](MainPageBridge&, const std::string& text) { return JuziCall(text); }));
+  c_.bus->Subscribe(
+      RevealText(Sealed::EventLinesChanged), false,
+      on_main([](MainPageBridge&, const std::string& text) { return JuziCall(text); }));
   c_.bus->Subscribe(RevealText(Sealed::EventUserLineChanged), false,
-                    on_main([](MainPageBridge& self, const std::string&) { return self.UpdateUserAddLineCall(); }));
+                    on_main([](MainPageBridge& self, const std::string&) {
+                      return self.UpdateUserAddLineCall();
+                    }));
 }
 
 std::string MainPageBridge::JuziCall(const std::string& lines_json) {
@@ -136,8 +147,9 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
     c_.in_background([accessibility = c_.accessibility, shown = c_.settings->CaptionWindowShown()] {
       LanguageSource::SetCaptionWindowShown(*accessibility, shown);
     });
-  } else if (is(Setting::kOverlayShowA) || is(Setting::kOverlayShowB) || is(Setting::kOverlayNumberB) ||
-             is(Setting::kOverlayNumberA) || is(Setting::kOverlayString)) {
+  } else if (is(Setting::kOverlayShowA) || is(Setting::kOverlayShowB) ||
+             is(Setting::kOverlayNumberB) || is(Setting::kOverlayNumberA) ||
+             is(Setting::kOverlayString)) {
     c_.settings->SetFromPage(key, value);
     PostEvent(Sealed::EventSettingsChanged);
   } else if (is(Setting::kTargetLanguage)) {
@@ -172,7 +184,8 @@ void MainPageBridge::LineCommand(const std::string& word, const std::string& arg
   if (word == RevealText(Sealed::WordDeleteLine)) {
     c_.lines->DeleteLines(argument);
   } else if (word == RevealText(Sealed::WordRetranslate)) {
-    c_.main_queue->Post([requests = c_.requests, argument] { requests->RetranslateLine(argument); });
+    c_.main_queue->Post(
+        [requests = c_.requests, argument] { requests->RetranslateLine(argument); });
   } else if (word == RevealText(Sealed::WordCopyLines)) {
     // Only the three modes: any other number, or no number, copies nothing.
     const auto mode = SQLiteHelper::CopyModeFromNumber(SettingsStore::PageInteger(argument));

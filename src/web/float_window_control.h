@@ -9,7 +9,8 @@ namespace quensary {
 // A page's window commands applied to the FloatWindow that shows it. Main thread only.
 class FloatWindowControl final : public WindowControl {
  public:
-  explicit FloatWindowControl(FloatWindow* window) : window_(GObjectRef<FloatWindow>::Share(window)) {}
+  explicit FloatWindowControl(FloatWindow* window)
+      : window_(GObjectRef<FloatWindow>::Share(window)) {}
 
   void Minimize() override { gtk_window_iconify(GTK_WINDOW(window_.get())); }
   void ToggleZoom() override;

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/gio_address_opener.h"
+#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/glib_ptr.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"

@@ -11,11 +11,12 @@ MainController::MainController(MainPageBridge::Collaborators collaborators,
                                std::shared_ptr<const Clock> clock) {
   // The worker exists from the start; the page's start command starts it.
   GetNewTextThread_ = std::make_shared<CaptionWorker>(
-      std::make_unique<SentenceTracker>(LanguageSource::CaptionTextSource(collaborators.accessibility),
-                                        std::move(clock)),
+      std::make_unique<SentenceTracker>(
+          LanguageSource::CaptionTextSource(collaborators.accessibility), std::move(clock)),
       collaborators.lines, collaborators.main_queue);
   GetNewTextThread_->SetTranslationRequest(
-      [requests = collaborators.requests](std::string id, std::string text, bool finish, bool force) {
+      [requests = collaborators.requests](std::string id, std::string text, bool finish,
+                                          bool force) {
         requests->RequestTranslation(std::move(id), std::move(text), finish, force);
       });
 

@@ -40,12 +40,13 @@ gboolean DrawFrame(GtkWidget* window, cairo_t* cr, gpointer) {
 void ShapeCorners(GtkWidget* window, GdkRectangle* allocation, gpointer) {
   if (gdk_screen_is_composited(gtk_widget_get_screen(window)))
     return;
-  const std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> shape(cairo_region_create(),
-                                                                             cairo_region_destroy);
+  const std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> shape(
+      cairo_region_create(), cairo_region_destroy);
   const int r = static_cast<int>(kMainWindowCornerRadius);
   for (int y = 0; y < allocation->height; ++y) {
     // How far each row is inset at the corners: the circle's distance from the straight edge.
-    const int dy = y < r ? r - y : (y >= allocation->height - r ? y - (allocation->height - r - 1) : 0);
+    const int dy =
+        y < r ? r - y : (y >= allocation->height - r ? y - (allocation->height - r - 1) : 0);
     const int inset = dy > 0 ? r - static_cast<int>(std::sqrt(r * r - (dy - 0.5) * (dy - 0.5))) : 0;
     const cairo_rectangle_int_t row{inset, y, allocation->width - 2 * inset, 1};
     cairo_region_union_rectangle(shape.get(), &row);

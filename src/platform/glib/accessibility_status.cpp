@@ -14,11 +14,11 @@ GObjectRef<GDBusConnection> SessionBus() {
   return GObjectRef<GDBusConnection>::Adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
 }
 
-GVariantPtr Call(GDBusConnection* bus, const char* interface, const char* method, GVariant* parameters,
-                 const char* reply_type) {
-  return GVariantPtr(g_dbus_connection_call_sync(bus, "org.a11y.Bus", "/org/a11y/bus", interface, method,
-                                                 parameters, G_VARIANT_TYPE(reply_type), G_DBUS_CALL_FLAGS_NONE,
-                                                 kCallTimeoutMs, nullptr, nullptr));
+GVariantPtr Call(GDBusConnection* bus, const char* interface, const char* method,
+                 GVariant* parameters, const char* reply_type) {
+  return GVariantPtr(g_dbus_connection_call_sync(
+      bus, "org.a11y.Bus", "/org/a11y/bus", interface, method, parameters,
+      G_VARIANT_TYPE(reply_type), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr));
 }
 
 }  // namespace
@@ -34,7 +34,8 @@ bool Trusted() {
     return false;
   const GVariantPtr value(g_variant_get_child_value(enabled.get(), 0));
   const GVariantPtr flag(g_variant_get_variant(value.get()));
-  return g_variant_is_of_type(flag.get(), G_VARIANT_TYPE_BOOLEAN) && g_variant_get_boolean(flag.get());
+  return g_variant_is_of_type(flag.get(), G_VARIANT_TYPE_BOOLEAN) &&
+         g_variant_get_boolean(flag.get());
 }
 
 void Enable() {

@@ -19,7 +19,8 @@ void ShowWindowLater(GtkWidget* window, bool floating) {
 }
 
 void HideWindowLater(GtkWidget* window) {
-  GlibMainQueue::Shared().Post([held = GObjectRef<GtkWidget>::Share(window)] { gtk_widget_hide(held.get()); });
+  GlibMainQueue::Shared().Post(
+      [held = GObjectRef<GtkWidget>::Share(window)] { gtk_widget_hide(held.get()); });
 }
 
 void OpenInBrowser(const std::string& address) {
@@ -31,9 +32,10 @@ void RaiseUpdateWindows() {
   for (GList* item = windows.get(); item; item = item->next) {
     GtkWidget* window = GTK_WIDGET(item->data);
     const std::string type = G_OBJECT_TYPE_NAME(window);
-    const bool update_window = type.find(RevealText(Sealed::UpdateWindowTypeA)) != std::string::npos ||
-                               type.find(RevealText(Sealed::UpdateWindowTypeB)) != std::string::npos ||
-                               RevealText(Sealed::UpdateWindowIdentifier) == gtk_widget_get_name(window);
+    const bool update_window =
+        type.find(RevealText(Sealed::UpdateWindowTypeA)) != std::string::npos ||
+        type.find(RevealText(Sealed::UpdateWindowTypeB)) != std::string::npos ||
+        RevealText(Sealed::UpdateWindowIdentifier) == gtk_widget_get_name(window);
     if (!update_window)
       continue;
     gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);

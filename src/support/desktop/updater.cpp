@@ -16,7 +16,8 @@ namespace quensary::Updater {
 namespace {
 
 // The type of the update window, by whose name Tools::RaiseUpdateWindows knows it.
-G_DECLARE_FINAL_TYPE(QuensaryUpdateWindow, quensary_update_window, QUENSARY, UPDATE_WINDOW, GtkWindow)
+G_DECLARE_FINAL_TYPE(QuensaryUpdateWindow, quensary_update_window, QUENSARY, UPDATE_WINDOW,
+                     GtkWindow)
 struct _QuensaryUpdateWindow {
   GtkWindow parent_instance;
 };
@@ -63,11 +64,12 @@ void Fetched(GObject* source, GAsyncResult* result, gpointer data) {
 
 void Start(std::string own_version) {
   const char* override_address = std::getenv("QUENSARY_APPCAST_URL");
-  const std::string address = override_address && *override_address ? override_address
-                                                                     : RevealText(Sealed::AppcastAddress);
+  const std::string address =
+      override_address && *override_address ? override_address : RevealText(Sealed::AppcastAddress);
   auto check = std::make_unique<Check>();
   check->own_version = std::move(own_version);
-  check->session = GObjectRef<SoupSession>::Adopt(soup_session_new_with_options("timeout", kTimeoutSeconds, nullptr));
+  check->session = GObjectRef<SoupSession>::Adopt(
+      soup_session_new_with_options("timeout", kTimeoutSeconds, nullptr));
   check->cancellable = GObjectRef<GCancellable>::Adopt(g_cancellable_new());
   const auto message = GObjectRef<SoupMessage>::Adopt(soup_message_new("GET", address.c_str()));
   if (!message) {
@@ -75,10 +77,13 @@ void Start(std::string own_version) {
     return;
   }
   // A server that sends nothing at all is given up after the same time as a silent one.
-  g_timeout_add_seconds(kTimeoutSeconds, [](gpointer cancellable) -> gboolean {
-    g_cancellable_cancel(G_CANCELLABLE(cancellable));
-    return G_SOURCE_REMOVE;
-  }, g_object_ref(check->cancellable.get()));
+  g_timeout_add_seconds(
+      kTimeoutSeconds,
+      [](gpointer cancellable) -> gboolean {
+        g_cancellable_cancel(G_CANCELLABLE(cancellable));
+        return G_SOURCE_REMOVE;
+      },
+      g_object_ref(check->cancellable.get()));
   SoupSession* session = check->session.get();
   GCancellable* cancellable = check->cancellable.get();
   soup_session_send_and_read_async(session, message.get(), G_PRIORITY_LOW, cancellable, Fetched,
@@ -88,19 +93,26 @@ void Start(std::string own_version) {
 }  // namespace
 
 void ScheduleCheck(std::string own_version) {
-  g_timeout_add(kStartDelayMs, [](gpointer data) -> gboolean {
-    const std::unique_ptr<std::string> version(static_cast<std::string*>(data));
-    Start(std::move(*version));
-    return G_SOURCE_REMOVE;
-  }, std::make_unique<std::string>(std::move(own_version)).release());
-  g_timeout_add(kRaiseDelayMs, [](gpointer) -> gboolean {
-    Tools::RaiseUpdateWindows();
-    return G_SOURCE_REMOVE;
-  }, nullptr);
+  g_timeout_add(
+      kStartDelayMs,
+      [](gpointer data) -> gboolean {
+        const std::unique_ptr<std::string> version(static_cast<std::string*>(data));
+        Start(std::move(*version));
+        return G_SOURCE_REMOVE;
+      },
+      std::make_unique<std::string>(std::move(own_version)).release());
+  g_timeout_add(
+      kRaiseDelayMs,
+      [](gpointer) -> gboolean {
+        Tools::RaiseUpdateWindows();
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
 }
 
 GtkWidget* NewUpdateWindow(const Appcast::Offer& offer, const std::string& own_version) {
-  GtkWidget* window = GTK_WIDGET(g_object_new(quensary_update_window_get_type(), "type", GTK_WINDOW_TOPLEVEL, nullptr));
+  GtkWidget* window = GTK_WIDGET(
+      g_object_new(quensary_update_window_get_type(), "type", GTK_WINDOW_TOPLEVEL, nullptr));
   gtk_widget_set_name(window, RevealText(Sealed::UpdateWindowIdentifier).c_str());
   gtk_window_set_title(GTK_WINDOW(window), "Quensary update");
   gtk_window_set_default_size(GTK_WINDOW(window), 480, 320);
@@ -110,8 +122,9 @@ GtkWidget* NewUpdateWindow(const Appcast::Offer& offer, const std::string& own_v
   gtk_container_add(GTK_CONTAINER(window), column);
 
   GtkWidget* heading = gtk_label_new(nullptr);
-  gtk_label_set_text(GTK_LABEL(heading), ("Quensary " + offer.version + " is available (you have " +
-                                          own_version + ").").c_str());
+  gtk_label_set_text(
+      GTK_LABEL(heading),
+      ("Quensary " + offer.version + " is available (you have " + own_version + ").").c_str());
   gtk_label_set_xalign(GTK_LABEL(heading), 0);
   gtk_box_pack_start(GTK_BOX(column), heading, FALSE, FALSE, 0);
   // The notes as plain text: gtk_label_set_text interprets no markup.
@@ -132,10 +145,11 @@ GtkWidget* NewUpdateWindow(const Appcast::Offer& offer, const std::string& own_v
   g_signal_connect_swapped(later, "clicked", G_CALLBACK(gtk_widget_destroy), window);
   GtkWidget* open = gtk_button_new_with_label("Open the download page");
   g_object_set_data_full(G_OBJECT(open), "link", g_strdup(offer.link.c_str()), g_free);
-  g_signal_connect(open, "clicked", G_CALLBACK(+[](GtkButton* button, gpointer) {
-                     Tools::OpenInBrowser(static_cast<const char*>(g_object_get_data(G_OBJECT(button), "link")));
-                   }),
-                   nullptr);
+  g_signal_connect(
+      open, "clicked", G_CALLBACK(+[](GtkButton* button, gpointer) {
+        Tools::OpenInBrowser(static_cast<const char*>(g_object_get_data(G_OBJECT(button), "link")));
+      }),
+      nullptr);
   gtk_container_add(GTK_CONTAINER(buttons), later);
   gtk_container_add(GTK_CONTAINER(buttons), open);
   gtk_box_pack_end(GTK_BOX(column), buttons, FALSE, FALSE, 0);

@@ -21,7 +21,8 @@ class MainPageBridgeTest : public testing::CoreFixture {
     for (const char* event : {Sealed::EventSettingsChanged, Sealed::EventUserLineChanged})
       bus.Subscribe(RevealText(event), false, [this, name = RevealText(event)](const LnsMessage&) {
         std::lock_guard lock(events_mutex);
-        events.push_back(name == RevealText(Sealed::EventSettingsChanged) ? "settings" : "user line");
+        events.push_back(name == RevealText(Sealed::EventSettingsChanged) ? "settings"
+                                                                          : "user line");
       });
     bridge->SetMainWindow(window);
     bridge->Subscribe();
@@ -44,15 +45,19 @@ class MainPageBridgeTest : public testing::CoreFixture {
   std::shared_ptr<testing::RecordingPage> page = std::make_shared<testing::RecordingPage>();
   std::shared_ptr<testing::RecordingWindow> window = std::make_shared<testing::RecordingWindow>();
   std::shared_ptr<testing::RecordingOpener> browser = std::make_shared<testing::RecordingOpener>();
-  std::shared_ptr<testing::RecordingClipboard> clipboard = std::make_shared<testing::RecordingClipboard>();
-  std::shared_ptr<testing::FakeAccessibility> desktop = std::make_shared<testing::FakeAccessibility>();
+  std::shared_ptr<testing::RecordingClipboard> clipboard =
+      std::make_shared<testing::RecordingClipboard>();
+  std::shared_ptr<testing::FakeAccessibility> desktop =
+      std::make_shared<testing::FakeAccessibility>();
   std::atomic<bool> startup_complete{true};
   int quits = 0;
-  std::shared_ptr<MainPageBridge> bridge = std::make_shared<MainPageBridge>(MainPageBridge::Collaborators{
-      page, queue, &bus, settings, engines, requests, lines, history,
-      std::make_shared<CaptionWorker>(std::make_unique<SentenceTracker>(nullptr, clock), lines, queue),
-      desktop, clipboard, browser, [](std::function<void()> work) { work(); }, [this] { ++quits; },
-      &startup_complete, "1.2.3"});
+  std::shared_ptr<MainPageBridge> bridge =
+      std::make_shared<MainPageBridge>(MainPageBridge::Collaborators{
+          page, queue, &bus, settings, engines, requests, lines, history,
+          std::make_shared<CaptionWorker>(std::make_unique<SentenceTracker>(nullptr, clock), lines,
+                                          queue),
+          desktop, clipboard, browser, [](std::function<void()> work) { work(); },
+          [this] { ++quits; }, &startup_complete, "1.2.3"});
   std::map<std::string, MainPageBridge::Handler, std::less<>> handlers;
   std::mutex events_mutex;
   std::vector<std::string> events;
@@ -68,12 +73,30 @@ TEST_F(MainPageBridgeTest, SetSettingStoresConvertedValuesAndPostsTheirEvents) {
   auto& s = *settings;
   const std::string before = s.SelectedLineId();
   for (const Row& row : std::initializer_list<Row>{
-           {Key(Setting::kOverlayNumberA), "abc", [&] { return std::to_string(s.OverlayNumberA()); }, {"22", "settings"}},
-           {Key(Setting::kOverlayNumberA), "+30", [&] { return std::to_string(s.OverlayNumberA()); }, {"30", "settings"}},
-           {Key(Setting::kOverlayNumberB), "40", [&] { return std::to_string(s.OverlayNumberB()); }, {"40", "settings"}},
-           {Key(Setting::kOverlayShowA), "true", [&] { return std::to_string(s.OverlayShowA()); }, {"0", "settings"}},
-           {Key(Setting::kOverlayShowB), "1", [&] { return std::to_string(s.OverlayShowB()); }, {"1", "settings"}},
-           {Key(Setting::kOverlayString), "#ff0", [&] { return s.OverlayString(); }, {"#ff0", "settings"}},
+           {Key(Setting::kOverlayNumberA),
+            "abc",
+            [&] { return std::to_string(s.OverlayNumberA()); },
+            {"22", "settings"}},
+           {Key(Setting::kOverlayNumberA),
+            "+30",
+            [&] { return std::to_string(s.OverlayNumberA()); },
+            {"30", "settings"}},
+           {Key(Setting::kOverlayNumberB),
+            "40",
+            [&] { return std::to_string(s.OverlayNumberB()); },
+            {"40", "settings"}},
+           {Key(Setting::kOverlayShowA),
+            "true",
+            [&] { return std::to_string(s.OverlayShowA()); },
+            {"0", "settings"}},
+           {Key(Setting::kOverlayShowB),
+            "1",
+            [&] { return std::to_string(s.OverlayShowB()); },
+            {"1", "settings"}},
+           {Key(Setting::kOverlayString),
+            "#ff0",
+            [&] { return s.OverlayString(); },
+            {"#ff0", "settings"}},
            {Key(Setting::kTargetLanguage), "fr", [&] { return s.TargetLanguage(); }, {"fr"}},
            // Stored by the program itself, never by the page; and unknown words.
            {Key(Setting::kSourceLanguage), "de", [&] { return s.SourceLanguage(); }, {"en"}},
@@ -109,11 +132,13 @@ TEST_F(MainPageBridgeTest, SetSettingMovesWindowsOpensTheFixedAddressAndActivate
   EXPECT_EQ(Events(), std::vector<std::string>{"settings"});
   EXPECT_EQ(engines->ActiveProfile()->Id, "mine");
   // The user's own profile: with the active Id it is rebuilt, with another only stored and echoed.
-  for (const auto& [id, url] : std::vector<std::pair<std::string, std::string>>{{"mine", "second"}, {"other", "second"}}) {
+  for (const auto& [id, url] :
+       std::vector<std::pair<std::string, std::string>>{{"mine", "second"}, {"other", "second"}}) {
     Send(Sealed::HandlerSetSetting, Key(Setting::kUserAddLine), ProfileJson(id, 1, 0, "second"));
     EXPECT_EQ(Events(), std::vector<std::string>{"user line"});
     EXPECT_EQ(engines->ActiveProfile()->Url, url) << id;
-    EXPECT_EQ(page->scripts.back(), "    UpdateUserAddLine(" + ProfileJson(id, 1, 0, "second") + ")");
+    EXPECT_EQ(page->scripts.back(),
+              "    UpdateUserAddLine(" + ProfileJson(id, 1, 0, "second") + ")");
   }
   EXPECT_EQ(factory->pages.size(), 2u);
 }
@@ -129,7 +154,8 @@ TEST_F(MainPageBridgeTest, UpdateUserAddLineNeverRunsAStoredTextAsScript) {
   }
 }
 
-TEST_F(MainPageBridgeTest, PageReadyWaitsForStartupThenLoadsProfilesEchoesAndSendsInitAndTheHistory) {
+TEST_F(MainPageBridgeTest,
+       PageReadyWaitsForStartupThenLoadsProfilesEchoesAndSendsInitAndTheHistory) {
   startup_complete = false;
   history->SaveLine(CaptionLine("1", "stored", true, "guardado"));
   Send(Sealed::HandlerPageReady, "[" + ProfileJson("a", 1) + "]");
@@ -210,7 +236,8 @@ TEST_F(MainPageBridgeTest, WindowWordsReachTheMainWindowAndLinksOnlyThroughTheir
   for (const char* word : {Sealed::WordDragOn, Sealed::WordDragOff, Sealed::WordZoomToggle})
     Send(Sealed::HandlerWindowCommand, RevealText(word));
   Send(Sealed::HandlerWindowCommand, "resize");
-  EXPECT_EQ(window->actions, (std::vector<std::string>{"minimize", "zoom", "drag on", "drag off", "zoom"}));
+  EXPECT_EQ(window->actions,
+            (std::vector<std::string>{"minimize", "zoom", "drag on", "drag off", "zoom"}));
   EXPECT_EQ(quits, 1);
   bridge->SetMainWindow(nullptr);
   Send(Sealed::HandlerWindowButton, "1");

@@ -297,8 +297,13 @@ TEST_F(ProgramTest, EndToEndTheProvidersSentencesArriveInSpanishInThePageAndTheH
       {"Good morning.", "Buenos"},
       {"The house is big.", "casa"},
       {"Thank you very much.", "gracias"}};
-  for (const auto& [english, spanish] : sentences)
+  // Each sentence once the page shows the one before, as speech would come: two sentences
+  // completed within one poll would leave only the later one to be taken as finished.
+  for (const auto& [english, spanish] : sentences) {
     ASSERT_TRUE(demo.WriteLine(english));
+    ASSERT_TRUE(RunLoopUntil([&] { return Holds(AccessiblesOf(program.Pid()).texts, english); },
+                             std::chrono::seconds(30)));
+  }
   std::vector<std::string> texts;
   EXPECT_TRUE(RunLoopUntil(
       [&] {

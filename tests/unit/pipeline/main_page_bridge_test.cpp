@@ -203,7 +203,9 @@ TEST_F(MainPageBridgeTest, WithoutAVersionThereIsNoInitAndNoRestore) {
   bus.WaitIdle();
   queue->RunPending();
   for (const auto& script : page->scripts)
-    EXPECT_TRUE(script.find("Init(") == std::string::npos && script.find("Juzi(") == std::string::npos) << script;
+    EXPECT_TRUE(script.find("Init(") == std::string::npos &&
+                script.find("Juzi(") == std::string::npos)
+        << script;
 }
 
 TEST_F(MainPageBridgeTest, LineCommandsDeleteRetranslateAndCopyInThreeModesOnly) {

@@ -69,7 +69,10 @@ void WindowSetup(Program& program) {
   collaborators.quit = [] { EndProcess(0); };
   collaborators.startup_complete = &program.StartupComplete;
   collaborators.version = ProgramVersion();
-  program.MainCtrl = new MainController(std::move(collaborators), program.clock);
+  // The main page and the overlay page are both the program's own: one web process serves both,
+  // which spares the memory and the start of a second one.
+  program.MainCtrl = new MainController(std::move(collaborators), program.clock,
+                                        program.OverlayMonitor->OverlayWebObj().get());
 
   program.MainWindow = NewMainWindow(program.MainCtrl->MainPage()->Widget());
   program.MainCtrl->bridge().SetMainWindow(

@@ -147,6 +147,16 @@ void FloatHoverMonitor::BuildView() {
                      state.SetIsLock(!state.IsLock());
                    }),
                    this);
+  // Where the window is, kept from the window manager's notices: asking the X server on every
+  // tick would cost a second round trip.
+  g_signal_connect(window_.get(), "configure-event",
+                   G_CALLBACK(+[](GtkWidget*, GdkEventConfigure* event, gpointer data) -> gboolean {
+                     auto* self = static_cast<FloatHoverMonitor*>(data);
+                     self->origin_x_ = event->x;
+                     self->origin_y_ = event->y;
+                     return FALSE;
+                   }),
+                   this);
   g_signal_connect(window_.get(), "size-allocate",
                    G_CALLBACK(+[](GtkWidget*, GdkRectangle*, gpointer data) {
                      static_cast<FloatHoverMonitor*>(data)->RecordLockButton();
@@ -196,9 +206,9 @@ void FloatHoverMonitor::HoverTick() {
     return;
   GdkDevice* pointer =
       gdk_seat_get_pointer(gdk_display_get_default_seat(gtk_widget_get_display(window)));
-  int px = 0, py = 0, wx = 0, wy = 0;
+  int px = 0, py = 0;
   gdk_device_get_position(pointer, nullptr, &px, &py);
-  gdk_window_get_origin(surface, &wx, &wy);
+  const int wx = origin_x_, wy = origin_y_;
   const ScreenRect frame{static_cast<double>(wx), static_cast<double>(wy),
                          static_cast<double>(gtk_widget_get_allocated_width(window)),
                          static_cast<double>(gtk_widget_get_allocated_height(window))};

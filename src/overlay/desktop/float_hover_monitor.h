@@ -69,6 +69,8 @@ class FloatHoverMonitor {
                                                                              cairo_region_destroy};
   bool takes_input_ = true;
   bool grip_shown_ = false;
+  // The window's top-left corner on the screen, from its latest configure event.
+  int origin_x_ = 0, origin_y_ = 0;
   double backdrop_ = 0;
   bool stacking_changed_ = true;
 };

@@ -8,7 +8,8 @@
 namespace quensary {
 
 MainController::MainController(MainPageBridge::Collaborators collaborators,
-                               std::shared_ptr<const Clock> clock) {
+                               std::shared_ptr<const Clock> clock,
+                               const WebObj* share_process_with) {
   // The worker exists from the start; the page's start command starts it.
   GetNewTextThread_ = std::make_shared<CaptionWorker>(
       std::make_unique<SentenceTracker>(
@@ -28,7 +29,9 @@ MainController::MainController(MainPageBridge::Collaborators collaborators,
   bridge_ = std::make_shared<MainPageBridge>(std::move(collaborators));
   bridge_->Subscribe();
   main_page_->Handlers = bridge_->Handlers();
-  WebObjDelegate::Create(main_page_);
+  WebObjDelegate::Options options;
+  options.related = share_process_with;
+  WebObjDelegate::Create(main_page_, options);
 }
 
 }  // namespace quensary

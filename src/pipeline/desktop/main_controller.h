@@ -14,7 +14,10 @@ namespace quensary {
 class MainController {
  public:
   // `collaborators` holds everything but the page and the worker, which the controller makes.
-  MainController(MainPageBridge::Collaborators collaborators, std::shared_ptr<const Clock> clock);
+  // `share_process_with`, when given, is another page of the program's own whose web process
+  // the main page shares.
+  MainController(MainPageBridge::Collaborators collaborators, std::shared_ptr<const Clock> clock,
+                 const WebObj* share_process_with = nullptr);
 
   // `WebObj`: the main page, loading from its address once the controller exists.
   const std::shared_ptr<WebObj>& MainPage() const { return main_page_; }

@@ -1,5 +1,6 @@
 #include "web/web_engine_page_factory.h"
 
+#include "web/page_scheme.h"
 #include "web/web_obj_delegate.h"
 
 namespace quensary {
@@ -25,6 +26,8 @@ std::shared_ptr<EnginePage> WebEnginePageFactory::Create(
   WebObjDelegate::Options options;
   if (auto* sibling = dynamic_cast<WebEnginePage*>(related.get()))
     options.related = sibling->Page().get();
+  else if (program_page_ && IsProgramPageAddress(page->PageUrl.c_str()))
+    options.related = program_page_();
   WebObjDelegate::Create(page, options);
   return std::make_shared<WebEnginePage>(std::move(page));
 }

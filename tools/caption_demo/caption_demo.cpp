@@ -11,14 +11,29 @@
 //
 //   quensary-caption-demo [--transcript FILE | -] [--language TAG] [--word-ms N]
 //                         [--pause-ms N] [--loop] [--x N] [--y N] [--extra-widgets N] [--regular]
+//                         [--report] [--dbus-stream]
+//
+// --report prints every change of the bottom row on standard output, as the wall-clock time in
+// milliseconds, a space and the row's text, so that measurements can tell when a text appeared.
+//
+// --dbus-stream also publishes the captions on the session bus the way LiveCaptions' text stream
+// does, so that readers of that stream have a provider to read: the name net.sapples.LiveCaptions,
+// the object /net/sapples/LiveCaptions/External with the interface
+// net.sapples.LiveCaptions.External (a read-only Boolean TextStreamActive, always true, and the
+// signal TextStream(s)). On every change of the rows the signal carries the rows on screen, oldest
+// first, joined into one text and wrapped at 42 characters into lines separated by line feeds;
+// the last line is the one still growing. If the name is taken the demo goes on without it.
 
 #include <gio/gunixinputstream.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -36,6 +51,9 @@ using quensary::RevealText;
 namespace Sealed = quensary::Sealed;
 
 constexpr size_t kRowsOnScreen = 3;
+// The line width of the text sent with --dbus-stream: LiveCaptions breaks its lines by width, not
+// by sentence.
+constexpr size_t kStreamLineChars = 42;
 
 struct Options {
   std::string transcript = "-";
@@ -47,6 +65,8 @@ struct Options {
   int y = 700;
   int extra_widgets = 0;
   bool regular = false;
+  bool report = false;
+  bool dbus_stream = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -89,6 +109,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       ok = number(options.extra_widgets) && options.extra_widgets >= 0;
     } else if (arg == "--regular") {
       options.regular = true;
+    } else if (arg == "--report") {
+      options.report = true;
+    } else if (arg == "--dbus-stream") {
+      options.dbus_stream = true;
     } else {
       ok = false;
     }
@@ -128,10 +152,114 @@ std::vector<std::string> Words(const std::string& sentence) {
   return words;
 }
 
+// Breaks a text into lines of at most `width` characters at its spaces, as a caption window of
+// that width would; a longer word gets a line of its own.
+std::string WrapLines(const std::string& text, size_t width) {
+  std::string wrapped;
+  size_t line_chars = 0;
+  for (const auto& word : Words(text)) {
+    const size_t chars = g_utf8_strlen(word.c_str(), -1);
+    if (line_chars > 0 && line_chars + 1 + chars <= width) {
+      wrapped += ' ';
+      line_chars += 1 + chars;
+    } else {
+      if (line_chars > 0)
+        wrapped += '\n';
+      line_chars = chars;
+    }
+    wrapped += word;
+  }
+  return wrapped;
+}
+
+// Owns net.sapples.LiveCaptions on the session bus and sends the caption text as LiveCaptions'
+// text stream does. Sending starts once the name is ours; without the name nothing is sent.
+class TextStream {
+ public:
+  TextStream()
+      : node_(g_dbus_node_info_new_for_xml(kIntrospection, nullptr)),
+        owner_id_(g_bus_own_name(G_BUS_TYPE_SESSION, kBusName, G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE,
+                                 BusAcquired, NameAcquired, NameLost, this, nullptr)) {}
+  ~TextStream() {
+    Unregister();
+    g_bus_unown_name(owner_id_);
+  }
+  TextStream(const TextStream&) = delete;
+  TextStream& operator=(const TextStream&) = delete;
+
+  void Send(const std::string& text) const {
+    if (!owned_)
+      return;
+    const quensary::GCharPtr valid(g_utf8_make_valid(text.c_str(), -1));
+    g_dbus_connection_emit_signal(connection_.get(), nullptr, kObjectPath, kInterface, "TextStream",
+                                  g_variant_new("(s)", valid.get()), nullptr);
+  }
+
+ private:
+  static constexpr const char* kBusName = "net.sapples.LiveCaptions";
+  static constexpr const char* kObjectPath = "/net/sapples/LiveCaptions/External";
+  static constexpr const char* kInterface = "net.sapples.LiveCaptions.External";
+  static constexpr const char* kIntrospection =
+      "<node><interface name='net.sapples.LiveCaptions.External'>"
+      "<property name='TextStreamActive' type='b' access='read'/>"
+      "<signal name='TextStream'><arg name='text' type='s'/></signal>"
+      "</interface></node>";
+
+  static void BusAcquired(GDBusConnection* connection, const char*, gpointer data) {
+    auto* self = static_cast<TextStream*>(data);
+    static const GDBusInterfaceVTable vtable = {
+        nullptr,
+        [](GDBusConnection*, const char*, const char*, const char*, const char*, GError**,
+           gpointer) -> GVariant* { return g_variant_new_boolean(TRUE); },
+        nullptr,
+        {}};
+    GError* raw_error = nullptr;
+    self->registration_id_ = g_dbus_connection_register_object(
+        connection, kObjectPath, self->node_->interfaces[0], &vtable, nullptr, nullptr, &raw_error);
+    if (const quensary::GErrorPtr error{raw_error}) {
+      std::fprintf(stderr, "quensary-caption-demo: cannot export %s: %s\n", kObjectPath,
+                   error->message);
+      return;
+    }
+    self->connection_ = quensary::GObjectRef<GDBusConnection>::Share(connection);
+  }
+  static void NameAcquired(GDBusConnection*, const char*, gpointer data) {
+    auto* self = static_cast<TextStream*>(data);
+    self->owned_ = self->registration_id_ != 0;
+  }
+  static void NameLost(GDBusConnection* connection, const char*, gpointer data) {
+    auto* self = static_cast<TextStream*>(data);
+    if (connection) {
+      std::fprintf(stderr, "quensary-caption-demo: %s is taken; captions are not streamed\n",
+                   kBusName);
+    } else {
+      std::fprintf(stderr, "quensary-caption-demo: no session bus to stream the captions on\n");
+    }
+    self->Unregister();
+  }
+  void Unregister() {
+    owned_ = false;
+    if (registration_id_ != 0)
+      g_dbus_connection_unregister_object(connection_.get(), registration_id_);
+    registration_id_ = 0;
+  }
+
+  const std::unique_ptr<GDBusNodeInfo, quensary::GLibFree<g_dbus_node_info_unref>> node_;
+  const guint owner_id_;
+  quensary::GObjectRef<GDBusConnection> connection_;
+  guint registration_id_ = 0;
+  bool owned_ = false;
+};
+
 // Plays sentences into the row stack, one word per tick.
 class CaptionPlayer {
  public:
   CaptionPlayer(GtkWidget* stack, const Options& options) : stack_(stack), options_(options) {}
+
+  // Called with the rows' texts on screen, oldest first, after every change of the rows.
+  void OnRowsChanged(std::function<void(const std::vector<std::string>&)> listener) {
+    rows_changed_ = std::move(listener);
+  }
 
   void Queue(const std::string& sentence) {
     if (!Words(sentence).empty())
@@ -144,6 +272,18 @@ class CaptionPlayer {
     if (word_ < words_.size()) {
       text_ += (text_.empty() ? "" : " ") + words_[word_++];
       gtk_label_set_text(GTK_LABEL(rows_.back()), text_.c_str());
+      if (options_.report) {
+        std::printf("%.3f %s\n", static_cast<double>(g_get_real_time()) / 1000.0, text_.c_str());
+        std::fflush(stdout);
+      }
+      if (rows_changed_) {
+        // A new row gets its first word in the same tick, so this also covers rows that start,
+        // move up or leave the screen.
+        std::vector<std::string> texts;
+        for (GtkWidget* row : rows_)
+          texts.emplace_back(gtk_label_get_text(GTK_LABEL(row)));
+        rows_changed_(texts);
+      }
       paused_ms_ = 0;
       return;
     }
@@ -183,6 +323,7 @@ class CaptionPlayer {
   size_t word_ = 0;
   std::string text_;
   int paused_ms_ = 0;
+  std::function<void(const std::vector<std::string>&)> rows_changed_;
 };
 
 // Reads sentences from standard input as they come, without blocking the main loop. The stream
@@ -271,6 +412,16 @@ int main(int argc, char** argv) {
   for (const auto& sentence : transcript)
     player->Queue(sentence);
   player->SetLoopSource(transcript);
+  std::unique_ptr<TextStream> stream;
+  if (options.dbus_stream) {
+    stream = std::make_unique<TextStream>();
+    player->OnRowsChanged([stream = stream.get()](const std::vector<std::string>& rows) {
+      std::string running;
+      for (const auto& row : rows)
+        running += (running.empty() ? "" : " ") + row;
+      stream->Send(WrapLines(running, kStreamLineChars));
+    });
+  }
   if (options.transcript == "-") {
     const auto input = quensary::GObjectRef<GInputStream>::Adopt(g_unix_input_stream_new(0, FALSE));
     ReadNextLine(
@@ -284,6 +435,16 @@ int main(int argc, char** argv) {
         return G_SOURCE_CONTINUE;
       },
       player.get());
+
+  // End normally on SIGTERM, so that what main owns is released in order and the bus name is
+  // given back rather than dropped with the connection.
+  g_unix_signal_add(
+      SIGTERM,
+      [](gpointer) -> gboolean {
+        gtk_main_quit();
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
 
   gtk_widget_show_all(window);
   gtk_main();

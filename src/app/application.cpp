@@ -19,6 +19,8 @@ void Activate(GtkApplication* application, gpointer) {
       gtk_window_present(GTK_WINDOW(program.MainWindow));
     return;
   }
+  // The installed icon carries the application id's name; uninstalled, GTK falls back quietly.
+  gtk_window_set_default_icon_name(kApplicationId);
   program.PermissionWindow = NewPermissionWindow(application);
   gtk_widget_show_all(program.PermissionWindow);
   // Hidden, not closed, by window setup: the application must not end with it.

@@ -77,6 +77,7 @@
   window.Init = function (...args) { dispatch(applyInit, args); };
   window.Juzi = function (...args) { dispatch(applyLines, args); };
   window.UpdateUserAddLine = function (...args) { dispatch(applyUserEngine, args); };
+  window.UpdateCaptionSource = function (...args) { dispatch(applyCaptionSource, args); };
 
   // ---- Page state ------------------------------------------------------------------------
 
@@ -99,6 +100,8 @@
       quit: $('quit'),
       notice: $('overlay-off-notice'),
       showSubtitles: $('show-subtitles'),
+      captionSource: $('caption-source'),
+      captionSourceStatus: $('caption-source-status'),
       engine: $('engine'),
       targetLanguage: $('target-language'),
       showOriginal: $('show-original'),
@@ -408,7 +411,32 @@
     };
   }
 
+  // What the program says of the caption source it reads: Mode is the user's choice, Active the
+  // source read now, Reason why.
+  const SOURCE_REASONS = {
+    'stream-active': 'Reading LiveCaptions through its D-Bus text stream.',
+    'stream-recent': 'Reading LiveCaptions: it sent text moments ago.',
+    'stream-off': 'LiveCaptions found, but its text stream is off: turn on Settings, ' +
+      'Experimental, D-Bus text stream. Reading the caption window meanwhile.',
+    'no-stream': 'LiveCaptions is not running: reading the caption window through accessibility.',
+    'forced': 'Reading the source chosen here.',
+    'forced-no-sender': 'LiveCaptions is not running: no captions arrive until it starts.',
+  };
+
+  function applyCaptionSource(obj) {
+    const o = isPlainObject(obj) ? obj : {};
+    const mode = ['auto', 'accessibility', 'stream'].includes(o.Mode) ? o.Mode : 'auto';
+    el.captionSource.value = mode;
+    el.captionSourceStatus.textContent = has(SOURCE_REASONS, o.Reason)
+      ? SOURCE_REASONS[o.Reason] : '';
+    el.captionSourceStatus.dataset.active = o.Active === 'stream' ? 'stream' : 'accessibility';
+  }
+
   function wireSettings() {
+    el.captionSource.addEventListener('change', () => {
+      sendSetting('caption-source', el.captionSource.value);
+    });
+
     el.engine.addEventListener('change', () => {
       if (!el.engine.value) return;
       currentEngine = el.engine.value;

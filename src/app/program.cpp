@@ -27,7 +27,10 @@ Program& TheProgram() {
     made->history = std::make_shared<SQLiteHelper>();
     made->lines = std::make_shared<CaptionLines>(made->bus, made->history, made->clock);
     made->engines = std::make_shared<EnginePool>(
-        made->settings, std::make_shared<WebEnginePageFactory>(), made->main_queue);
+        made->settings, std::make_shared<WebEnginePageFactory>([made]() -> const WebObj* {
+          return made->OverlayMonitor ? made->OverlayMonitor->OverlayWebObj().get() : nullptr;
+        }),
+        made->main_queue);
     made->requests = std::make_shared<TranslationRequests>(made->settings, made->engines,
                                                            made->clock, made->lines, made->history);
     made->accessibility = std::make_shared<AtspiAccessibility>();
@@ -71,8 +74,10 @@ void WindowSetup(Program& program) {
   collaborators.version = ProgramVersion();
   // The main page and the overlay page are both the program's own: one web process serves both,
   // which spares the memory and the start of a second one.
-  program.MainCtrl = new MainController(std::move(collaborators), program.clock,
-                                        program.OverlayMonitor->OverlayWebObj().get());
+  program.caption_stream = std::make_shared<LiveCaptionsStream>(nullptr, program.clock);
+  program.MainCtrl =
+      new MainController(std::move(collaborators), program.clock,
+                         program.OverlayMonitor->OverlayWebObj().get(), program.caption_stream);
 
   program.MainWindow = NewMainWindow(program.MainCtrl->MainPage()->Widget());
   program.MainCtrl->bridge().SetMainWindow(

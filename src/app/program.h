@@ -15,6 +15,7 @@
 #include "pipeline/translation_requests.h"
 #include "platform/accessibility.h"
 #include "platform/glib/key_file_preferences.h"
+#include "platform/glib/live_captions_stream.h"
 #include "support/settings_store.h"
 #include "translate/engine_pool.h"
 #include "web/float_window.h"
@@ -38,6 +39,8 @@ struct Program {
   // The window globals, set by window setup; main thread only.
   FloatHoverMonitor* OverlayMonitor = nullptr;
   MainController* MainCtrl = nullptr;
+  // The live-caption application's text stream, the second caption source.
+  std::shared_ptr<LiveCaptionsStream> caption_stream;
   FloatWindow* MainWindow = nullptr;
   GtkWidget* PermissionWindow = nullptr;
   // Raised last by window setup; read by the main page's ready command.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "capture/caption_separator.h"
+#include "capture/row_text.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 
@@ -16,49 +17,6 @@ namespace {
 
 constexpr double kShownY = 100.0;
 constexpr double kHiddenY = -10000.0;
-
-// White space and line breaks in the Unicode sense: the separators of categories Zs, Zl and Zp,
-// the control characters tab to carriage return, and NEL.
-bool IsWhitespaceOrNewline(gunichar c) {
-  if ((c >= 0x09 && c <= 0x0D) || c == 0x85)
-    return true;
-  switch (g_unichar_type(c)) {
-    case G_UNICODE_SPACE_SEPARATOR:
-    case G_UNICODE_LINE_SEPARATOR:
-    case G_UNICODE_PARAGRAPH_SEPARATOR:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// Trims white space and line breaks from both ends. Bytes that are not valid UTF-8 count as
-// text, so a damaged value is kept rather than cut in the middle of a character.
-std::string_view Trim(std::string_view text) {
-  size_t begin = 0;
-  while (begin < text.size()) {
-    const gunichar c =
-        g_utf8_get_char_validated(text.data() + begin, static_cast<gssize>(text.size() - begin));
-    if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2) ||
-        !IsWhitespaceOrNewline(c))
-      break;
-    begin = static_cast<size_t>(g_utf8_next_char(text.data() + begin) - text.data());
-  }
-  size_t end = text.size();
-  while (end > begin) {
-    // Step back to the start of the last character: skip continuation bytes.
-    size_t start = end - 1;
-    while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
-      --start;
-    const gunichar c =
-        g_utf8_get_char_validated(text.data() + start, static_cast<gssize>(end - start));
-    if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2) ||
-        !IsWhitespaceOrNewline(c))
-      break;
-    end = start;
-  }
-  return text.substr(begin, end - begin);
-}
 
 }  // namespace
 
@@ -121,7 +79,7 @@ std::string ReadCaptionText(const AccessibleElement& container) {
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string text;
   for (const auto& [y, value] : rows) {
-    const std::string_view trimmed = Trim(value);
+    const std::string_view trimmed = Trim(CapRow(value));
     if (trimmed.empty())
       continue;
     if (!text.empty())

@@ -28,17 +28,32 @@ void CaptionWorker::Start() {
 
 void CaptionWorker::Run(std::stop_token stop) {
   pthread_setname_np(pthread_self(), "caption-worker");
+  auto last_poll = std::chrono::steady_clock::now();
   while (true) {
     {
       // Sleep first: the first poll comes one interval after the start.
       std::unique_lock lock(sleep_mutex_);
-      sleep_wake_.wait_for(lock, stop, poll_interval_, [] { return false; });
+      if (sleep_wake_.wait_for(lock, stop, poll_interval_, [this] { return woken_; })) {
+        // Woken early: a flood of wake-ups must not become a busy loop.
+        const auto floor = last_poll + kWakeFloor;
+        sleep_wake_.wait_until(lock, stop, floor, [] { return false; });
+      }
+      woken_ = false;
       if (stop.stop_requested())
         return;
     }
+    last_poll = std::chrono::steady_clock::now();
     if (const auto event = tracker_->PollCaption())
       ApplyCaption(event->text, event->finished);
   }
+}
+
+void CaptionWorker::Wake() {
+  {
+    std::lock_guard lock(sleep_mutex_);
+    woken_ = true;
+  }
+  sleep_wake_.notify_one();
 }
 
 void CaptionWorker::ApplyCaption(const std::string& text, bool finished) {

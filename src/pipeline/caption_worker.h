@@ -26,6 +26,9 @@ class CaptionWorker {
       std::function<void(std::string id, std::string text, bool finish, bool force)>;
 
   static constexpr std::chrono::milliseconds PollInterval{500};
+  // A woken worker polls at once, but never sooner than this after its previous poll, however
+  // often it is woken.
+  static constexpr std::chrono::milliseconds kWakeFloor{50};
 
   // Nothing runs until Start. Tests may shorten the interval.
   CaptionWorker(std::unique_ptr<SentenceTracker> tracker, std::shared_ptr<CaptionLines> lines,
@@ -40,6 +43,10 @@ class CaptionWorker {
   // Starts `GetNewTextThread`, whose first poll comes one interval later. A thread runs only
   // once: later calls do nothing. Main thread.
   void Start();
+
+  // Polls now instead of at the end of the current sleep (within kWakeFloor of the previous
+  // poll): a source that pushes its text calls this when text arrives. Any thread; never waits.
+  void Wake();
 
   // Applies one caption event to the line list, then posts the translation request of the line
   // to the main queue. Called on the worker thread.
@@ -63,6 +70,7 @@ class CaptionWorker {
   std::once_flag started_;
   std::mutex sleep_mutex_;
   std::condition_variable_any sleep_wake_;
+  bool woken_ = false;  // guarded by sleep_mutex_
   // Last member: the thread stops and is joined before the others go away.
   std::jthread GetNewTextThread;
 };

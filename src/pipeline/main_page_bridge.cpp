@@ -74,6 +74,25 @@ void MainPageBridge::Subscribe() {
                     on_main([](MainPageBridge& self, const std::string&) {
                       return self.UpdateUserAddLineCall();
                     }));
+  if (c_.caption_sources) {
+    c_.caption_sources->SetOnChoiceChanged(
+        [weak = weak_from_this(), queue = c_.main_queue](CaptionSourceChoice) {
+          queue->Post([weak] {
+            if (auto self = weak.lock())
+              self->c_.page->RunJs(self->CaptionSourceCall());
+          });
+        });
+  }
+}
+
+std::string MainPageBridge::CaptionSourceCall() const {
+  const CaptionSourceChoice choice = c_.caption_sources->Choice();
+  const nlohmann::json status = {
+      {"Mode", CaptionSourceModeWord(c_.caption_sources->Mode())},
+      {"Active", CaptionSourceKindWord(choice.kind)},
+      {"Reason", CaptionSourceReasonWord(choice.reason)},
+  };
+  return RevealText(Sealed::CaptionSourceCall) + status.dump() + ")";
 }
 
 std::string MainPageBridge::JuziCall(const std::string& lines_json) {
@@ -130,6 +149,8 @@ void MainPageBridge::SendInit() {
   const std::string json = InitJson();
   WriteDiagnostic(json);
   c_.page->RunJs("    Init(" + json + ")");
+  if (c_.caption_sources)
+    c_.page->RunJs(CaptionSourceCall());
   c_.lines->RestoreLatestLines();
 }
 
@@ -167,6 +188,11 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
     if (main_window_)
       main_window_->SetLevel(c_.settings->MainWindowOnTop() ? WindowControl::kFloatingLevel
                                                             : WindowControl::kNormalLevel);
+  } else if (is(Setting::kCaptionSource)) {
+    // Stored as one of the mode's words, whatever the page sent; the page learns the outcome.
+    c_.settings->SetCaptionSource(CaptionSourceModeWord(CaptionSourceModeFromWord(value)));
+    if (c_.caption_sources)
+      c_.page->RunJs(CaptionSourceCall());
   } else if (is(Setting::kUserAddLine)) {
     c_.settings->SetFromPage(key, value);
     PostEvent(Sealed::EventUserLineChanged);

@@ -10,6 +10,7 @@
 #include "bus/lns_center.h"
 #include "history/sqlite_helper.h"
 #include "pipeline/caption_lines.h"
+#include "pipeline/caption_source_switch.h"
 #include "pipeline/caption_worker.h"
 #include "pipeline/translation_requests.h"
 #include "platform/accessibility.h"
@@ -52,6 +53,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
     const std::atomic<bool>* startup_complete = nullptr;
     // The program's version for `Init`; without one no `Init` is sent.
     std::optional<std::string> version;
+    // Which caption source the worker reads; the page shows it and sets its mode.
+    std::shared_ptr<CaptionSourceSwitch> caption_sources;
   };
 
   // How long `Init` waits after the profile list, and how often the ready command looks for
@@ -65,7 +68,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   std::map<std::string, Handler, std::less<>> Handlers();
 
   // From now on for the life of the process: every lines-changed event reaches the page as a
-  // `Juzi` call, every user-line event as an `UpdateUserAddLine` call, in the order posted.
+  // `Juzi` call, every user-line event as an `UpdateUserAddLine` call, in the order posted, and
+  // every change of the caption source read as an `UpdateCaptionSource` call.
   void Subscribe();
 
   // `MainWindow`, once window setup has made it; the window words do nothing before.
@@ -74,6 +78,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   // The script texts sent to the page.
   static std::string JuziCall(const std::string& lines_json);
   std::string UpdateUserAddLineCall() const;
+  // The caption source's mode, the source read now and why, as the page's call.
+  std::string CaptionSourceCall() const;
   // The `Init` object's JSON text.
   std::string InitJson() const;
 

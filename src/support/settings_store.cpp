@@ -41,6 +41,7 @@ constexpr SettingRow kSettings[] = {
     {Setting::kSelectedLineId, Sealed::KeySelectedLineId, Kind::kText, false, 0,
      Sealed::DefaultSelectedLineId},
     {Setting::kUserAddLine, Sealed::KeyUserAddLine, Kind::kText},
+    {Setting::kCaptionSource, Sealed::KeyCaptionSource, Kind::kText},
 };
 
 const SettingRow& RowOf(Setting setting) {
@@ -146,6 +147,12 @@ std::string SettingsStore::UserAddLine() const {
 }
 void SettingsStore::SetUserAddLine(std::string_view value) {
   WriteText(Setting::kUserAddLine, value);
+}
+std::string SettingsStore::CaptionSource() const {
+  return ReadText(Setting::kCaptionSource);
+}
+void SettingsStore::SetCaptionSource(std::string_view value) {
+  WriteText(Setting::kCaptionSource, value);
 }
 
 std::string SettingsStore::ProviderLanguage() const {

@@ -27,6 +27,7 @@ class SettingsStore {
     kOverlayString,       // the overlay's text colour (CSS)
     kSelectedLineId,      // the Id of the active engine profile
     kUserAddLine,         // the user's own engine profile as JSON text
+    kCaptionSource,       // where captions are read: "accessibility", "stream", else automatic
   };
 
   explicit SettingsStore(std::shared_ptr<PreferencesStore> store);
@@ -53,6 +54,8 @@ class SettingsStore {
   void SetSelectedLineId(std::string_view value);
   std::string UserAddLine() const;
   void SetUserAddLine(std::string_view value);
+  std::string CaptionSource() const;
+  void SetCaptionSource(std::string_view value);
 
   // The caption provider's caption language from its own preferences, cut at the first "-";
   // empty when its file, the key or a text value is missing.

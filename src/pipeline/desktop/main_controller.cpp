@@ -8,13 +8,21 @@
 namespace quensary {
 
 MainController::MainController(MainPageBridge::Collaborators collaborators,
-                               std::shared_ptr<const Clock> clock,
-                               const WebObj* share_process_with) {
+                               std::shared_ptr<const Clock> clock, const WebObj* share_process_with,
+                               std::shared_ptr<CaptionStream> stream) {
+  SentenceTracker::CaptionTextSource source =
+      LanguageSource::CaptionTextSource(collaborators.accessibility);
+  if (stream) {
+    collaborators.caption_sources = std::make_shared<CaptionSourceSwitch>(
+        std::move(source), std::move(stream), collaborators.settings, clock);
+    source = [sources = collaborators.caption_sources] { return sources->ReadText(); };
+  }
   // The worker exists from the start; the page's start command starts it.
   GetNewTextThread_ = std::make_shared<CaptionWorker>(
-      std::make_unique<SentenceTracker>(
-          LanguageSource::CaptionTextSource(collaborators.accessibility), std::move(clock)),
-      collaborators.lines, collaborators.main_queue);
+      std::make_unique<SentenceTracker>(std::move(source), std::move(clock)), collaborators.lines,
+      collaborators.main_queue);
+  if (collaborators.caption_sources)
+    collaborators.caption_sources->WakeOnStreamText(GetNewTextThread_);
   GetNewTextThread_->SetTranslationRequest(
       [requests = collaborators.requests](std::string id, std::string text, bool finish,
                                           bool force) {

@@ -4,6 +4,7 @@
 
 #include "pipeline/caption_worker.h"
 #include "pipeline/main_page_bridge.h"
+#include "platform/caption_stream.h"
 #include "platform/clock.h"
 #include "web/web_obj.h"
 
@@ -15,9 +16,12 @@ class MainController {
  public:
   // `collaborators` holds everything but the page and the worker, which the controller makes.
   // `share_process_with`, when given, is another page of the program's own whose web process
-  // the main page shares.
+  // the main page shares. `stream`, when given, is a second caption source beside the
+  // accessibility reader; the worker then reads whichever the user's mode and the stream's
+  // sender choose.
   MainController(MainPageBridge::Collaborators collaborators, std::shared_ptr<const Clock> clock,
-                 const WebObj* share_process_with = nullptr);
+                 const WebObj* share_process_with = nullptr,
+                 std::shared_ptr<CaptionStream> stream = nullptr);
 
   // `WebObj`: the main page, loading from its address once the controller exists.
   const std::shared_ptr<WebObj>& MainPage() const { return main_page_; }

@@ -64,6 +64,22 @@ TEST_F(CaptionWorkerTest, TheFirstPollComesOneIntervalAfterTheStart) {
   EXPECT_GE(Steady::duration(first_read.load()), started.time_since_epoch() + 50ms);
 }
 
+// A pushed source wakes the worker for every text; a flood of wake-ups must still leave the
+// floor between polls.
+TEST_F(CaptionWorkerTest, AWakePollsAtOnceButAFloodKeepsTheFloor) {
+  std::atomic<int> reads{0};
+  auto worker = MakeWorker([&] { return ++reads, std::string(); }, 1h);
+  worker->Start();
+  worker->Wake();
+  ASSERT_TRUE(WaitFor([&] { return reads == 1; })) << "a wake does not wait for the interval";
+  const auto flood = Steady::now();
+  while (Steady::now() < flood + 300ms)
+    worker->Wake();
+  const int polls = reads - 1;
+  EXPECT_LE(polls, 300 / CaptionWorker::kWakeFloor.count() + 1);
+  EXPECT_GE(polls, 2);
+}
+
 // The worker polls and upserts on its own thread while the main thread runs the translation
 // requests, applies their answers and deletes lines. Every sentence must end up exactly once (or
 // be gone when deleted), translated, and nothing may deadlock. Run under ThreadSanitizer too.

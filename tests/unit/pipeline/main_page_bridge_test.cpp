@@ -57,7 +57,7 @@ class MainPageBridgeTest : public testing::CoreFixture {
           std::make_shared<CaptionWorker>(std::make_unique<SentenceTracker>(nullptr, clock), lines,
                                           queue),
           desktop, clipboard, browser, [](std::function<void()> work) { work(); },
-          [this] { ++quits; }, &startup_complete, "1.2.3"});
+          [this] { ++quits; }, &startup_complete, "1.2.3", nullptr});
   std::map<std::string, MainPageBridge::Handler, std::less<>> handlers;
   std::mutex events_mutex;
   std::vector<std::string> events;
@@ -98,6 +98,8 @@ TEST_F(MainPageBridgeTest, SetSettingStoresConvertedValuesAndPostsTheirEvents) {
             [&] { return s.OverlayString(); },
             {"#ff0", "settings"}},
            {Key(Setting::kTargetLanguage), "fr", [&] { return s.TargetLanguage(); }, {"fr"}},
+           {Key(Setting::kCaptionSource), "stream", [&] { return s.CaptionSource(); }, {"stream"}},
+           {Key(Setting::kCaptionSource), "<b>", [&] { return s.CaptionSource(); }, {"auto"}},
            // Stored by the program itself, never by the page; and unknown words.
            {Key(Setting::kSourceLanguage), "de", [&] { return s.SourceLanguage(); }, {"en"}},
            {Key(Setting::kSelectedLineId), "x", [&] { return s.SelectedLineId(); }, {before}},

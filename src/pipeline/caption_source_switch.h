@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "capture/caption_source_choice.h"
+#include "pipeline/caption_worker.h"
+#include "platform/caption_stream.h"
+#include "platform/clock.h"
+#include "support/settings_store.h"
+
+namespace quensary {
+
+// The sentence tracker's text source when there are two: the caption window read through the
+// accessibility interface, and a pushed text stream. Every read chooses again (the user's mode,
+// what the stream's sender does now), so a sender that starts, stops or comes back is followed
+// within one tick.
+class CaptionSourceSwitch {
+ public:
+  using ChoiceChanged = std::function<void(CaptionSourceChoice)>;
+
+  CaptionSourceSwitch(std::function<std::string()> accessibility_text,
+                      std::shared_ptr<CaptionStream> stream,
+                      std::shared_ptr<SettingsStore> settings, std::shared_ptr<const Clock> clock);
+
+  // One read of the chosen source, as rows joined by the caption separator. Worker thread.
+  std::string ReadText();
+
+  // The choice as it stands now. Any thread.
+  CaptionSourceChoice Choice() const;
+  CaptionSourceMode Mode() const;
+
+  // Each text the stream pushes wakes the worker, while the stream is the source read: the
+  // caption window keeps its fixed poll.
+  void WakeOnStreamText(std::weak_ptr<CaptionWorker> worker);
+
+  // Runs on the reading thread whenever a read's choice differs from the previous read's.
+  void SetOnChoiceChanged(ChoiceChanged changed);
+
+ private:
+  const std::function<std::string()> accessibility_text_;
+  const std::shared_ptr<CaptionStream> stream_;
+  const std::shared_ptr<SettingsStore> settings_;
+  const std::shared_ptr<const Clock> clock_;
+
+  std::mutex mutex_;
+  ChoiceChanged changed_;                    // guarded by mutex_
+  std::optional<CaptionSourceChoice> last_;  // the reading thread's alone
+};
+
+}  // namespace quensary

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/clock.h"
+
+namespace quensary {
+
+// What is known of a pushed caption stream's sender.
+struct CaptionStreamState {
+  bool owned = false;                         // some process owns the stream's bus name
+  bool active = false;                        // it says its stream is on
+  std::optional<Clock::TimePoint> last_text;  // when its last text arrived
+};
+
+// Of a pushed text, only this many bytes at its end are kept: enough for every line a caption
+// window shows, bounded however large a text a sender pushes.
+inline constexpr size_t kMaxStreamTextBytes = 64 * 1024;
+
+// A caption source that pushes its text (a live-caption application on the session bus): only
+// its latest text is kept. Read from any thread.
+class CaptionStream {
+ public:
+  virtual ~CaptionStream() = default;
+  virtual CaptionStreamState State() const = 0;
+  // The latest text as sent (lines broken by width, oldest first); empty while none is known.
+  virtual std::string Text() const = 0;
+  // Runs on the main thread after each text that arrives.
+  virtual void SetOnText(std::function<void()> on_text) = 0;
+};
+
+}  // namespace quensary

@@ -1,0 +1,194 @@
+// The pushed caption source over a real session bus, with the demo provider streaming its rows
+// the way LiveCaptions does: sentences rebuilt from width-broken lines reach the line list and
+// the history once each, the source follows the sender quitting and coming back, and a hostile
+// sender cannot make the worker spin or the kept text grow.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+
+#include "capture/language_source.h"
+#include "fakes/core_fixture.h"
+#include "fakes/memory_preferences.h"
+#include "fakes/temp_dir.h"
+#include "pipeline/caption_source_switch.h"
+#include "pipeline/caption_worker.h"
+#include "platform/atspi/atspi_accessibility.h"
+#include "platform/glib/glib_main_queue.h"
+#include "platform/glib/glib_ptr.h"
+#include "platform/glib/live_captions_stream.h"
+#include "support/child_process.h"
+#include "support/main_loop_wait.h"
+
+namespace quensary {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::BackgroundProcess;
+using testing::RunLoopUntil;
+
+const std::vector<std::string> kSentences = {
+    "The weather service expects heavy rain on the coast tonight.",
+    "Schools in the northern districts will open two hours late tomorrow.",
+    "Is the bridge on the main road still closed to traffic?",
+    "Drivers should leave early and take the eastern route instead!",
+    "The next report follows at nine o'clock"};
+
+class TextStreamTest : public ::testing::Test {
+ protected:
+  TextStreamTest() {
+    sources = std::make_shared<CaptionSourceSwitch>(
+        [this] { return LanguageSource::ReadCaption(*accessibility); }, stream, settings, clock);
+    worker = std::make_shared<CaptionWorker>(
+        std::make_unique<SentenceTracker>(
+            [this] {
+              ++reads;
+              return sources->ReadText();
+            },
+            clock),
+        lines, std::shared_ptr<MainQueue>(&GlibMainQueue::Shared(), [](MainQueue*) {}));
+    sources->WakeOnStreamText(worker);
+  }
+
+  std::unique_ptr<BackgroundProcess> StartDemo(const std::vector<std::string>& extra) {
+    std::vector<std::string> argv = {
+        QUENSARY_CAPTION_DEMO, "--transcript", transcript, "--word-ms", "40", "--pause-ms", "200"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return std::make_unique<BackgroundProcess>(argv);
+  }
+
+  std::vector<std::string> Finished() {
+    auto held = lines->LineLock();
+    std::vector<std::string> texts;
+    for (const auto& line : lines->LineList(held))
+      if (line->Finish)
+        texts.push_back(line->Ori);
+    return texts;
+  }
+
+  testing::CapturedDiagnostics diagnostics;
+  testing::TempDir dir;
+  std::string transcript = [this] {
+    const std::string path = dir.path() + "/transcript.txt";
+    std::ofstream file(path);
+    for (const auto& sentence : kSentences)
+      file << sentence << "\n";
+    return path;
+  }();
+  LnsCenter bus;
+  std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
+  std::shared_ptr<SettingsStore> settings =
+      std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>());
+  std::shared_ptr<SQLiteHelper> history = std::make_shared<SQLiteHelper>(dir.path());
+  std::shared_ptr<CaptionLines> lines = std::make_shared<CaptionLines>(bus, history, clock);
+  std::shared_ptr<AtspiAccessibility> accessibility = std::make_shared<AtspiAccessibility>();
+  std::shared_ptr<LiveCaptionsStream> stream = std::make_shared<LiveCaptionsStream>(nullptr, clock);
+  std::shared_ptr<CaptionSourceSwitch> sources;
+  std::atomic<int> reads{0};
+  std::shared_ptr<CaptionWorker> worker;
+};
+
+TEST_F(TextStreamTest, StreamedSentencesBecomeFinishedLinesOnceEachAndReachTheHistory) {
+  auto demo = StartDemo({"--dbus-stream"});
+  worker->Start();
+  ASSERT_TRUE(RunLoopUntil([&] { return Finished().size() >= kSentences.size(); }, 30s))
+      << ::testing::PrintToString(Finished());
+  EXPECT_EQ(Finished(), kSentences);
+  EXPECT_EQ(sources->Choice().reason, CaptionSourceReason::kStreamActive);
+  // The history is written on its own thread: wait for the last line to be stored.
+  std::vector<std::string> stored;
+  ASSERT_TRUE(RunLoopUntil([&] {
+    stored.clear();
+    for (const auto& line :
+         testing::LatestLinesNow(*history).value_or(std::vector<CaptionLinePtr>{}))
+      stored.push_back(line->Ori);
+    return stored.size() >= kSentences.size();
+  }));
+  EXPECT_EQ(stored, kSentences);
+}
+
+TEST_F(TextStreamTest, TheSourceFollowsTheSenderQuittingAndComingBack) {
+  auto window_only = StartDemo({"--loop"});
+  auto sender = StartDemo({"--dbus-stream", "--loop"});
+  worker->Start();
+  const auto reads_kind = [&](CaptionSourceKind kind) {
+    return RunLoopUntil([&] { return sources->Choice().kind == kind; });
+  };
+  ASSERT_TRUE(reads_kind(CaptionSourceKind::kStream));
+  ASSERT_TRUE(RunLoopUntil([&] { return !stream->Text().empty(); }));
+  sender->Kill();  // gone mid-sentence, as in a crash
+  ASSERT_TRUE(reads_kind(CaptionSourceKind::kAccessibility));
+  EXPECT_EQ(sources->Choice().reason, CaptionSourceReason::kNoStream);
+  EXPECT_TRUE(stream->Text().empty()) << "nothing of a sender that went is read on";
+  // The caption window is read meanwhile.
+  const size_t before = Finished().size();
+  EXPECT_TRUE(RunLoopUntil([&] { return Finished().size() > before; }, 20s));
+  sender = StartDemo({"--dbus-stream", "--loop"});
+  EXPECT_TRUE(reads_kind(CaptionSourceKind::kStream));
+  // Forced to the caption window, the stream's signals no longer wake the worker: the fixed
+  // poll alone reads (the sender adds a word every 40 ms).
+  settings->SetCaptionSource("accessibility");
+  EXPECT_EQ(sources->Choice().reason, CaptionSourceReason::kForced);
+  const int before_window = reads;
+  testing::RunLoopFor(1200ms);
+  EXPECT_LE(reads - before_window, 4);
+}
+
+// A sender of our own on a second connection: megabyte texts, a flood of signals and a stream
+// switch of the wrong type.
+TEST_F(TextStreamTest, AFloodKeepsTheWorkerAtItsFloorAndTheKeptTextBounded) {
+  GError* raw_error = nullptr;
+  const GCharPtr address(g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  const auto sender = GObjectRef<GDBusConnection>::Adopt(g_dbus_connection_new_for_address_sync(
+      address.get(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &raw_error));
+  const GErrorPtr error(raw_error);
+  ASSERT_TRUE(sender) << (error ? error->message : "");
+  const GVariantPtr owned(g_dbus_connection_call_sync(
+      sender.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+      "RequestName", g_variant_new("(su)", "net.sapples.LiveCaptions", 4u), nullptr,
+      G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr));
+  ASSERT_TRUE(owned);
+  ASSERT_TRUE(RunLoopUntil([&] { return stream->State().owned; }));
+  // Nothing answers the property: the stream counts as off, and the window is read.
+  EXPECT_TRUE(
+      RunLoopUntil([&] { return sources->Choice().reason == CaptionSourceReason::kStreamOff; }));
+
+  worker->Start();
+  const auto emit = [&](const std::string& text) {
+    g_dbus_connection_emit_signal(sender.get(), nullptr, "/net/sapples/LiveCaptions/External",
+                                  "net.sapples.LiveCaptions.External", "TextStream",
+                                  g_variant_new("(s)", text.c_str()), nullptr);
+  };
+  const std::string megabyte(1 << 20, 'a');
+  for (int i = 0; i < 8; ++i)
+    emit(megabyte + " end " + std::to_string(i));
+  // A signal of another type is ignored.
+  g_dbus_connection_emit_signal(sender.get(), nullptr, "/net/sapples/LiveCaptions/External",
+                                "net.sapples.LiveCaptions.External", "TextStream",
+                                g_variant_new("(i)", 7), nullptr);
+  ASSERT_TRUE(RunLoopUntil([&] { return stream->Text().ends_with(" end 7"); }));
+  EXPECT_LE(stream->Text().size(), kMaxStreamTextBytes);
+  EXPECT_EQ(sources->Choice().reason, CaptionSourceReason::kStreamRecent);
+
+  const int reads_before = reads;
+  const auto flood = std::chrono::steady_clock::now();
+  int sent = 0;
+  while (std::chrono::steady_clock::now() < flood + 1s) {
+    emit("flood " + std::to_string(++sent));
+    g_main_context_iteration(nullptr, FALSE);
+  }
+  RunLoopUntil([&] { return stream->Text() == "flood " + std::to_string(sent); });
+  const int polls = reads - reads_before;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - flood).count();
+  EXPECT_GT(sent, 1000);
+  EXPECT_LE(polls, static_cast<int>(seconds * 1000 / CaptionWorker::kWakeFloor.count()) + 2)
+      << sent << " signals";
+  EXPECT_GE(polls, 3) << "woken polls go on under the flood";
+}
+
+}  // namespace
+}  // namespace quensary

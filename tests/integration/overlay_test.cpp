@@ -62,12 +62,19 @@ class OverlayTest : public ::testing::Test {
     return Xdotool({"mousemove", std::to_string(int(x)), std::to_string(int(y))});
   }
   // Hovering: dark backdrop, takes clicks, level 3; passive: clear, click-through, level 1000.
-  static bool Hovered(bool hovered) {
-    return RunLoopUntil([&] {
-      return Monitor().TakesInput() == hovered && (Monitor().BackdropAlpha() > 0) == hovered &&
-             float_window_get_level(Window()) == (hovered ? 3 : 1000) &&
-             Monitor().state().Inarea() == hovered;
-    });
+  static ::testing::AssertionResult Hovered(bool hovered) {
+    if (RunLoopUntil([&] {
+          return Monitor().TakesInput() == hovered && (Monitor().BackdropAlpha() > 0) == hovered &&
+                 float_window_get_level(Window()) == (hovered ? 3 : 1000) &&
+                 Monitor().state().Inarea() == hovered;
+        }))
+      return ::testing::AssertionSuccess();
+    const ScreenRect frame = Frame();
+    return ::testing::AssertionFailure()
+           << "input " << Monitor().TakesInput() << ", backdrop " << Monitor().BackdropAlpha()
+           << ", level " << float_window_get_level(Window()) << ", Inarea "
+           << Monitor().state().Inarea() << ", frame " << frame.x << "," << frame.y << " "
+           << frame.width << "x" << frame.height;
   }
   // The brightness of the screen at a point, 0 to 255.
   static int Brightness(double x, double y) {

@@ -208,6 +208,10 @@ void FloatHoverMonitor::HoverTick() {
       gdk_seat_get_pointer(gdk_display_get_default_seat(gtk_widget_get_display(window)));
   int px = 0, py = 0;
   gdk_device_get_position(pointer, nullptr, &px, &py);
+  // Once a second the origin comes from the X server itself: a window manager that leaves out a
+  // notice must not leave the hover area behind for good.
+  if (++ticks_ % 5 == 0)
+    gdk_window_get_origin(surface, &origin_x_, &origin_y_);
   const int wx = origin_x_, wy = origin_y_;
   const ScreenRect frame{static_cast<double>(wx), static_cast<double>(wy),
                          static_cast<double>(gtk_widget_get_allocated_width(window)),

@@ -69,8 +69,10 @@ class FloatHoverMonitor {
                                                                              cairo_region_destroy};
   bool takes_input_ = true;
   bool grip_shown_ = false;
-  // The window's top-left corner on the screen, from its latest configure event.
+  // The window's top-left corner on the screen, from its latest configure event and checked
+  // with the X server once a second.
   int origin_x_ = 0, origin_y_ = 0;
+  unsigned ticks_ = 0;  // counts ticks between checks of the origin with the X server
   double backdrop_ = 0;
   bool stacking_changed_ = true;
 };

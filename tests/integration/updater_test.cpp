@@ -90,7 +90,6 @@ TEST(Updater, OnlyANewerVersionOpensTheWindowRaisedAndKeptAboveAfterTwoSeconds) 
       EXPECT_EQ(UpdateWindow(), nullptr);
     }
   }
-  unsetenv("QUENSARY_APPCAST_URL");
 }
 
 }  // namespace

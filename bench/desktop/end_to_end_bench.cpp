@@ -30,6 +30,7 @@
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/glib/key_file_preferences.h"
 #include "process_memory.h"
+#include "spread.h"
 #include "support/child_process.h"
 #include "support/diagnostics.h"
 #include "support/literal_vault.h"
@@ -51,32 +52,9 @@ constexpr char kProgram[] = QUENSARY_BINARY_DIR "/src/quensary";
 constexpr char kDemo[] = QUENSARY_BINARY_DIR "/tools/caption_demo/quensary-caption-demo";
 constexpr char kTranscript[] = QUENSARY_SOURCE_DIR "/tools/caption_demo/sample-transcript.txt";
 
-double WallMs() {
-  return static_cast<double>(g_get_real_time()) / 1000.0;
-}
-
-struct Spread {
-  double p50 = 0, p95 = 0;
-  size_t samples = 0;
-};
-
-Spread SpreadOf(std::vector<double> values) {
-  if (values.empty())
-    return {};
-  std::sort(values.begin(), values.end());
-  return {values[values.size() / 2], values[values.size() * 95 / 100], values.size()};
-}
-
 std::vector<std::string> ProgramEnvironment(const std::string& home) {
   return {"XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
-          "QUENSARY_APPCAST_URL=http://127.0.0.1:" + std::to_string(testing::ClosedLoopbackPort()) +
-              "/"};
-}
-
-bool SetAccessibility() {
-  return testing::RunToEnd({"gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
-                            "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
-                            "org.a11y.Status", "IsEnabled", "<true>"}) == 0;
+          "QUENSARY_APPCAST_URL=" + testing::ClosedLoopbackAddress()};
 }
 
 // The offline engine on its usual port, started unless something already listens there.
@@ -423,7 +401,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "end_to_end_bench: no display; run it inside scripts/headless\n");
     return 1;
   }
-  if (!SetAccessibility()) {
+  if (!testing::SetDesktopAccessibility(true)) {
     std::fprintf(stderr, "end_to_end_bench: accessibility could not be turned on\n");
     return 1;
   }
@@ -457,8 +435,7 @@ int main(int argc, char** argv) {
   testing::TempDir home;
   setenv("XDG_CONFIG_HOME", (home.path() + "/config").c_str(), 1);
   setenv("XDG_DATA_HOME", (home.path() + "/data").c_str(), 1);
-  setenv("QUENSARY_APPCAST_URL",
-         ("http://127.0.0.1:" + std::to_string(testing::ClosedLoopbackPort()) + "/").c_str(), 1);
+  setenv("QUENSARY_APPCAST_URL", testing::ClosedLoopbackAddress().c_str(), 1);
   std::atomic<bool> init_sent{false};
   SetDiagnosticSink([&](std::string_view line) {
     if (line.find("\"app-version\"") != std::string_view::npos)

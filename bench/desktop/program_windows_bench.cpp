@@ -139,9 +139,7 @@ BENCHMARK(BM_HoverTickUnchanged)->Iterations(2000)->Unit(benchmark::kMicrosecond
 // The program binary started afresh, to its main page's Init (its diagnostic line), with
 // accessibility on and a home of its own; the first start warms the caches and is not counted.
 void BM_StartToMainPageInit(benchmark::State& state) {
-  testing::RunToEnd({"gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
-                     "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
-                     "org.a11y.Status", "IsEnabled", "<true>"});
+  testing::SetDesktopAccessibility(true);
   const auto once = [] {
     testing::TempDir home;
     const std::string output = home.path() + "/output.txt";
@@ -149,8 +147,7 @@ void BM_StartToMainPageInit(benchmark::State& state) {
     testing::BackgroundProcess program(
         {QUENSARY_BINARY_DIR "/src/quensary"},
         {"XDG_CONFIG_HOME=" + home.path(), "XDG_DATA_HOME=" + home.path(),
-         "QUENSARY_APPCAST_URL=http://127.0.0.1:" + std::to_string(testing::ClosedLoopbackPort()) +
-             "/"},
+         "QUENSARY_APPCAST_URL=" + testing::ClosedLoopbackAddress()},
         output);
     const bool seen = RunLoopUntil(
         [&] {
@@ -185,8 +182,7 @@ int main(int argc, char** argv) {
   testing::TempDir home;
   setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
   setenv("XDG_DATA_HOME", home.path().c_str(), 1);
-  setenv("QUENSARY_APPCAST_URL",
-         ("http://127.0.0.1:" + std::to_string(testing::ClosedLoopbackPort()) + "/").c_str(), 1);
+  setenv("QUENSARY_APPCAST_URL", testing::ClosedLoopbackAddress().c_str(), 1);
   Program& program = TheProgram();
   program.settings->SetOverlayShowA(true);
   program.settings->SetOverlayShowB(true);

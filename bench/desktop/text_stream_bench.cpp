@@ -24,6 +24,7 @@
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/glib/glib_main_queue.h"
 #include "platform/glib/live_captions_stream.h"
+#include "spread.h"
 #include "support/child_process.h"
 #include "support/diagnostics.h"
 #include "support/literal_vault.h"
@@ -38,21 +39,10 @@ using json = nlohmann::json;
 constexpr char kDemo[] = QUENSARY_BINARY_DIR "/tools/caption_demo/quensary-caption-demo";
 constexpr char kTranscript[] = QUENSARY_SOURCE_DIR "/tools/caption_demo/sample-transcript.txt";
 
-double WallMs() {
-  return static_cast<double>(g_get_real_time()) / 1000.0;
-}
-
 struct Published {
   double at;
   std::string newest;  // the newest line's original text
 };
-
-double Percentile(std::vector<double> values, size_t percent) {
-  if (values.empty())
-    return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() * percent / 100];
-}
 
 // One source, forced, for `seconds` of speech.
 std::vector<double> Measure(const char* mode, int seconds) {
@@ -116,8 +106,9 @@ std::vector<double> Measure(const char* mode, int seconds) {
 }
 
 void Print(const char* what, const std::vector<double>& latencies, const char* goal) {
-  std::printf("%s: %zu changes, p50 %.1f ms, p95 %.1f ms%s\n", what, latencies.size(),
-              Percentile(latencies, 50), Percentile(latencies, 95), goal);
+  const Spread spread = SpreadOf(latencies);
+  std::printf("%s: %zu changes, p50 %.1f ms, p95 %.1f ms%s\n", what, spread.samples, spread.p50,
+              spread.p95, goal);
 }
 
 }  // namespace
@@ -129,9 +120,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "text_stream_bench: no display; run it inside scripts/headless\n");
     return 1;
   }
-  testing::RunToEnd({"gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
-                     "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
-                     "org.a11y.Status", "IsEnabled", "<true>"});
+  testing::SetDesktopAccessibility(true);
   SetDiagnosticSink([](std::string_view) {});  // the finished rows are not figures
   std::printf("Caption latency, provider's row change to the line list publishing it:\n");
   Print("  pushed text stream (worker woken per signal, 50 ms floor)", Measure("stream", 30),

@@ -429,7 +429,6 @@
     el.captionSource.value = mode;
     el.captionSourceStatus.textContent = has(SOURCE_REASONS, o.Reason)
       ? SOURCE_REASONS[o.Reason] : '';
-    el.captionSourceStatus.dataset.active = o.Active === 'stream' ? 'stream' : 'accessibility';
   }
 
   function wireSettings() {

@@ -72,9 +72,9 @@ void WindowSetup(Program& program) {
   collaborators.quit = [] { EndProcess(0); };
   collaborators.startup_complete = &program.StartupComplete;
   collaborators.version = ProgramVersion();
+  program.caption_stream = std::make_shared<LiveCaptionsStream>(nullptr, program.clock);
   // The main page and the overlay page are both the program's own: one web process serves both,
   // which spares the memory and the start of a second one.
-  program.caption_stream = std::make_shared<LiveCaptionsStream>(nullptr, program.clock);
   program.MainCtrl =
       new MainController(std::move(collaborators), program.clock,
                          program.OverlayMonitor->OverlayWebObj().get(), program.caption_stream);

@@ -79,7 +79,7 @@ std::string ReadCaptionText(const AccessibleElement& container) {
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string text;
   for (const auto& [y, value] : rows) {
-    const std::string_view trimmed = Trim(CapRow(value));
+    const std::string_view trimmed = CaptionRow(value);
     if (trimmed.empty())
       continue;
     if (!text.empty())

@@ -20,8 +20,6 @@ bool IsWhitespaceOrNewline(gunichar c) {
   }
 }
 
-}  // namespace
-
 std::string_view Trim(std::string_view text) {
   size_t begin = 0;
   while (begin < text.size()) {
@@ -48,14 +46,17 @@ std::string_view Trim(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-std::string_view CapRow(std::string_view row) {
+}  // namespace
+
+std::string_view CaptionRow(std::string_view row) {
+  row = Trim(row);
   if (row.size() <= kMaxRowBytes)
     return row;
   size_t end = kMaxRowBytes;
   // Back to the start of the character that would be cut: skip continuation bytes.
   while (end > 0 && (static_cast<unsigned char>(row[end]) & 0xC0) == 0x80)
     --end;
-  return row.substr(0, end);
+  return Trim(row.substr(0, end));
 }
 
 }  // namespace quensary

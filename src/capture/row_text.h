@@ -10,11 +10,10 @@ namespace quensary {
 // a broken or hostile provider must not make every tick copy megabytes into lines and history.
 inline constexpr size_t kMaxRowBytes = 4096;
 
-// Trims white space and line breaks (in the Unicode sense) from both ends. Bytes that are not
-// valid UTF-8 count as text, so a damaged value is kept rather than cut inside a character.
-std::string_view Trim(std::string_view text);
-
-// The row cut to at most kMaxRowBytes, never inside a UTF-8 sequence.
-std::string_view CapRow(std::string_view row);
+// A row as the tracker takes it: trimmed of white space and line breaks in the Unicode sense
+// (bytes that are not valid UTF-8 count as text, so a damaged value is kept), cut to at most
+// kMaxRowBytes (never inside a UTF-8 sequence) and trimmed again where the cut left white space at
+// its end.
+std::string_view CaptionRow(std::string_view row);
 
 }  // namespace quensary

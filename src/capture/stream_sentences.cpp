@@ -1,7 +1,6 @@
 #include "capture/stream_sentences.h"
 
 #include <array>
-#include <vector>
 
 #include "capture/caption_separator.h"
 #include "capture/row_text.h"
@@ -19,7 +18,7 @@ bool IsLineBreak(char c) {
   return c == '\n' || c == '\r';
 }
 
-// The length of the sentence end at `at`, or 0.
+// The length of the sentence end at `at`, or 0. Line breaks are spaces by now.
 size_t SentenceEndAt(std::string_view text, size_t at) {
   const std::string_view rest = text.substr(at);
   for (std::string_view end : kFullWidthEnds) {
@@ -30,14 +29,14 @@ size_t SentenceEndAt(std::string_view text, size_t at) {
     if (!rest.starts_with(end))
       continue;
     const size_t after = at + end.size();
-    if (after == text.size() || text[after] == ' ' || IsLineBreak(text[after]))
+    if (after == text.size() || text[after] == ' ')
       return end.size();
   }
   return 0;
 }
 
 void AddRow(std::string& rows, std::string_view sentence) {
-  const std::string_view row = Trim(CapRow(Trim(sentence)));
+  const std::string_view row = CaptionRow(sentence);
   if (row.empty())
     return;
   if (!rows.empty())

@@ -6,6 +6,7 @@
 #include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
+#include "support/window_command.h"
 
 namespace quensary {
 namespace {
@@ -235,14 +236,8 @@ void MainPageBridge::WindowButton(const std::string& button) {
 }
 
 void MainPageBridge::WindowCommand(const std::string& word) {
-  if (!main_window_)
-    return;
-  if (word == RevealText(Sealed::WordDragOn))
-    main_window_->SetDragging(true);
-  else if (word == RevealText(Sealed::WordDragOff))
-    main_window_->SetDragging(false);
-  else if (word == RevealText(Sealed::WordZoomToggle))
-    main_window_->ToggleZoom();
+  if (main_window_)
+    ApplyWindowCommand(*main_window_, word);
 }
 
 }  // namespace quensary

@@ -15,7 +15,6 @@
 #include "platform/atspi/atspi_session.h"
 #include "support/child_process.h"
 #include "support/literal_vault.h"
-#include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
 #include "support/sealed_literals.h"
 
@@ -54,12 +53,6 @@ bool Shows(pid_t pid, int width, int height) {
     if (window.width == width && (height == 0 || window.height == height))
       return true;
   return false;
-}
-
-bool SetAccessibility(bool enabled) {
-  return testing::RunToEnd({"gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
-                            "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
-                            "org.a11y.Status", "IsEnabled", enabled ? "<true>" : "<false>"}) == 0;
 }
 
 // Every name and text of the accessible elements of a process, in tree order, and the screen
@@ -153,15 +146,14 @@ bool Holds(const std::vector<std::string>& texts, const std::string& wanted) {
   return false;
 }
 
-// The program in a home of its own, its standard output kept in a file; no update feed reached.
+// The program in a home of its own, its standard output kept in a file; it inherits the closed
+// update feed address of every integration test.
 class RunningProgram {
  public:
   RunningProgram()
       : process_({QUENSARY_EXECUTABLE},
                  {"XDG_CONFIG_HOME=" + home_.path() + "/config",
-                  "XDG_DATA_HOME=" + home_.path() + "/data",
-                  "QUENSARY_APPCAST_URL=http://127.0.0.1:" +
-                      std::to_string(testing::ClosedLoopbackPort()) + "/"},
+                  "XDG_DATA_HOME=" + home_.path() + "/data"},
                  home_.path() + "/output.txt") {}
   BackgroundProcess& process() { return process_; }
   pid_t Pid() const { return process_.Pid(); }
@@ -186,13 +178,13 @@ class RunningProgram {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  void TearDown() override { SetAccessibility(true); }
+  void TearDown() override { testing::SetDesktopAccessibility(true); }
   static bool MainWindowShown(pid_t pid) { return Shows(pid, 837, 525); }
   static bool PermissionWindowShown(pid_t pid) { return Shows(pid, 600, 300); }
 };
 
 TEST_F(ProgramTest, WithAccessibilityOnTheMainWindowAndOverlayComeUpAndASecondStartRaisesIt) {
-  ASSERT_TRUE(SetAccessibility(true));
+  ASSERT_TRUE(testing::SetDesktopAccessibility(true));
   RunningProgram program;
   ASSERT_TRUE(
       RunLoopUntil([&] { return MainWindowShown(program.Pid()) && Shows(program.Pid(), 837, 0); },
@@ -228,7 +220,7 @@ TEST_F(ProgramTest, WithAccessibilityOnTheMainWindowAndOverlayComeUpAndASecondSt
 TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTurnedOnEitherWay) {
   for (const bool by_button : {false, true}) {
     SCOPED_TRACE(by_button ? "the window's button" : "from outside");
-    ASSERT_TRUE(SetAccessibility(false));
+    ASSERT_TRUE(testing::SetDesktopAccessibility(false));
     RunningProgram program;
     ASSERT_TRUE(RunLoopUntil([&] { return PermissionWindowShown(program.Pid()); },
                              std::chrono::seconds(20)));
@@ -250,7 +242,7 @@ TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTur
       ASSERT_TRUE(testing::Xdotool({"mousemove", std::to_string(seen.position->first),
                                     std::to_string(seen.position->second), "click", "1"}));
     else
-      ASSERT_TRUE(SetAccessibility(true));
+      ASSERT_TRUE(testing::SetDesktopAccessibility(true));
     ASSERT_TRUE(
         RunLoopUntil([&] { return MainWindowShown(program.Pid()); }, std::chrono::seconds(30)));
     std::cout << "main window up "
@@ -261,7 +253,7 @@ TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTur
 }
 
 TEST_F(ProgramTest, ClosingThePermissionWindowEndsTheProgramWithStatusZeroAndNothingLeft) {
-  ASSERT_TRUE(SetAccessibility(false));
+  ASSERT_TRUE(testing::SetDesktopAccessibility(false));
   RunningProgram program;
   ASSERT_TRUE(
       RunLoopUntil([&] { return PermissionWindowShown(program.Pid()); }, std::chrono::seconds(20)));
@@ -273,7 +265,7 @@ TEST_F(ProgramTest, ClosingThePermissionWindowEndsTheProgramWithStatusZeroAndNot
 }
 
 TEST_F(ProgramTest, EndToEndTheProvidersSentencesArriveInSpanishInThePageAndTheHistory) {
-  ASSERT_TRUE(SetAccessibility(true));
+  ASSERT_TRUE(testing::SetDesktopAccessibility(true));
   // The offline engine on its usual port, unless one already listens there.
   std::unique_ptr<BackgroundProcess> apy;
   const auto listening = [] {

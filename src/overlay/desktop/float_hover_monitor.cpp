@@ -9,6 +9,7 @@
 #include "overlay/overlay_page_protocol.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
+#include "support/window_command.h"
 #include "web/float_window_control.h"
 #include "web/transparent_view_repaint.h"
 #include "web/web_obj_delegate.h"
@@ -78,12 +79,7 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   auto control = std::make_shared<FloatWindowControl>(window_.get());
   page_->Handlers[RevealText(Sealed::HandlerWindowCommand)] = [control](const std::string& word,
                                                                         const std::string&) {
-    if (word == RevealText(Sealed::WordDragOn))
-      control->SetDragging(true);
-    else if (word == RevealText(Sealed::WordDragOff))
-      control->SetDragging(false);
-    else if (word == RevealText(Sealed::WordZoomToggle))
-      control->ToggleZoom();
+    ApplyWindowCommand(*control, word);
   };
   page_->Handlers[RevealText(Sealed::HandlerContentHeight)] =
       [this](const std::string& text, const std::string&) { ContentHeight(text); };
@@ -98,7 +94,7 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   gtk_widget_set_app_paintable(window, TRUE);
   if (GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window)))
     gtk_widget_set_visual(window, rgba);
-  float_window_set_level(window_.get(), 3);
+  float_window_set_level(window_.get(), WindowControl::kFloatingLevel);
   BuildView();
   gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
   no_input_.reset(cairo_region_create());
@@ -224,11 +220,11 @@ void FloatHoverMonitor::HoverTick() {
       return;
     case HoverOutcome::kActive:
       state_.SetInarea(true);
-      ApplyHover(true, kActiveBackdrop, 3);
+      ApplyHover(true, kActiveBackdrop, WindowControl::kFloatingLevel);
       return;
     case HoverOutcome::kPassive:
       state_.SetInarea(inside);
-      ApplyHover(false, 0, 1000);
+      ApplyHover(false, 0, WindowControl::kTopLevel);
       return;
   }
 }
@@ -252,7 +248,7 @@ void FloatHoverMonitor::ApplyHover(bool takes_input, double backdrop, int level)
     float_window_set_level(window_.get(), level);
     stacking_changed_ = true;
   }
-  if (level > 3 && stacking_changed_)
+  if (level > WindowControl::kFloatingLevel && stacking_changed_)
     KeepAboveOthers();
 }
 

@@ -24,6 +24,14 @@ inline bool Xdotool(std::vector<std::string> args) {
   return RunToEnd(args) == 0;
 }
 
+// Switches the desktop's accessibility for the session (org.a11y.Status IsEnabled), as a user
+// or the permission window would; whether the call succeeded.
+inline bool SetDesktopAccessibility(bool enabled) {
+  return RunToEnd({"gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
+                   "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
+                   "org.a11y.Status", "IsEnabled", enabled ? "<true>" : "<false>"}) == 0;
+}
+
 // A program running in a process group of its own until the object goes: its whole group is then
 // ended, also when the test fails half-way. Its standard input is a pipe the test writes lines to.
 class BackgroundProcess {

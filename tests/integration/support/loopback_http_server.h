@@ -56,5 +56,9 @@ class LoopbackHttpServer {
 
 // A loopback port on which nothing listens (a connection to it is refused).
 int ClosedLoopbackPort();
+// http://127.0.0.1:<a closed port>/, an address that answers nothing.
+inline std::string ClosedLoopbackAddress() {
+  return "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/";
+}
 
 }  // namespace quensary::testing

@@ -5,20 +5,23 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
+#include "fakes/temp_dir.h"
 #include "support/loopback_http_server.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // Settings and history of its own for each test program and what it starts, set before GLib
+  // first reads them: no program sees what one run before it stored, so their order never matters.
+  const quensary::testing::TempDir home;
+  setenv("XDG_CONFIG_HOME", (home.path() + "/config").c_str(), 1);
+  setenv("XDG_DATA_HOME", (home.path() + "/data").c_str(), 1);
   if (!gtk_init_check(&argc, &argv)) {
     std::fprintf(stderr, "No display: run integration tests through scripts/headless\n");
     return 1;
   }
   // Tests reach nothing beyond loopback: the update check of a program set up in a test goes to
   // a port where nothing listens, unless the test points it elsewhere.
-  const std::string nowhere =
-      "http://127.0.0.1:" + std::to_string(quensary::testing::ClosedLoopbackPort()) + "/";
-  setenv("QUENSARY_APPCAST_URL", nowhere.c_str(), 0);
+  setenv("QUENSARY_APPCAST_URL", quensary::testing::ClosedLoopbackAddress().c_str(), 0);
   return RUN_ALL_TESTS();
 }

@@ -387,7 +387,7 @@ void UseThreeEnginePages(const std::string& home) {
   profile["Cot"] = 3;
   settings.SetUserAddLine(profile.dump());
   settings.SetSelectedLineId("apertium-three");
-  preferences->Flush();
+  preferences->Flush(std::chrono::seconds(10));
 }
 
 }  // namespace

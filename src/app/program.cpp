@@ -9,6 +9,7 @@
 #include "platform/gtk/gtk_clipboard.h"
 #include "support/desktop/tools.h"
 #include "support/desktop/updater.h"
+#include "support/diagnostics.h"
 #include "support/process_end.h"
 #include "web/float_window_control.h"
 #include "web/web_engine_page_factory.h"
@@ -36,8 +37,10 @@ Program& TheProgram() {
     made->accessibility = std::make_shared<AtspiAccessibility>();
     // Quitting waits a little for what is on its way to the disk.
     AtProcessEnd([history = made->history, preferences = made->preferences] {
+      // Each wait is bounded: a disk (or a file) that hangs must not keep the program alive.
       history->Flush(std::chrono::seconds(2));
-      preferences->Flush();
+      if (!preferences->Flush(std::chrono::seconds(2)))
+        WriteDiagnostic("Settings were not saved in time; quitting without them");
     });
     return made;
   }();

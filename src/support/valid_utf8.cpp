@@ -65,4 +65,13 @@ std::string_view Utf8Tail(std::string_view text, size_t max_bytes) {
   return text.substr(begin);
 }
 
+std::string_view Utf8Head(std::string_view text, size_t max_bytes) {
+  if (text.size() <= max_bytes)
+    return text;
+  size_t end = max_bytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    --end;
+  return text.substr(0, end);
+}
+
 }  // namespace quensary

@@ -20,5 +20,7 @@ std::string ValidUtf8(std::string_view text);
 
 // The text's last `max_bytes` bytes at most, never starting inside a UTF-8 sequence.
 std::string_view Utf8Tail(std::string_view text, size_t max_bytes);
+// The text's first `max_bytes` bytes at most, never ending inside a UTF-8 sequence.
+std::string_view Utf8Head(std::string_view text, size_t max_bytes);
 
 }  // namespace quensary

@@ -31,11 +31,11 @@ GtkWidget* UpdateWindow() {
   return nullptr;
 }
 
-std::string Feed(const std::string& version) {
+std::string Feed(const std::string& version, const std::string& notes = "") {
   return R"(<?xml version="1.0"?><rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">)"
          R"(<channel><item><sparkle:version>)" +
-         version +
-         R"(</sparkle:version><link>https://example.invalid/</link></item></channel></rss>)";
+         version + R"(</sparkle:version><link>https://example.invalid/</link><description>)" +
+         notes + R"(</description></item></channel></rss>)";
 }
 
 TEST(Updater, OnlyANewerVersionOpensTheWindowRaisedAndKeptAboveAfterTwoSeconds) {
@@ -43,6 +43,11 @@ TEST(Updater, OnlyANewerVersionOpensTheWindowRaisedAndKeptAboveAfterTwoSeconds) 
   server.Serve("/newer", testing::LoopbackHttpServer::Reply::Page(Feed("1.2.10")));
   server.Serve("/same", testing::LoopbackHttpServer::Reply::Page(Feed("1.2.3")));
   server.Serve("/broken", testing::LoopbackHttpServer::Reply::Page("<rss><channel><item>"));
+  // Notes that would take a wrapping label many seconds to lay out, and a body past the limit.
+  server.Serve("/long-notes", testing::LoopbackHttpServer::Reply::Page(
+                                  Feed("1.2.10", std::string(900 * 1024, 'w') + " end")));
+  server.Serve("/huge", testing::LoopbackHttpServer::Reply::Page(
+                            Feed("1.2.10", std::string(Appcast::kMaxFeedBytes, 'w'))));
   // Accepts connections and never answers them.
   const auto silent = GObjectRef<GSocketListener>::Adopt(g_socket_listener_new());
   const auto loopback =
@@ -61,8 +66,8 @@ TEST(Updater, OnlyANewerVersionOpensTheWindowRaisedAndKeptAboveAfterTwoSeconds) 
   const struct {
     std::string path;  // empty for the server that never answers
     bool opens;
-  } cases[] = {
-      {"/newer", true}, {"/same", false}, {"/missing", false}, {"/broken", false}, {"", false}};
+  } cases[] = {{"/newer", true},   {"/long-notes", true}, {"/same", false}, {"/missing", false},
+               {"/broken", false}, {"/huge", false},      {"", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     setenv("QUENSARY_APPCAST_URL", (c.path.empty() ? silent_url : server.Url(c.path)).c_str(), 1);

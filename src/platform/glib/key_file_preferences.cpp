@@ -1,8 +1,11 @@
 #include "platform/glib/key_file_preferences.h"
 
+#include <fcntl.h>
 #include <glib/gstdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "support/diagnostics.h"
@@ -13,6 +16,65 @@ namespace quensary {
 namespace {
 
 constexpr int kNewFileMode = 0600;
+// A settings file is a few hundred bytes; a larger one is not ours.
+constexpr off_t kMaxFileBytes = 1024 * 1024;
+
+// A file descriptor that closes itself.
+class OpenFile {
+ public:
+  explicit OpenFile(int fd) : fd_(fd) {}
+  ~OpenFile() {
+    if (fd_ >= 0)
+      close(fd_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Loads a key file from a regular file only. A FIFO in its place would block the open or the
+// read until some other process writes to it, a device could never end: anything but a regular
+// file of sensible size counts as damaged, and is kept aside like one.
+bool LoadRegularFile(GKeyFile* file, const std::string& path, GKeyFileFlags flags, GError** error) {
+  const OpenFile opened(g_open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
+  if (opened.fd() < 0) {
+    const int code = errno;
+    g_set_error(error, G_FILE_ERROR, g_file_error_from_errno(code), "%s", g_strerror(code));
+    return false;
+  }
+  struct stat info {};
+  if (fstat(opened.fd(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    g_set_error_literal(error, G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_PARSE, "not a regular file");
+    return false;
+  }
+  if (info.st_size > kMaxFileBytes) {
+    g_set_error_literal(error, G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_PARSE, "larger than 1 MiB");
+    return false;
+  }
+  std::string data;
+  char buffer[16 * 1024];
+  for (;;) {
+    const ssize_t count = read(opened.fd(), buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR)
+      continue;
+    if (count < 0) {
+      const int code = errno;
+      g_set_error(error, G_FILE_ERROR, g_file_error_from_errno(code), "%s", g_strerror(code));
+      return false;
+    }
+    if (count == 0)
+      break;
+    data.append(buffer, static_cast<size_t>(count));
+    if (static_cast<off_t>(data.size()) > kMaxFileBytes) {
+      g_set_error_literal(error, G_KEY_FILE_ERROR, G_KEY_FILE_ERROR_PARSE, "larger than 1 MiB");
+      return false;
+    }
+  }
+  return g_key_file_load_from_data(file, data.data(), data.size(), flags, error);
+}
 
 std::string Group() {
   return RevealText(Sealed::SettingsGroup);
@@ -46,8 +108,7 @@ std::string SaveTarget(const std::string& path) {
 KeyFilePreferences::KeyFilePreferences(std::string config_dir)
     : config_dir_(std::move(config_dir)), path_(OwnFilePath(config_dir_)), file_(g_key_file_new()) {
   GError* raw_error = nullptr;
-  if (!g_key_file_load_from_file(file_.get(), path_.c_str(), G_KEY_FILE_KEEP_COMMENTS,
-                                 &raw_error)) {
+  if (!LoadRegularFile(file_.get(), path_, G_KEY_FILE_KEEP_COMMENTS, &raw_error)) {
     GErrorPtr error(raw_error);
     file_.reset(g_key_file_new());
     if (error->domain == G_KEY_FILE_ERROR) {
@@ -146,9 +207,9 @@ void KeyFilePreferences::Write(std::string_view key, Set&& set) {
   wake_.notify_one();
 }
 
-void KeyFilePreferences::Flush() {
+bool KeyFilePreferences::Flush(std::chrono::milliseconds limit) {
   std::unique_lock lock(mutex_);
-  idle_.wait(lock, [this] { return !dirty_ && !saving_; });
+  return idle_.wait_for(lock, limit, [this] { return !dirty_ && !saving_; });
 }
 
 void KeyFilePreferences::SaveLoop() {
@@ -187,8 +248,7 @@ void KeyFilePreferences::Save(const OwnValues& own) {
   // What is on disk now, so that keys this process never set keep their current values.
   GKeyFilePtr merged(g_key_file_new());
   GError* raw_error = nullptr;
-  if (!g_key_file_load_from_file(merged.get(), target.c_str(), G_KEY_FILE_KEEP_COMMENTS,
-                                 &raw_error)) {
+  if (!LoadRegularFile(merged.get(), target, G_KEY_FILE_KEEP_COMMENTS, &raw_error)) {
     GErrorPtr error(raw_error);
     merged.reset(g_key_file_new());
     if (error->domain == G_KEY_FILE_ERROR) {
@@ -255,8 +315,7 @@ std::optional<std::string> KeyFilePreferences::ReadForeignText(std::string_view 
     return std::nullopt;
   }
   GKeyFilePtr file(g_key_file_new());
-  if (!g_key_file_load_from_file(file.get(), DomainFilePath(config_dir_, domain).c_str(),
-                                 G_KEY_FILE_NONE, nullptr)) {
+  if (!LoadRegularFile(file.get(), DomainFilePath(config_dir_, domain), G_KEY_FILE_NONE, nullptr)) {
     return std::nullopt;
   }
   GCharPtr value(

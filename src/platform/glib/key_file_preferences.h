@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -46,8 +47,9 @@ class KeyFilePreferences final : public PreferencesStore {
   std::optional<std::string> ReadForeignText(std::string_view domain,
                                              std::string_view key) const override;
 
-  // Blocks until every write made before the call is on disk (or has failed for good).
-  void Flush();
+  // Blocks until every write made before the call is on disk (or has failed for good), at most
+  // `limit`: a disk that hangs must not keep the program from quitting. False when it timed out.
+  bool Flush(std::chrono::milliseconds limit);
 
  private:
   // What was found on disk at start; decides whether the first save may replace the file.

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fakes/core_fixture.h"
+#include "pipeline/caption_source_switch.h"
 
 namespace quensary {
 namespace {
@@ -78,6 +79,67 @@ TEST_F(CaptionWorkerTest, AWakePollsAtOnceButAFloodKeepsTheFloor) {
   const int polls = reads - 1;
   EXPECT_LE(polls, 300 / CaptionWorker::kWakeFloor.count() + 1);
   EXPECT_GE(polls, 2);
+}
+
+class FakeCaptionStream final : public CaptionStream {
+ public:
+  CaptionStreamState State() const override {
+    std::lock_guard lock(mutex);
+    return state;
+  }
+  std::string Text() const override { return "Pushed text."; }
+  void SetOnText(std::function<void()> on_text) override { pushed = std::move(on_text); }
+
+  mutable std::mutex mutex;
+  CaptionStreamState state;  // guarded by mutex
+  std::function<void()> pushed;
+};
+
+// Pushed text polls at once only while the stream is the source read; the caption window keeps
+// its own poll.
+TEST_F(CaptionWorkerTest, PushedTextWakesTheWorkerOnlyWhileTheStreamIsChosen) {
+  auto stream = std::make_shared<FakeCaptionStream>();
+  CaptionSourceSwitch sources([] { return std::string("Window text."); }, stream, settings, clock);
+  std::atomic<int> reads{0};
+  std::string last_read;  // written by the worker before `reads` counts the read
+  auto worker = std::shared_ptr<CaptionWorker>(MakeWorker(
+      [&] {
+        last_read = sources.ReadText();
+        return ++reads, last_read;
+      },
+      1h));
+  sources.WakeOnStreamText(worker);
+  worker->Start();
+  const struct {
+    const char* mode;
+    bool active;
+    std::chrono::seconds since_text;
+    bool wakes;
+  } cases[] = {{"auto", true, 0s, true},
+               {"auto", false, 5s, true},  // recent text keeps the stream chosen
+               {"auto", false, 11s, false},
+               {"accessibility", true, 0s, false},
+               {"stream", false, 60s, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + (c.active ? " active" : " inactive"));
+    settings->SetCaptionSource(c.mode);
+    {
+      std::lock_guard lock(stream->mutex);
+      stream->state = {true, c.active, clock->Now()};
+    }
+    clock->Advance(c.since_text);
+    const int before = reads;
+    stream->pushed();
+    if (c.wakes) {
+      ASSERT_TRUE(WaitFor([&] { return reads > before; }));
+      EXPECT_EQ(last_read, "Pushed text.");
+    } else {
+      // Past the wake floor many times over: a wake would have polled by now.
+      std::this_thread::sleep_for(10 * CaptionWorker::kWakeFloor);
+      EXPECT_EQ(reads, before);
+      EXPECT_EQ(sources.ReadText(), "Window text.");
+    }
+  }
 }
 
 // The worker polls and upserts on its own thread while the main thread runs the translation

@@ -2,9 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "fakes/core_fixture.h"
 
 namespace quensary {
+
+// Failures print events as text, not as bytes.
+void PrintTo(const CaptionEvent& event, std::ostream* out) {
+  *out << (event.finished ? "finished " : "open ") << ::testing::PrintToString(event.text);
+}
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -113,6 +121,25 @@ const Scenario kScenarios[] = {
      {"Before", "Still here"}},
 };
 
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+  *out << scenario.name;
+}
+
+// The scenario's name as a test name: its words joined in camel case.
+std::string ScenarioName(const ::testing::TestParamInfo<Scenario>& info) {
+  std::string name;
+  bool word_start = true;
+  for (const char c : std::string_view(info.param.name)) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) {
+      word_start = true;
+      continue;
+    }
+    name += word_start ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+    word_start = false;
+  }
+  return name;
+}
+
 // Drives the tracker as the worker does, each event applied to a real line list.
 class SentenceTrackerTest : public testing::CoreFixture,
                             public ::testing::WithParamInterface<Scenario> {
@@ -145,7 +172,8 @@ TEST_P(SentenceTrackerTest, Scenario) {
     EXPECT_EQ(line.rfind(RevealText(Sealed::FinishedRowPrefix) + " ", 0), 0u) << line;
 }
 
-INSTANTIATE_TEST_SUITE_P(Tracker, SentenceTrackerTest, ::testing::ValuesIn(kScenarios));
+INSTANTIATE_TEST_SUITE_P(Tracker, SentenceTrackerTest, ::testing::ValuesIn(kScenarios),
+                         ScenarioName);
 
 }  // namespace
 }  // namespace quensary

@@ -56,10 +56,10 @@ TEST_F(KeyFilePreferencesTest,
   EXPECT_EQ(reopened.OverlayString(), "bad \xEF\xBF\xBD byte");
   fs::remove(file);
   reopened.SetOverlayNumberA(-7);  // the same value: nothing to save
-  prefs->Flush();
+  prefs->Flush(std::chrono::seconds(10));
   EXPECT_FALSE(fs::exists(file));
   reopened.SetOverlayNumberA(8);
-  prefs->Flush();
+  prefs->Flush(std::chrono::seconds(10));
   EXPECT_TRUE(fs::exists(file));
 }
 
@@ -70,12 +70,12 @@ TEST_F(KeyFilePreferencesTest, ASaveKeepsWhatOthersWroteMeanwhileTheFilesModeAnd
   fs::create_symlink(real, file);
   auto prefs = Open();
   prefs->WriteInt("mine", 1);
-  prefs->Flush();
+  prefs->Flush(std::chrono::seconds(10));
   // Another instance, or the user by hand, adds a key and loosens the mode.
   WriteFile(real, ReadFile(real) + "theirs=2\n");
   chmod(real.c_str(), 0640);
   prefs->WriteInt("mine", 3);
-  prefs->Flush();
+  prefs->Flush(std::chrono::seconds(10));
   EXPECT_TRUE(fs::is_symlink(file));
   EXPECT_EQ(Mode(real), 0640);
   auto reopened = Open();
@@ -93,11 +93,35 @@ TEST_F(KeyFilePreferencesTest, ADamagedFileReadsAsDefaultsAndIsKeptAsideAtTheFir
   ASSERT_EQ(diagnostics.lines().size(), 1u);
   EXPECT_NE(diagnostics.lines()[0].find("damaged"), std::string::npos);
   settings.SetOverlayNumberB(30);
-  prefs->Flush();
+  prefs->Flush(std::chrono::seconds(10));
   EXPECT_EQ(ReadFile(file.string() + ".damaged"), damaged);
   EXPECT_EQ(SettingsStore(Open()).OverlayNumberB(), 30);
   WriteFile(file, "[user-settings]\noverlay-font-size=large\ncaption-window-shown=maybe\n");
   EXPECT_EQ(SettingsStore(Open()).OverlayNumberB(), 25) << "a wrongly typed value reads as absent";
+}
+
+TEST_F(KeyFilePreferencesTest, ASpecialFileInPlaceOfTheFileNeverBlocksAndIsKeptAside) {
+  // A FIFO blocks an open or a read until someone writes to it: at start, and at a save.
+  for (const bool at_start : {true, false}) {
+    SCOPED_TRACE(at_start ? "at start" : "while running");
+    fs::remove_all(file.parent_path());
+    fs::create_directories(file.parent_path());
+    if (at_start) {
+      ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    }
+    auto prefs = Open();
+    prefs->WriteInt("first", 1);
+    ASSERT_TRUE(prefs->Flush(std::chrono::seconds(10)));
+    if (!at_start) {
+      fs::remove(file);
+      ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    }
+    prefs->WriteInt("second", 2);
+    ASSERT_TRUE(prefs->Flush(std::chrono::seconds(10)));
+    EXPECT_TRUE(fs::is_fifo(file.string() + ".damaged"));
+    EXPECT_TRUE(fs::is_regular_file(file));
+    EXPECT_EQ(Open()->ReadInt("second"), 2);
+  }
 }
 
 TEST_F(KeyFilePreferencesTest, ConcurrentWritersLoseNoValue) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/valid_utf8.h"
+
 namespace quensary {
 namespace {
 
@@ -38,11 +40,40 @@ TEST(Appcast, BrokenFeedsMissingVersionsAndPlainHttpOfferNothing) {
        Feed(R"(<item><sparkle:version>1.x</sparkle:version><link>https://q/x</link></item>)"),
        Feed(R"(<item><sparkle:version>2.0</sparkle:version><link>http://q/x</link></item>)"),
        Feed(
-           R"(<item><sparkle:version>2.0</sparkle:version><link>file:///etc/passwd</link></item>)")}) {
+           R"(<item><sparkle:version>2.0</sparkle:version><link>file:///etc/passwd</link></item>)"),
+       // Entities multiply a small feed into gigabytes: no document type at all.
+       std::string(
+           R"(<?xml version="1.0"?><!DOCTYPE rss [<!ENTITY a "aaaaaaaa">]><rss><channel><item>)"
+           R"(<sparkle:version>2.0</sparkle:version><link>https://q/x</link><description>&a;&a;)"
+           R"(</description></item></channel></rss>)"),
+       Feed(R"(<item><sparkle:version>2.0</sparkle:version><link>https://q/x</link></item>)" +
+            std::string(Appcast::kMaxFeedBytes, ' '))}) {
     std::string why;
     EXPECT_FALSE(Appcast::Read(text, &why)) << text;
     EXPECT_FALSE(why.empty()) << text;
   }
+}
+
+TEST(Appcast, OddItemsAreSkippedAndLongNotesCutOnACharacterBoundary) {
+  std::string why;
+  std::string accents;
+  while (accents.size() < 2 * Appcast::kMaxNotesBytes)
+    accents += "\xC3\xA9";  // é: a cut at an odd byte would split it
+  const auto offer = Appcast::Read(
+      Feed(R"(<item><sparkle:version>9.0.0-rc1</sparkle:version><link>https://q/rc</link></item>)"
+           R"(<item><sparkle:version>8.0</sparkle:version><link>javascript:x()</link></item>)"
+           R"(<item><sparkle:version>2.0</sparkle:version><link>https://q/2</link>)"
+           R"(<sparkle:releaseNotesLink>https://q/notes</sparkle:releaseNotesLink>)"
+           "<description>x" +
+           accents + "</description></item>"),
+      &why);
+  ASSERT_TRUE(offer) << why;
+  EXPECT_EQ(offer->version, "2.0");
+  EXPECT_TRUE(offer->notes_cut);
+  EXPECT_EQ(offer->notes_link, "https://q/notes");
+  EXPECT_LE(offer->notes.size(), Appcast::kMaxNotesBytes + 3);
+  EXPECT_EQ(ValidUtf8(offer->notes), offer->notes);
+  EXPECT_TRUE(offer->notes.ends_with("\u2026"));
 }
 
 TEST(Appcast, VersionsCompareAsDottedNumbers) {

@@ -30,6 +30,7 @@
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/glib/key_file_preferences.h"
 #include "process_memory.h"
+#include "protocol/settings_store.h"
 #include "spread.h"
 #include "support/child_process.h"
 #include "support/diagnostics.h"
@@ -39,7 +40,6 @@
 #include "support/process_end.h"
 #include "support/process_tree.h"
 #include "support/sealed_literals.h"
-#include "support/settings_store.h"
 #include "support/web_page_wait.h"
 
 namespace quensary {
@@ -385,8 +385,8 @@ void UseThreeEnginePages(const std::string& home) {
   json profile = json::parse(shipped.str());
   profile["Id"] = "apertium-three";
   profile["Cot"] = 3;
-  settings.SetUserAddLine(profile.dump());
-  settings.SetSelectedLineId("apertium-three");
+  settings.SetUserEngineJson(profile.dump());
+  settings.SetSelectedEngineId("apertium-three");
   preferences->Flush(std::chrono::seconds(10));
 }
 
@@ -444,8 +444,8 @@ int main(int argc, char** argv) {
   Program& program = TheProgram();
   auto timed = std::make_shared<TimedAccessibility>();
   program.accessibility = timed;
-  program.settings->SetOverlayShowA(true);
-  program.settings->SetOverlayShowB(true);
+  program.settings->SetShowOriginal(true);
+  program.settings->SetShowTranslation(true);
   std::mutex published_mutex;
   std::vector<Published> published;
   program.bus.Subscribe(RevealText(Sealed::EventLinesChanged), false,

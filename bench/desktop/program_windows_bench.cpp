@@ -184,8 +184,8 @@ int main(int argc, char** argv) {
   setenv("XDG_DATA_HOME", home.path().c_str(), 1);
   setenv("QUENSARY_APPCAST_URL", testing::ClosedLoopbackAddress().c_str(), 1);
   Program& program = TheProgram();
-  program.settings->SetOverlayShowA(true);
-  program.settings->SetOverlayShowB(true);
+  program.settings->SetShowOriginal(true);
+  program.settings->SetShowTranslation(true);
   WindowSetup(program);
   if (!RunLoopUntil(
           [&] {

@@ -16,7 +16,7 @@
 #include "platform/accessibility.h"
 #include "platform/glib/key_file_preferences.h"
 #include "platform/glib/live_captions_stream.h"
-#include "support/settings_store.h"
+#include "protocol/settings_store.h"
 #include "translate/engine_pool.h"
 #include "web/float_window.h"
 

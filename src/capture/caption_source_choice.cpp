@@ -2,26 +2,6 @@
 
 namespace quensary {
 
-CaptionSourceMode CaptionSourceModeFromWord(std::string_view word) {
-  if (word == "accessibility")
-    return CaptionSourceMode::kAccessibility;
-  if (word == "stream")
-    return CaptionSourceMode::kStream;
-  return CaptionSourceMode::kAutomatic;
-}
-
-std::string_view CaptionSourceModeWord(CaptionSourceMode mode) {
-  switch (mode) {
-    case CaptionSourceMode::kAccessibility:
-      return "accessibility";
-    case CaptionSourceMode::kStream:
-      return "stream";
-    case CaptionSourceMode::kAutomatic:
-      break;
-  }
-  return "auto";
-}
-
 CaptionSourceChoice ChooseCaptionSource(CaptionSourceMode mode, const CaptionStreamState& stream,
                                         Clock::TimePoint now) {
   using Kind = CaptionSourceKind;

@@ -6,19 +6,13 @@
 
 #include "platform/caption_stream.h"
 #include "platform/clock.h"
+#include "protocol/page_words.h"
 
 namespace quensary {
 
 // Where captions are read from: the caption window, through the accessibility interface, or
 // the text stream a live-caption application pushes on the session bus.
 enum class CaptionSourceKind { kAccessibility, kStream };
-
-// The user's choice: automatic, or one source forced.
-enum class CaptionSourceMode { kAutomatic, kAccessibility, kStream };
-
-// The mode's stored word ("auto", "accessibility", "stream"); any other word is automatic.
-CaptionSourceMode CaptionSourceModeFromWord(std::string_view word);
-std::string_view CaptionSourceModeWord(CaptionSourceMode mode);
 
 // Why a source is read; the main page words each.
 enum class CaptionSourceReason {

@@ -125,12 +125,6 @@ SQLiteHelper::~SQLiteHelper() {
   thread_.join();
 }
 
-std::optional<SQLiteHelper::CopyMode> SQLiteHelper::CopyModeFromNumber(int64_t number) {
-  if (number < 1 || number > 3)
-    return std::nullopt;
-  return static_cast<CopyMode>(number);
-}
-
 void SQLiteHelper::Queue(Operation operation) {
   {
     std::lock_guard lock(mutex_);

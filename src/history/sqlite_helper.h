@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "history/caption_line.h"
+#include "protocol/page_words.h"
 
 struct sqlite3_stmt;
 
@@ -28,9 +29,6 @@ namespace quensary {
 // reported. Every operation may be called from any thread; callers may hold `LineLock`.
 class SQLiteHelper {
  public:
-  // What CopyToClipboard puts under each Id.
-  enum class CopyMode { kOriginal = 1, kTranslation = 2, kBoth = 3 };
-
   // What an operation made of the file: done (or failed for good), or to be tried again.
   enum class Outcome { kDone, kBusy, kFailed };
 
@@ -72,9 +70,6 @@ class SQLiteHelper {
   bool Flush(std::chrono::milliseconds limit);
 
   const std::string& path() const { return path_; }
-
-  // The copy mode a page sends as a number; absent for any number but the three modes.
-  static std::optional<CopyMode> CopyModeFromNumber(int64_t number);
 
  private:
   using Operation = std::function<Outcome()>;

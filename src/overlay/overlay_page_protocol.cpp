@@ -4,38 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <nlohmann/json.hpp>
-
-#include "support/literal_vault.h"
-#include "support/sealed_literals.h"
 
 namespace quensary::OverlayPageProtocol {
 
-using Setting = SettingsStore::Setting;
-
-std::string InitJson(const SettingsStore& settings, const TranslatorProfilePtr& active) {
-  const nlohmann::json init = {
-      {SettingsStore::StorageKey(Setting::kOverlayShowA), settings.OverlayShowA()},
-      {SettingsStore::StorageKey(Setting::kOverlayShowB), settings.OverlayShowB()},
-      {SettingsStore::StorageKey(Setting::kOverlayNumberB), settings.OverlayNumberB()},
-      {SettingsStore::StorageKey(Setting::kOverlayNumberA), settings.OverlayNumberA()},
-      {SettingsStore::StorageKey(Setting::kOverlayString), settings.OverlayString()},
-      {RevealText(Sealed::CurrentEngineName), active ? active->Name : std::string()},
-      {SettingsStore::StorageKey(Setting::kMainWindowOnTop), settings.MainWindowOnTop()},
-  };
-  return init.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
-}
-
-std::string InitCall(const std::string& init_json) {
-  return "    Init(" + init_json + ")";
-}
-
-std::string JuziCall(const std::string& lines_json) {
-  return "Juzi(" + lines_json + ")";
-}
-
 bool Visible(const SettingsStore& settings) {
-  return settings.OverlayShowA() || settings.OverlayShowB();
+  return settings.ShowOriginal() || settings.ShowTranslation();
 }
 
 std::optional<double> ParseContentHeight(std::string_view text) {

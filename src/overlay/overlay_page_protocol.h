@@ -5,16 +5,9 @@
 #include <string_view>
 
 #include "overlay/hover_decision.h"
-#include "support/settings_store.h"
-#include "translate/translator_profile.h"
+#include "protocol/settings_store.h"
 
 namespace quensary::OverlayPageProtocol {
-
-// The start values the overlay page receives: the display settings under their storage keys, the
-// active engine's name (empty while none is active) and whether the main window is on top.
-std::string InitJson(const SettingsStore& settings, const TranslatorProfilePtr& active);
-std::string InitCall(const std::string& init_json);   // "    Init(...)"
-std::string JuziCall(const std::string& lines_json);  // "Juzi(...)"
 
 // The overlay is hidden exactly while both of its switches are off.
 bool Visible(const SettingsStore& settings);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "bus/bus_events.h"
+
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 
@@ -34,9 +36,7 @@ CaptionLinePtr CaptionLines::FindLine(const LineGuard& held, const std::string& 
 
 void CaptionLines::PublishLines(const LineGuard& held) {
   CheckHeld(held);
-  auto message = std::make_shared<LnsMessage>();
-  message->str1 = CaptionLinesJson(line_list_);
-  bus_.Post(RevealText(Sealed::EventLinesChanged), std::move(message));
+  Publish(bus_, LinesChanged{CaptionLinesJson(line_list_)});
 }
 
 std::string CaptionLines::UpsertLine(const LineGuard& held, const std::string& text,

@@ -10,7 +10,7 @@
 #include "pipeline/caption_worker.h"
 #include "platform/caption_stream.h"
 #include "platform/clock.h"
-#include "support/settings_store.h"
+#include "protocol/settings_store.h"
 
 namespace quensary {
 

@@ -2,18 +2,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bus/bus_events.h"
 #include "capture/language_source.h"
+#include "protocol/page_calls.h"
+#include "protocol/page_words.h"
+#include "protocol/window_command.h"
 #include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
-#include "support/window_command.h"
 
 namespace quensary {
-namespace {
-
-using Setting = SettingsStore::Setting;
-
-}  // namespace
 
 MainPageBridge::MainPageBridge(Collaborators collaborators) : c_(std::move(collaborators)) {}
 
@@ -26,105 +24,77 @@ std::map<std::string, MainPageBridge::Handler, std::less<>> MainPageBridge::Hand
     };
   };
   std::map<std::string, Handler, std::less<>> handlers;
-  handlers[RevealText(Sealed::HandlerPageReady)] =
+  handlers[WordOf(PageHandler::kPageReady)] =
       bind([](MainPageBridge& self, const std::string& first, const std::string&) {
         self.PageReady(first);
       });
-  handlers[RevealText(Sealed::HandlerStartCapture)] =
+  handlers[WordOf(PageHandler::kStartCapture)] =
       bind([](MainPageBridge& self, const std::string&, const std::string&) {
         self.c_.worker->Start();
       });
-  handlers[RevealText(Sealed::HandlerSetSetting)] =
+  handlers[WordOf(PageHandler::kSetSetting)] =
       bind([](MainPageBridge& self, const std::string& first, const std::string& second) {
         self.SetSetting(first, second);
       });
-  handlers[RevealText(Sealed::HandlerLineCommand)] =
+  handlers[WordOf(PageHandler::kLineCommand)] =
       bind([](MainPageBridge& self, const std::string& first, const std::string& second) {
-        self.LineCommand(first, second);
+        self.RunLineCommand(first, second);
       });
-  handlers[RevealText(Sealed::HandlerOpenLink)] =
+  handlers[WordOf(PageHandler::kOpenLink)] =
       bind([](MainPageBridge& self, const std::string& first, const std::string& second) {
-        if (first == RevealText(Sealed::WordOpenUrl))
+        if (FromWord<LinkCommand>(first) == LinkCommand::kOpenUrl)
           self.c_.browser->Open(second);
       });
-  handlers[RevealText(Sealed::HandlerWindowButton)] =
+  handlers[WordOf(PageHandler::kWindowButton)] =
       bind([](MainPageBridge& self, const std::string& first, const std::string&) {
-        self.WindowButton(first);
+        self.PressWindowButton(first);
       });
-  handlers[RevealText(Sealed::HandlerWindowCommand)] =
+  handlers[WordOf(PageHandler::kWindowCommand)] =
       bind([](MainPageBridge& self, const std::string& first, const std::string&) {
-        self.WindowCommand(first);
+        self.RunWindowCommand(first);
       });
   return handlers;
 }
 
 void MainPageBridge::Subscribe() {
   // The bus delivers on its own thread: each event only becomes a task of the main thread.
-  const auto on_main = [weak = weak_from_this(), queue = c_.main_queue](auto call) {
-    return [weak, queue, call](const LnsMessage& message) {
-      queue->Post([weak, call, text = message.str1] {
-        if (auto self = weak.lock())
-          self->c_.page->RunJs(call(*self, text));
-      });
-    };
+  const auto run_on_main = [weak = weak_from_this(), queue = c_.main_queue](auto make_call) {
+    queue->Post([weak, make_call = std::move(make_call)] {
+      if (auto self = weak.lock())
+        self->c_.page->RunJs(make_call(*self));
+    });
   };
-  c_.bus->Subscribe(
-      RevealText(Sealed::EventLinesChanged), false,
-      on_main([](MainPageBridge&, const std::string& text) { return JuziCall(text); }));
-  c_.bus->Subscribe(RevealText(Sealed::EventUserLineChanged), false,
-                    on_main([](MainPageBridge& self, const std::string&) {
-                      return self.UpdateUserAddLineCall();
-                    }));
+  OnEach(*c_.bus, [run_on_main](const LinesChanged& event) {
+    run_on_main([json = event.json](MainPageBridge&) { return JuziCall(Page::kMain, json); });
+  });
+  OnEach(*c_.bus, [run_on_main](const UserLineChanged&) {
+    run_on_main([](MainPageBridge& self) { return self.UpdateUserAddLineCall(); });
+  });
   if (c_.caption_sources) {
-    c_.caption_sources->SetOnChoiceChanged(
-        [weak = weak_from_this(), queue = c_.main_queue](CaptionSourceChoice) {
-          queue->Post([weak] {
-            if (auto self = weak.lock())
-              self->c_.page->RunJs(self->CaptionSourceCall());
-          });
-        });
+    c_.caption_sources->SetOnChoiceChanged([run_on_main](CaptionSourceChoice) {
+      run_on_main([](MainPageBridge& self) { return self.CaptionSourceCall(); });
+    });
   }
 }
 
 std::string MainPageBridge::CaptionSourceCall() const {
   const CaptionSourceChoice choice = c_.caption_sources->Choice();
   const nlohmann::json status = {
-      {"Mode", CaptionSourceModeWord(c_.caption_sources->Mode())},
+      {"Mode", WordOf(c_.caption_sources->Mode())},
       {"Active", CaptionSourceKindWord(choice.kind)},
       {"Reason", CaptionSourceReasonWord(choice.reason)},
   };
   return RevealText(Sealed::CaptionSourceCall) + status.dump() + ")";
 }
 
-std::string MainPageBridge::JuziCall(const std::string& lines_json) {
-  return "    Juzi(" + lines_json + ")";
-}
-
 std::string MainPageBridge::UpdateUserAddLineCall() const {
-  const std::string stored = c_.settings->UserAddLine();
+  const std::string stored = c_.settings->UserEngineJson();
   // The page receives the stored profile as a value: verbatim when it is JSON (every valid
   // profile is), otherwise as a string, so that a stored text can never run as script.
   if (stored.empty() || nlohmann::json::accept(stored))
     return "    UpdateUserAddLine(" + stored + ")";
   return "    UpdateUserAddLine(" +
          nlohmann::json(stored).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) + ")";
-}
-
-std::string MainPageBridge::InitJson() const {
-  const SettingsStore& s = *c_.settings;
-  const nlohmann::json init = {
-      {SettingsStore::StorageKey(Setting::kOverlayShowA), s.OverlayShowA()},
-      {SettingsStore::StorageKey(Setting::kOverlayShowB), s.OverlayShowB()},
-      {SettingsStore::StorageKey(Setting::kTargetLanguage), s.TargetLanguage()},
-      {SettingsStore::StorageKey(Setting::kOverlayNumberB), s.OverlayNumberB()},
-      {SettingsStore::StorageKey(Setting::kOverlayNumberA), s.OverlayNumberA()},
-      {SettingsStore::StorageKey(Setting::kOverlayString), s.OverlayString()},
-      {RevealText(Sealed::WordSelectEngine), s.SelectedLineId()},
-      {SettingsStore::StorageKey(Setting::kMainWindowOnTop), s.MainWindowOnTop()},
-      {RevealText(Sealed::InitAppVersion), c_.version.value_or("")},
-  };
-  // Only ASCII in the script text; damaged bytes become U+FFFD instead of failing.
-  return init.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
 }
 
 void MainPageBridge::PageReady(const std::string& profiles) {
@@ -137,7 +107,7 @@ void MainPageBridge::PageReady(const std::string& profiles) {
     return;
   }
   c_.engines->LoadProfiles(profiles);
-  PostEvent(Sealed::EventUserLineChanged);
+  Publish(*c_.bus, UserLineChanged{});
   c_.main_queue->PostAfter(kInitDelay, [weak = weak_from_this()] {
     if (auto self = weak.lock())
       self->SendInit();
@@ -147,95 +117,120 @@ void MainPageBridge::PageReady(const std::string& profiles) {
 void MainPageBridge::SendInit() {
   if (!c_.version)
     return;
-  const std::string json = InitJson();
+  const std::string json = MainPageInitJson(*c_.settings, *c_.version);
   WriteDiagnostic(json);
-  c_.page->RunJs("    Init(" + json + ")");
+  c_.page->RunJs(InitCall(Page::kMain, json));
   if (c_.caption_sources)
     c_.page->RunJs(CaptionSourceCall());
   c_.lines->RestoreLatestLines();
 }
 
-void MainPageBridge::PostEvent(const char* sealed_name) {
-  c_.bus->Post(RevealText(sealed_name), EmptyLnsMessage());
-}
-
 void MainPageBridge::SetSetting(const std::string& key, const std::string& value) {
-  const auto is = [&key](Setting setting) { return key == SettingsStore::StorageKey(setting); };
-  if (key == RevealText(Sealed::WordOpenAddress)) {
-    c_.browser->Open(RevealText(Sealed::FixedAddress));
-  } else if (is(Setting::kCaptionWindowShown)) {
-    c_.settings->SetFromPage(key, value);
-    // Moving the provider's window waits for another application: not on the main thread.
-    c_.in_background([accessibility = c_.accessibility, shown = c_.settings->CaptionWindowShown()] {
-      LanguageSource::SetCaptionWindowShown(*accessibility, shown);
-    });
-  } else if (is(Setting::kOverlayShowA) || is(Setting::kOverlayShowB) ||
-             is(Setting::kOverlayNumberB) || is(Setting::kOverlayNumberA) ||
-             is(Setting::kOverlayString)) {
-    c_.settings->SetFromPage(key, value);
-    PostEvent(Sealed::EventSettingsChanged);
-  } else if (is(Setting::kTargetLanguage)) {
-    c_.settings->SetFromPage(key, value);
-  } else if (key == RevealText(Sealed::WordSelectEngine)) {
-    // The overlay's next start values name the new engine: the event follows the activation.
-    c_.main_queue->Post([weak = weak_from_this(), value] {
-      if (auto self = weak.lock()) {
-        self->c_.engines->ActivateEngine(value);
-        self->PostEvent(Sealed::EventSettingsChanged);
+  if (const auto command = FromWord<SettingCommand>(key)) {
+    RunSettingCommand(*command, value);
+    return;
+  }
+  // The source language comes from the provider and the engine from its own command: a page
+  // sets neither by its key.
+  const auto setting = SettingFromStorageKey(key);
+  if (!setting || setting == Setting::kSourceLanguage || setting == Setting::kSelectedEngineId)
+    return;
+  c_.settings->SetFromPage(key, value);
+  switch (*setting) {
+    case Setting::kCaptionWindowShown:
+      // Moving the provider's window waits for another application: not on the main thread.
+      c_.in_background(
+          [accessibility = c_.accessibility, shown = c_.settings->CaptionWindowShown()] {
+            LanguageSource::SetCaptionWindowShown(*accessibility, shown);
+          });
+      break;
+    case Setting::kShowOriginal:
+    case Setting::kShowTranslation:
+    case Setting::kOverlayFontSize:
+    case Setting::kOverlayOpacity:
+    case Setting::kOverlayTextColour:
+      Publish(*c_.bus, SettingsChanged{});
+      break;
+    case Setting::kMainWindowOnTop:
+      if (main_window_)
+        main_window_->SetLevel(c_.settings->MainWindowOnTop() ? WindowControl::kFloatingLevel
+                                                              : WindowControl::kNormalLevel);
+      break;
+    case Setting::kCaptionSource:
+      // Stored as one of the mode's words, whatever the page sent; the page learns the outcome.
+      c_.settings->SetCaptionSource(WordOf(CaptionSourceModeFromWord(value)));
+      if (c_.caption_sources)
+        c_.page->RunJs(CaptionSourceCall());
+      break;
+    case Setting::kUserEngineJson:
+      Publish(*c_.bus, UserLineChanged{});
+      // A changed user profile that is the active one takes effect at once.
+      c_.main_queue->Post([engines = c_.engines, value] {
+        const auto profile = DecodeProfile(value);
+        const auto active = engines->ActiveProfile();
+        if (profile && active && profile->Id == active->Id)
+          engines->ActivateEngine(profile->Id);
+      });
+      break;
+    case Setting::kTargetLanguage:
+    case Setting::kSourceLanguage:
+    case Setting::kSelectedEngineId:
+      break;
+  }
+}
+
+void MainPageBridge::RunSettingCommand(SettingCommand command, const std::string& value) {
+  switch (command) {
+    case SettingCommand::kOpenAddress:
+      c_.browser->Open(RevealText(Sealed::FixedAddress));
+      break;
+    case SettingCommand::kSelectEngine:
+      // The overlay's next start values name the new engine: the event follows the activation.
+      c_.main_queue->Post([weak = weak_from_this(), value] {
+        if (auto self = weak.lock()) {
+          self->c_.engines->ActivateEngine(value);
+          Publish(*self->c_.bus, SettingsChanged{});
+        }
+      });
+      break;
+  }
+}
+
+void MainPageBridge::RunLineCommand(const std::string& word, const std::string& argument) {
+  const auto command = FromWord<LineCommand>(word);
+  if (!command)
+    return;
+  switch (*command) {
+    case LineCommand::kDeleteLine:
+      c_.lines->DeleteLines(argument);
+      break;
+    case LineCommand::kRetranslate:
+      c_.main_queue->Post(
+          [requests = c_.requests, argument] { requests->RetranslateLine(argument); });
+      break;
+    case LineCommand::kCopyLines:
+      // Only the three modes: any other number, or no number, copies nothing.
+      if (const auto mode = CopyModeFromPage(argument)) {
+        c_.history->ExportText(*mode, [queue = c_.main_queue, clipboard = c_.clipboard](auto text) {
+          if (text)
+            queue->Post([clipboard, text = std::move(*text)] { clipboard->SetText(text); });
+        });
       }
-    });
-  } else if (is(Setting::kMainWindowOnTop)) {
-    c_.settings->SetFromPage(key, value);
-    if (main_window_)
-      main_window_->SetLevel(c_.settings->MainWindowOnTop() ? WindowControl::kFloatingLevel
-                                                            : WindowControl::kNormalLevel);
-  } else if (is(Setting::kCaptionSource)) {
-    // Stored as one of the mode's words, whatever the page sent; the page learns the outcome.
-    c_.settings->SetCaptionSource(CaptionSourceModeWord(CaptionSourceModeFromWord(value)));
-    if (c_.caption_sources)
-      c_.page->RunJs(CaptionSourceCall());
-  } else if (is(Setting::kUserAddLine)) {
-    c_.settings->SetFromPage(key, value);
-    PostEvent(Sealed::EventUserLineChanged);
-    // A changed user profile that is the active one takes effect at once.
-    c_.main_queue->Post([engines = c_.engines, value] {
-      const auto profile = DecodeProfile(value);
-      const auto active = engines->ActiveProfile();
-      if (profile && active && profile->Id == active->Id)
-        engines->ActivateEngine(profile->Id);
-    });
+      break;
   }
 }
 
-void MainPageBridge::LineCommand(const std::string& word, const std::string& argument) {
-  if (word == RevealText(Sealed::WordDeleteLine)) {
-    c_.lines->DeleteLines(argument);
-  } else if (word == RevealText(Sealed::WordRetranslate)) {
-    c_.main_queue->Post(
-        [requests = c_.requests, argument] { requests->RetranslateLine(argument); });
-  } else if (word == RevealText(Sealed::WordCopyLines)) {
-    // Only the three modes: any other number, or no number, copies nothing.
-    const auto mode = SQLiteHelper::CopyModeFromNumber(SettingsStore::PageInteger(argument));
-    if (!mode)
-      return;
-    c_.history->ExportText(*mode, [queue = c_.main_queue, clipboard = c_.clipboard](auto text) {
-      if (text)
-        queue->Post([clipboard, text = std::move(*text)] { clipboard->SetText(text); });
-    });
-  }
-}
-
-void MainPageBridge::WindowButton(const std::string& button) {
-  if (button == "3") {
+void MainPageBridge::PressWindowButton(const std::string& text) {
+  const auto button = WindowButtonFromPage(text);
+  if (button == WindowButton::kQuit)
     c_.quit();
-  } else if (main_window_ && button == "1") {
+  else if (main_window_ && button == WindowButton::kMinimize)
     main_window_->Minimize();
-  } else if (main_window_ && button == "2") {
+  else if (main_window_ && button == WindowButton::kZoom)
     main_window_->ToggleZoom();
-  }
 }
 
-void MainPageBridge::WindowCommand(const std::string& word) {
+void MainPageBridge::RunWindowCommand(const std::string& word) {
   if (main_window_)
     ApplyWindowCommand(*main_window_, word);
 }

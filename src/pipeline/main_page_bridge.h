@@ -19,7 +19,8 @@
 #include "platform/main_queue.h"
 #include "platform/script_target.h"
 #include "platform/window_control.h"
-#include "support/settings_store.h"
+#include "protocol/page_words.h"
+#include "protocol/settings_store.h"
 #include "translate/engine_pool.h"
 
 namespace quensary {
@@ -75,23 +76,20 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   // `MainWindow`, once window setup has made it; the window words do nothing before.
   void SetMainWindow(std::shared_ptr<WindowControl> window) { main_window_ = std::move(window); }
 
-  // The script texts sent to the page.
-  static std::string JuziCall(const std::string& lines_json);
+  // The script texts sent to the page (beside `Init` and `Juzi`, which the protocol builds).
   std::string UpdateUserAddLineCall() const;
   // The caption source's mode, the source read now and why, as the page's call.
   std::string CaptionSourceCall() const;
-  // The `Init` object's JSON text.
-  std::string InitJson() const;
 
  private:
   void PageReady(const std::string& profiles);
   void LoadAfterStartup(const std::string& profiles);
   void SendInit();
   void SetSetting(const std::string& key, const std::string& value);
-  void LineCommand(const std::string& word, const std::string& argument);
-  void WindowButton(const std::string& button);
-  void WindowCommand(const std::string& word);
-  void PostEvent(const char* sealed_name);
+  void RunSettingCommand(SettingCommand command, const std::string& value);
+  void RunLineCommand(const std::string& word, const std::string& argument);
+  void PressWindowButton(const std::string& text);
+  void RunWindowCommand(const std::string& word);
 
   Collaborators c_;
   std::shared_ptr<WindowControl> main_window_;

@@ -7,7 +7,7 @@
 #include "history/sqlite_helper.h"
 #include "pipeline/caption_lines.h"
 #include "platform/clock.h"
-#include "support/settings_store.h"
+#include "protocol/settings_store.h"
 #include "translate/engine_pool.h"
 
 namespace quensary {

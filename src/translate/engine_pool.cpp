@@ -35,13 +35,13 @@ void EnginePool::ActivateEngine(std::string_view id) {
   if (listed != ProfileList_.end())
     chosen = *listed;
   if (!chosen)
-    chosen = DecodeProfile(settings_->UserAddLine());
+    chosen = DecodeProfile(settings_->UserEngineJson());
   if (!chosen && !ProfileList_.empty())
     chosen = ProfileList_.front();
   // Nothing listed and no readable user profile: keep whatever engine is open.
   if (!chosen)
     return;
-  settings_->SetSelectedLineId(chosen->Id);
+  settings_->SetSelectedEngineId(chosen->Id);
   RebuildEnginePages(std::move(chosen));
 }
 

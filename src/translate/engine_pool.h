@@ -8,7 +8,7 @@
 
 #include "platform/main_queue.h"
 #include "platform/script_target.h"
-#include "support/settings_store.h"
+#include "protocol/settings_store.h"
 #include "translate/engine_page.h"
 #include "translate/translator_profile.h"
 

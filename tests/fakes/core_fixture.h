@@ -17,10 +17,10 @@
 #include "history/sqlite_helper.h"
 #include "pipeline/caption_lines.h"
 #include "pipeline/translation_requests.h"
+#include "protocol/settings_store.h"
 #include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
-#include "support/settings_store.h"
 #include "translate/engine_pool.h"
 
 namespace quensary::testing {

@@ -14,11 +14,11 @@
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/atspi/atspi_element.h"
 #include "platform/glib/key_file_preferences.h"
+#include "protocol/settings_store.h"
 #include "support/child_process.h"
 #include "support/literal_vault.h"
 #include "support/main_loop_wait.h"
 #include "support/sealed_literals.h"
-#include "support/settings_store.h"
 
 namespace quensary {
 namespace {

@@ -82,7 +82,7 @@ TEST_F(MainWindowTest, ThePageShowsTheEngineListTheStartValuesAndLinesAsText) {
 TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
   Program& program = TheProgram();
   Click("#show-translation");
-  ASSERT_TRUE(RunLoopUntil([&] { return program.settings->OverlayShowB(); }));
+  ASSERT_TRUE(RunLoopUntil([&] { return program.settings->ShowTranslation(); }));
   Js("(() => { const s = document.getElementById('target-language'); s.value = 'fr';"
      " s.dispatchEvent(new Event('change')); })() || 1");
   ASSERT_TRUE(RunLoopUntil([&] { return program.settings->TargetLanguage() == "fr"; }));
@@ -91,14 +91,14 @@ TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
   server.ServeHtml("/echo.html", "<script>window.trans = async (t, s, d) => d + ':' + t;</script>");
   const auto& handlers = program.MainCtrl->MainPage()->Handlers;
   handlers.at(RevealText(Sealed::HandlerSetSetting))(
-      RevealText(Sealed::KeyUserAddLine), nlohmann::json{{"Id", "echo"},
-                                                         {"Name", "Echo"},
-                                                         {"Url", server.Url("/echo.html")},
-                                                         {"BeforeJs", ""},
-                                                         {"Js", ""},
-                                                         {"Delay", 0},
-                                                         {"Cot", 1}}
-                                              .dump());
+      RevealText(Sealed::KeyUserEngineJson), nlohmann::json{{"Id", "echo"},
+                                                            {"Name", "Echo"},
+                                                            {"Url", server.Url("/echo.html")},
+                                                            {"BeforeJs", ""},
+                                                            {"Js", ""},
+                                                            {"Delay", 0},
+                                                            {"Cot", 1}}
+                                                 .dump());
   handlers.at(RevealText(Sealed::HandlerSetSetting))(RevealText(Sealed::WordSelectEngine), "echo");
   ASSERT_TRUE(RunLoopUntil([&] {
     return program.engines->ActiveProfile() && program.engines->ActiveProfile()->Id == "echo";

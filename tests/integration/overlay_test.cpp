@@ -25,7 +25,7 @@ class OverlayTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     Program& program = TheProgram();
-    program.settings->SetOverlayShowB(true);
+    program.settings->SetShowTranslation(true);
     WindowSetup(program);
     // The overlay over a plain, light window that counts the clicks reaching it; the main
     // window out of the way.
@@ -175,12 +175,12 @@ TEST_F(OverlayTest, ThePageShowsLinesByItsSwitchesHidesWithBothOffAndSizesTheWin
         "[...document.querySelectorAll('#subtitles .ori, #subtitles .tar')]"
         ".filter(e => e.offsetParent).map(e => e.textContent).join('|')");
   };
-  program.settings->SetOverlayShowA(true);
+  program.settings->SetShowOriginal(true);
   Monitor().SendInit();
   Monitor().OverlayWebObj()->RunJs(R"(Juzi([{"Id":"1","Ori":"one <b>","Finish":true,"Tar":"uno"},)"
                                    R"({"Id":"2","Ori":"two","Finish":false,"Tar":""}]))");
   ASSERT_TRUE(RunLoopUntil([&] { return shown() == "one <b>|uno|two"; })) << shown();
-  program.settings->SetOverlayShowA(false);
+  program.settings->SetShowOriginal(false);
   Monitor().SendInit();
   ASSERT_TRUE(RunLoopUntil([&] { return shown() == "uno"; })) << shown();
   const double short_height = Frame().height;
@@ -188,10 +188,10 @@ TEST_F(OverlayTest, ThePageShowsLinesByItsSwitchesHidesWithBothOffAndSizesTheWin
                                    std::string(600, 'w') + " " + std::string(600, 'w') + "\"}])");
   EXPECT_TRUE(RunLoopUntil([&] { return Frame().height > short_height + 20; }))
       << "the window follows the content";
-  program.settings->SetOverlayShowB(false);
+  program.settings->SetShowTranslation(false);
   Monitor().SendInit();
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(Window())));
-  program.settings->SetOverlayShowB(true);
+  program.settings->SetShowTranslation(true);
   Monitor().SendInit();
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(Window())));
 }

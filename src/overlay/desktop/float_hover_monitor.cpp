@@ -7,9 +7,11 @@
 #include <cmath>
 
 #include "overlay/overlay_page_protocol.h"
+#include "protocol/page_calls.h"
+#include "protocol/page_words.h"
+#include "protocol/window_command.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
-#include "support/window_command.h"
 #include "web/float_window_control.h"
 #include "web/transparent_view_repaint.h"
 #include "web/web_obj_delegate.h"
@@ -61,7 +63,7 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   // The monitor lives as long as the process: its callbacks may hold it by address.
   bus.Subscribe(RevealText(Sealed::EventLinesChanged), false, [this](const LnsMessage& message) {
     main_queue_->Post([this, text = message.str1] {
-      page_->RunJs(OverlayPageProtocol::JuziCall(text));
+      page_->RunJs(JuziCall(Page::kOverlay, text));
       repaint_->Repaint();
     });
   });
@@ -77,11 +79,11 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   };
   window_ = GObjectRef<FloatWindow>::Share(float_window_new());
   auto control = std::make_shared<FloatWindowControl>(window_.get());
-  page_->Handlers[RevealText(Sealed::HandlerWindowCommand)] = [control](const std::string& word,
-                                                                        const std::string&) {
+  page_->Handlers[WordOf(PageHandler::kWindowCommand)] = [control](const std::string& word,
+                                                                   const std::string&) {
     ApplyWindowCommand(*control, word);
   };
-  page_->Handlers[RevealText(Sealed::HandlerContentHeight)] =
+  page_->Handlers[WordOf(PageHandler::kContentHeight)] =
       [this](const std::string& text, const std::string&) { ContentHeight(text); };
   WebObjDelegate::Create(page_);
 
@@ -294,8 +296,9 @@ void FloatHoverMonitor::KeepAboveOthers() {
 }
 
 void FloatHoverMonitor::SendInit() {
-  page_->RunJs(OverlayPageProtocol::InitCall(
-      OverlayPageProtocol::InitJson(*settings_, engines_->ActiveProfile())));
+  const auto active = engines_->ActiveProfile();
+  page_->RunJs(
+      InitCall(Page::kOverlay, OverlayPageInitJson(*settings_, active ? active->Name : "")));
   repaint_->Repaint();
   if (OverlayPageProtocol::Visible(*settings_))
     gtk_widget_show(GTK_WIDGET(window_.get()));

@@ -9,7 +9,7 @@
 #include "overlay/hover_decision.h"
 #include "platform/glib/gobject_ref.h"
 #include "platform/main_queue.h"
-#include "support/settings_store.h"
+#include "protocol/settings_store.h"
 #include "translate/engine_pool.h"
 #include "web/float_window.h"
 #include "web/transparent_view_repaint.h"

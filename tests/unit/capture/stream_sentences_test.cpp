@@ -87,11 +87,10 @@ TEST(CaptionSourceChoiceTest, ModeAndSenderDecideTheSource) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ChooseCaptionSource(c.mode, c.stream, now), c.choice)
-        << CaptionSourceModeWord(c.mode) << " owned " << c.stream.owned << " active "
-        << c.stream.active;
+        << WordOf(c.mode) << " owned " << c.stream.owned << " active " << c.stream.active;
   }
   for (const char* word : {"auto", "accessibility", "stream"})
-    EXPECT_EQ(CaptionSourceModeWord(CaptionSourceModeFromWord(word)), word);
+    EXPECT_EQ(WordOf(CaptionSourceModeFromWord(word)), word);
   EXPECT_EQ(CaptionSourceModeFromWord("Stream "), CaptionSourceMode::kAutomatic);
 }
 

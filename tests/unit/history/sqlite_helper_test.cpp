@@ -14,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Mode = SQLiteHelper::CopyMode;
+using Mode = CopyMode;
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -102,10 +102,6 @@ TEST_F(SQLiteHelperTest, ExportModesChooseTheColumnsAndOnlyThreeNumbersAreModes)
   EXPECT_EQ(Export(history, Mode::kOriginal), "1\nFirst\n\n2\nSecond\n\n");
   EXPECT_EQ(Export(history, Mode::kTranslation), "1\nPrimero\n\n2\nSegundo\n\n");
   EXPECT_EQ(Export(history, Mode::kBoth), "1\nFirst\nPrimero\n\n2\nSecond\nSegundo\n\n");
-  for (const int64_t number : {1, 2, 3})
-    EXPECT_EQ(SQLiteHelper::CopyModeFromNumber(number), static_cast<Mode>(number));
-  for (const int64_t number : {0, 4, -1})
-    EXPECT_EQ(SQLiteHelper::CopyModeFromNumber(number), std::nullopt) << number;
 }
 
 TEST_F(SQLiteHelperTest, AFileOrFolderRemovedWhileRunningIsMadeAgainAtTheNextSave) {

@@ -77,25 +77,14 @@ TEST(OverlayPageProtocol, ContentHeightIsAWholeFinitePositiveNumberThatKeepsTheT
   EXPECT_EQ(OverlayPageProtocol::FrameForContentHeight({100, 900, 837, 225}, 300, work).y, 750.0);
 }
 
-TEST(OverlayPageProtocol, InitCarriesSevenTypedMembersAndTheOverlayHidesOnlyWithBothSwitchesOff) {
+TEST(OverlayPageProtocol, TheOverlayHidesOnlyWithBothSwitchesOff) {
   SettingsStore settings(std::make_shared<testing::MemoryPreferences>());
-  const auto init = nlohmann::json::parse(OverlayPageProtocol::InitJson(settings, nullptr));
-  EXPECT_EQ(init.size(), 7u);
-  EXPECT_EQ(init[RevealText(Sealed::CurrentEngineName)], "");
-  EXPECT_EQ(init[SettingsStore::StorageKey(SettingsStore::Setting::kOverlayNumberB)], 25);
-  EXPECT_TRUE(init[SettingsStore::StorageKey(SettingsStore::Setting::kOverlayShowA)].is_boolean());
-  auto profile = std::make_shared<TranslatorProfile>();
-  profile->Name = "Named \"engine\"";
-  EXPECT_EQ(nlohmann::json::parse(OverlayPageProtocol::InitJson(
-                settings, profile))[RevealText(Sealed::CurrentEngineName)],
-            "Named \"engine\"");
   EXPECT_FALSE(OverlayPageProtocol::Visible(settings));
   for (const auto& [a, b] : std::vector<std::pair<bool, bool>>{{true, false}, {false, true}}) {
-    settings.SetOverlayShowA(a);
-    settings.SetOverlayShowB(b);
+    settings.SetShowOriginal(a);
+    settings.SetShowTranslation(b);
     EXPECT_TRUE(OverlayPageProtocol::Visible(settings));
   }
-  EXPECT_EQ(OverlayPageProtocol::JuziCall("[]"), "Juzi([])");
 }
 
 }  // namespace

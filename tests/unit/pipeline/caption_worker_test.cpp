@@ -207,8 +207,7 @@ TEST_F(CaptionWorkerTest, WorkerAndMainThreadShareTheLinesWithoutLossOrDuplicati
   }
   // The history: each remaining sentence exactly once, finished and translated.
   std::promise<std::optional<std::string>> exported;
-  history->ExportText(SQLiteHelper::CopyMode::kBoth,
-                      [&](auto text) { exported.set_value(std::move(text)); });
+  history->ExportText(CopyMode::kBoth, [&](auto text) { exported.set_value(std::move(text)); });
   std::istringstream blocks(exported.get_future().get().value_or(""));
   std::vector<std::string> stored;
   for (std::string id, ori, tar, gap; std::getline(blocks, id) && std::getline(blocks, ori) &&

@@ -7,12 +7,12 @@
 #include "fakes/core_fixture.h"
 #include "fakes/fake_accessibility.h"
 #include "fakes/recorders.h"
+#include "protocol/page_calls.h"
 
 namespace quensary {
 namespace {
 
 using namespace std::chrono_literals;
-using Setting = SettingsStore::Setting;
 using testing::ProfileJson;
 
 class MainPageBridgeTest : public testing::CoreFixture {
@@ -40,7 +40,7 @@ class MainPageBridgeTest : public testing::CoreFixture {
     std::lock_guard lock(events_mutex);
     return std::exchange(events, {});
   }
-  static std::string Key(Setting setting) { return SettingsStore::StorageKey(setting); }
+  static std::string Key(Setting setting) { return StorageKey(setting); }
 
   std::shared_ptr<testing::RecordingPage> page = std::make_shared<testing::RecordingPage>();
   std::shared_ptr<testing::RecordingWindow> window = std::make_shared<testing::RecordingWindow>();
@@ -71,38 +71,38 @@ TEST_F(MainPageBridgeTest, SetSettingStoresConvertedValuesAndPostsTheirEvents) {
     std::vector<std::string> events;
   };
   auto& s = *settings;
-  const std::string before = s.SelectedLineId();
+  const std::string before = s.SelectedEngineId();
   for (const Row& row : std::initializer_list<Row>{
-           {Key(Setting::kOverlayNumberA),
+           {Key(Setting::kOverlayOpacity),
             "abc",
-            [&] { return std::to_string(s.OverlayNumberA()); },
+            [&] { return std::to_string(s.OverlayOpacity()); },
             {"22", "settings"}},
-           {Key(Setting::kOverlayNumberA),
+           {Key(Setting::kOverlayOpacity),
             "+30",
-            [&] { return std::to_string(s.OverlayNumberA()); },
+            [&] { return std::to_string(s.OverlayOpacity()); },
             {"30", "settings"}},
-           {Key(Setting::kOverlayNumberB),
+           {Key(Setting::kOverlayFontSize),
             "40",
-            [&] { return std::to_string(s.OverlayNumberB()); },
+            [&] { return std::to_string(s.OverlayFontSize()); },
             {"40", "settings"}},
-           {Key(Setting::kOverlayShowA),
+           {Key(Setting::kShowOriginal),
             "true",
-            [&] { return std::to_string(s.OverlayShowA()); },
+            [&] { return std::to_string(s.ShowOriginal()); },
             {"0", "settings"}},
-           {Key(Setting::kOverlayShowB),
+           {Key(Setting::kShowTranslation),
             "1",
-            [&] { return std::to_string(s.OverlayShowB()); },
+            [&] { return std::to_string(s.ShowTranslation()); },
             {"1", "settings"}},
-           {Key(Setting::kOverlayString),
+           {Key(Setting::kOverlayTextColour),
             "#ff0",
-            [&] { return s.OverlayString(); },
+            [&] { return s.OverlayTextColour(); },
             {"#ff0", "settings"}},
            {Key(Setting::kTargetLanguage), "fr", [&] { return s.TargetLanguage(); }, {"fr"}},
            {Key(Setting::kCaptionSource), "stream", [&] { return s.CaptionSource(); }, {"stream"}},
            {Key(Setting::kCaptionSource), "<b>", [&] { return s.CaptionSource(); }, {"auto"}},
            // Stored by the program itself, never by the page; and unknown words.
            {Key(Setting::kSourceLanguage), "de", [&] { return s.SourceLanguage(); }, {"en"}},
-           {Key(Setting::kSelectedLineId), "x", [&] { return s.SelectedLineId(); }, {before}},
+           {Key(Setting::kSelectedEngineId), "x", [&] { return s.SelectedEngineId(); }, {before}},
            {"no-such-key", "1", [&] { return s.TargetLanguage(); }, {"fr"}},
        }) {
     Send(Sealed::HandlerSetSetting, row.key, row.value);
@@ -127,7 +127,7 @@ TEST_F(MainPageBridgeTest, SetSettingMovesWindowsOpensTheFixedAddressAndActivate
   EXPECT_EQ(browser->opened, std::vector<std::string>{RevealText(Sealed::FixedAddress)});
 
   engines->LoadProfiles("[" + ProfileJson("a", 1) + "]");
-  settings->SetUserAddLine(ProfileJson("mine", 1, 0, "first"));
+  settings->SetUserEngineJson(ProfileJson("mine", 1, 0, "first"));
   handlers.at(RevealText(Sealed::HandlerSetSetting))(RevealText(Sealed::WordSelectEngine), "mine");
   bus.WaitIdle();
   EXPECT_TRUE(events.empty()) << "the event follows the activation";
@@ -136,7 +136,7 @@ TEST_F(MainPageBridgeTest, SetSettingMovesWindowsOpensTheFixedAddressAndActivate
   // The user's own profile: with the active Id it is rebuilt, with another only stored and echoed.
   for (const auto& [id, url] :
        std::vector<std::pair<std::string, std::string>>{{"mine", "second"}, {"other", "second"}}) {
-    Send(Sealed::HandlerSetSetting, Key(Setting::kUserAddLine), ProfileJson(id, 1, 0, "second"));
+    Send(Sealed::HandlerSetSetting, Key(Setting::kUserEngineJson), ProfileJson(id, 1, 0, "second"));
     EXPECT_EQ(Events(), std::vector<std::string>{"user line"});
     EXPECT_EQ(engines->ActiveProfile()->Url, url) << id;
     EXPECT_EQ(page->scripts.back(),
@@ -154,7 +154,7 @@ TEST_F(MainPageBridgeTest, UpdateUserAddLineNeverRunsAStoredTextAsScript) {
            {R"({"Id":"x")", R"(    UpdateUserAddLine("{\"Id\":\"x\""))"},
            {"{}); x(); ({", R"(    UpdateUserAddLine("{}); x(); ({"))"},
            {"\"); x(\"\xE2\x80\xA8", R"(    UpdateUserAddLine("\"); x(\"\u2028"))"}}) {
-    settings->SetUserAddLine(stored);
+    settings->SetUserEngineJson(stored);
     EXPECT_EQ(bridge->UpdateUserAddLineCall(), call) << stored;
   }
 }
@@ -181,17 +181,12 @@ TEST_F(MainPageBridgeTest,
     EXPECT_EQ(engines->ProfileList().front()->Id, "a") << "the first list is kept";
     ASSERT_EQ(page->scripts.size(), 3u);
     EXPECT_EQ(page->scripts[0], bridge->UpdateUserAddLineCall());
-    EXPECT_EQ(page->scripts[1], "    Init(" + bridge->InitJson() + ")");
-    EXPECT_EQ(page->scripts[2], MainPageBridge::JuziCall(published.Last()));
+    EXPECT_EQ(page->scripts[1], InitCall(Page::kMain, MainPageInitJson(*settings, "1.2.3")));
+    EXPECT_EQ(page->scripts[2], JuziCall(Page::kMain, published.Last()));
     EXPECT_EQ(nlohmann::json::parse(published.Last())[0]["Tar"], "guardado");
     page->scripts.clear();
   }
-  const auto init = nlohmann::json::parse(bridge->InitJson());
-  EXPECT_EQ(init.size(), 9u);
-  EXPECT_EQ(init[RevealText(Sealed::InitAppVersion)], "1.2.3");
-  EXPECT_EQ(init[Key(Setting::kOverlayNumberA)], 100);
-  EXPECT_EQ(init[Key(Setting::kOverlayShowA)], false);
-  EXPECT_EQ(diagnostics.lines(), std::vector<std::string>(2, bridge->InitJson()));
+  EXPECT_EQ(diagnostics.lines(), std::vector<std::string>(2, MainPageInitJson(*settings, "1.2.3")));
 }
 
 TEST_F(MainPageBridgeTest, WithoutAVersionThereIsNoInitAndNoRestore) {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "fakes/core_fixture.h"
-#include "support/settings_store.h"
+#include "protocol/settings_store.h"
 
 namespace quensary {
 namespace {
@@ -44,21 +44,21 @@ TEST_F(KeyFilePreferencesTest,
        ValuesPersistInANewFileOnlyItsOwnerReadsAndUnchangedOnesAreNotSaved) {
   {
     SettingsStore settings(Open());
-    settings.SetOverlayNumberA(-7);
-    settings.SetUserAddLine("{\"Id\": \"mine\",\n \"Js\": \" x \\\\ y\"}");
-    settings.SetOverlayString("bad \xFF byte");
+    settings.SetOverlayOpacity(7);
+    settings.SetUserEngineJson("{\"Id\": \"mine\",\n \"Js\": \" x \\\\ y\"}");
+    settings.SetOverlayTextColour("bad \xFF byte");
   }
   EXPECT_EQ(Mode(file), 0600);
   auto prefs = Open();
   SettingsStore reopened(prefs);
-  EXPECT_EQ(reopened.OverlayNumberA(), -7);
-  EXPECT_EQ(reopened.UserAddLine(), "{\"Id\": \"mine\",\n \"Js\": \" x \\\\ y\"}");
-  EXPECT_EQ(reopened.OverlayString(), "bad \xEF\xBF\xBD byte");
+  EXPECT_EQ(reopened.OverlayOpacity(), 7);
+  EXPECT_EQ(reopened.UserEngineJson(), "{\"Id\": \"mine\",\n \"Js\": \" x \\\\ y\"}");
+  EXPECT_EQ(reopened.OverlayTextColour(), "bad \xEF\xBF\xBD byte");
   fs::remove(file);
-  reopened.SetOverlayNumberA(-7);  // the same value: nothing to save
+  reopened.SetOverlayOpacity(7);  // the same value: nothing to save
   prefs->Flush(std::chrono::seconds(10));
   EXPECT_FALSE(fs::exists(file));
-  reopened.SetOverlayNumberA(8);
+  reopened.SetOverlayOpacity(8);
   prefs->Flush(std::chrono::seconds(10));
   EXPECT_TRUE(fs::exists(file));
 }
@@ -89,15 +89,15 @@ TEST_F(KeyFilePreferencesTest, ADamagedFileReadsAsDefaultsAndIsKeptAsideAtTheFir
   WriteFile(file, damaged);
   auto prefs = Open();
   SettingsStore settings(prefs);
-  EXPECT_EQ(settings.OverlayNumberB(), 25);
+  EXPECT_EQ(settings.OverlayFontSize(), 25);
   ASSERT_EQ(diagnostics.lines().size(), 1u);
   EXPECT_NE(diagnostics.lines()[0].find("damaged"), std::string::npos);
-  settings.SetOverlayNumberB(30);
+  settings.SetOverlayFontSize(30);
   prefs->Flush(std::chrono::seconds(10));
   EXPECT_EQ(ReadFile(file.string() + ".damaged"), damaged);
-  EXPECT_EQ(SettingsStore(Open()).OverlayNumberB(), 30);
+  EXPECT_EQ(SettingsStore(Open()).OverlayFontSize(), 30);
   WriteFile(file, "[user-settings]\noverlay-font-size=large\ncaption-window-shown=maybe\n");
-  EXPECT_EQ(SettingsStore(Open()).OverlayNumberB(), 25) << "a wrongly typed value reads as absent";
+  EXPECT_EQ(SettingsStore(Open()).OverlayFontSize(), 25) << "a wrongly typed value reads as absent";
 }
 
 TEST_F(KeyFilePreferencesTest, ASpecialFileInPlaceOfTheFileNeverBlocksAndIsKeptAside) {

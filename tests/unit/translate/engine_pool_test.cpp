@@ -32,12 +32,12 @@ TEST_F(EnginePoolTest, TheFirstReadableNonEmptyListIsKeptAndAnUnreadableOneIsRep
 
 TEST_F(EnginePoolTest, ActivationChoosesListedThenTheUsersOwnThenTheFirstAndStoresTheChoice) {
   // Nothing to choose: nothing chosen, stored or opened.
-  settings->SetSelectedLineId("before");
+  settings->SetSelectedEngineId("before");
   engines->ActivateEngine("any");
   EXPECT_EQ(ActiveId(), "");
-  EXPECT_EQ(settings->SelectedLineId(), "before");
+  EXPECT_EQ(settings->SelectedEngineId(), "before");
   // The user's own profile serves also before any list has come.
-  settings->SetUserAddLine(ProfileJson("mine", 2, 0, "user"));
+  settings->SetUserEngineJson(ProfileJson("mine", 2, 0, "user"));
   engines->ActivateEngine("gone");
   EXPECT_EQ(ActiveId(), "mine");
   EXPECT_EQ(engines->EnginePageList().size(), 2u);
@@ -49,10 +49,10 @@ TEST_F(EnginePoolTest, ActivationChoosesListedThenTheUsersOwnThenTheFirstAndStor
   engines->ActivateEngine("gone");
   EXPECT_EQ(engines->ActiveProfile()->Url, "user") << "an unlisted Id falls back to the user's";
   for (const char* user : {"", "{not json", R"({"Id":"incomplete"})"}) {
-    settings->SetUserAddLine(user);
+    settings->SetUserEngineJson(user);
     engines->ActivateEngine("gone");
     EXPECT_EQ(ActiveId(), "first") << user;
-    EXPECT_EQ(settings->SelectedLineId(), "first") << user;
+    EXPECT_EQ(settings->SelectedEngineId(), "first") << user;
   }
 }
 

@@ -1,4 +1,4 @@
-#include "support/settings_store.h"
+#include "protocol/settings_store.h"
 
 #include <gtest/gtest.h>
 
@@ -7,26 +7,24 @@
 namespace quensary {
 namespace {
 
-using Setting = SettingsStore::Setting;
-
 TEST(SettingsStore, PageTextsConvertAsThePagesExpect) {
-  const std::pair<const char*, int64_t> integers[] = {
-      {"abc", 22},
+  const std::pair<const char*, std::optional<int64_t>> integers[] = {
+      {"abc", std::nullopt},
       {"+30", 30},
       {"-5", -5},
-      {"3.5", 22},
-      {"", 22},
+      {"3.5", std::nullopt},
+      {"", std::nullopt},
       {"0", 0},
-      {" 7", 22},
-      {"7 ", 22},
-      {"+-5", 22},
-      {"-+5", 22},
-      {"+", 22},
-      {"-", 22},
-      {"0x10", 22},
+      {" 7", std::nullopt},
+      {"7 ", std::nullopt},
+      {"+-5", std::nullopt},
+      {"-+5", std::nullopt},
+      {"+", std::nullopt},
+      {"-", std::nullopt},
+      {"0x10", std::nullopt},
       {"9223372036854775807", INT64_MAX},
       {"-9223372036854775808", INT64_MIN},
-      {"9223372036854775808", 22},
+      {"9223372036854775808", std::nullopt},
   };
   for (const auto& [text, value] : integers)
     EXPECT_EQ(SettingsStore::PageInteger(text), value) << text;
@@ -38,18 +36,16 @@ TEST(SettingsStore, PageTextsConvertAsThePagesExpect) {
 TEST(SettingsStore, SetFromPageStoresByTheKeysTypeAndIgnoresUnknownKeys) {
   SettingsStore settings(std::make_shared<testing::MemoryPreferences>());
   const auto set = [&](Setting setting, const char* text) {
-    return settings.SetFromPage(SettingsStore::StorageKey(setting), text);
+    return settings.SetFromPage(StorageKey(setting), text);
   };
-  EXPECT_EQ(set(Setting::kOverlayNumberB, "abc"), Setting::kOverlayNumberB);
-  EXPECT_EQ(settings.OverlayNumberB(), 22);
-  set(Setting::kOverlayNumberA, "+30");
-  EXPECT_EQ(settings.OverlayNumberA(), 30);
+  EXPECT_EQ(set(Setting::kOverlayOpacity, "+30"), Setting::kOverlayOpacity);
+  EXPECT_EQ(settings.OverlayOpacity(), 30);
   set(Setting::kCaptionWindowShown, "true");
   EXPECT_FALSE(settings.CaptionWindowShown());
-  set(Setting::kOverlayShowA, "1");
-  EXPECT_TRUE(settings.OverlayShowA());
-  set(Setting::kOverlayString, " 12 ");
-  EXPECT_EQ(settings.OverlayString(), " 12 ");  // texts are stored as received
+  set(Setting::kShowOriginal, "1");
+  EXPECT_TRUE(settings.ShowOriginal());
+  set(Setting::kOverlayTextColour, " 12 ");
+  EXPECT_EQ(settings.OverlayTextColour(), " 12 ");  // texts are stored as received
   set(Setting::kTargetLanguage, "");
   EXPECT_EQ(settings.TargetLanguage(), "");  // an empty text is a value, not the default
   EXPECT_FALSE(settings.SetFromPage("no-such-setting", "1"));

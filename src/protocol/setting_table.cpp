@@ -1,0 +1,74 @@
+#include "protocol/setting_table.h"
+
+#include <algorithm>
+
+#include "support/literal_vault.h"
+#include "support/sealed_literals.h"
+
+namespace quensary {
+namespace {
+
+using Kind = SettingKind;
+
+// The font range is what a subtitle can sensibly use; the opacity is a percentage.
+constexpr SettingSpec kSettings[] = {
+    {Setting::kCaptionWindowShown, Sealed::KeyCaptionWindowShown, Kind::kBool, true, 0, 0, 0,
+     nullptr, "captionWindowShown"},
+    {Setting::kShowOriginal, Sealed::KeyShowOriginal, Kind::kBool, false, 0, 0, 0, nullptr,
+     "showOriginal"},
+    {Setting::kShowTranslation, Sealed::KeyShowTranslation, Kind::kBool, false, 0, 0, 0, nullptr,
+     "showTranslation"},
+    {Setting::kSourceLanguage, Sealed::KeySourceLanguage, Kind::kText, false, 0, 0, 0,
+     Sealed::DefaultSourceLanguage, "sourceLanguage"},
+    {Setting::kTargetLanguage, Sealed::KeyTargetLanguage, Kind::kText, false, 0, 0, 0,
+     Sealed::DefaultTargetLanguage, "targetLanguage"},
+    {Setting::kMainWindowOnTop, Sealed::KeyMainWindowOnTop, Kind::kBool, false, 0, 0, 0, nullptr,
+     "mainWindowOnTop"},
+    {Setting::kOverlayOpacity, Sealed::KeyOverlayOpacity, Kind::kInt, false, 100, 0, 100, nullptr,
+     "overlayOpacity"},
+    {Setting::kOverlayFontSize, Sealed::KeyOverlayFontSize, Kind::kInt, false, 25, 14, 72, nullptr,
+     "overlayFontSize"},
+    {Setting::kOverlayTextColour, Sealed::KeyOverlayTextColour, Kind::kText, false, 0, 0, 0,
+     Sealed::DefaultOverlayTextColour, "overlayTextColour"},
+    {Setting::kSelectedEngineId, Sealed::KeySelectedEngineId, Kind::kText, false, 0, 0, 0,
+     Sealed::DefaultSelectedEngineId, "selectedEngineId"},
+    {Setting::kUserEngineJson, Sealed::KeyUserEngineJson, Kind::kText, false, 0, 0, 0, nullptr,
+     "userEngineJson"},
+    {Setting::kCaptionSource, Sealed::KeyCaptionSource, Kind::kText, false, 0, 0, 0, nullptr,
+     "captionSource"},
+};
+
+}  // namespace
+
+std::span<const SettingSpec> AllSettings() {
+  return kSettings;
+}
+
+const SettingSpec& SpecOf(Setting setting) {
+  for (const SettingSpec& spec : kSettings) {
+    if (spec.setting == setting)
+      return spec;
+  }
+  return kSettings[0];  // unreachable: every setting has its row
+}
+
+std::string StorageKey(Setting setting) {
+  return RevealText(SpecOf(setting).sealed_key);
+}
+
+std::optional<Setting> SettingFromStorageKey(std::string_view key) {
+  for (const SettingSpec& spec : kSettings) {
+    if (RevealText(spec.sealed_key) == key)
+      return spec.setting;
+  }
+  return std::nullopt;
+}
+
+int64_t ClampToRange(Setting setting, int64_t value) {
+  const SettingSpec& spec = SpecOf(setting);
+  if (spec.kind != SettingKind::kInt)
+    return value;
+  return std::clamp(value, spec.int_min, spec.int_max);
+}
+
+}  // namespace quensary

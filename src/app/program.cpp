@@ -1,7 +1,5 @@
 #include "app/program.h"
 
-#include <thread>
-
 #include "pipeline/desktop/main_window.h"
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/glib/gio_address_opener.h"
@@ -65,9 +63,10 @@ void WindowSetup(Program& program) {
   collaborators.accessibility = program.accessibility;
   collaborators.clipboard = std::make_shared<DesktopClipboard>();
   collaborators.browser = std::make_shared<GioAddressOpener>();
-  // Calls into another application may wait for it: they get a thread of their own.
-  collaborators.in_background = [](std::function<void()> work) {
-    std::thread(std::move(work)).detach();
+  // Calls into another application may wait for it: they run on a thread of their own, one
+  // after another, so a later call (the caption window shown again) never overtakes an earlier.
+  collaborators.in_background = [background = program.background](std::function<void()> work) {
+    background->Post(std::move(work));
   };
   collaborators.quit = [] { EndProcess(0); };
   collaborators.startup_complete = &program.StartupComplete;

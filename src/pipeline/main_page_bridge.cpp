@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "capture/language_source.h"
-#include "support/diagnostics.h"
+#include "platform/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 #include "support/window_command.h"

@@ -17,7 +17,7 @@
 #include "history/sqlite_helper.h"
 #include "pipeline/caption_lines.h"
 #include "pipeline/translation_requests.h"
-#include "support/diagnostics.h"
+#include "platform/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 #include "support/settings_store.h"

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "support/diagnostics.h"
+#include "platform/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 

@@ -32,6 +32,7 @@
 #include "platform/glib/key_file_preferences.h"
 #include "process_memory.h"
 #include "spread.h"
+#include "support/adapter_names.h"
 #include "support/child_process.h"
 #include "support/literal_vault.h"
 #include "support/loopback_http_server.h"
@@ -377,7 +378,7 @@ std::unique_ptr<testing::BackgroundProcess> StartProgram(const std::string& home
 
 // Settings in which the offline engine is the user's own profile with three pages.
 void UseThreeEnginePages(const std::string& home) {
-  auto preferences = std::make_shared<KeyFilePreferences>(home + "/config");
+  auto preferences = std::make_shared<KeyFilePreferences>(home + "/config", SettingsFileNames());
   SettingsStore settings(preferences);
   std::stringstream shipped;
   shipped

@@ -5,6 +5,7 @@
 #include "platform/glib/gio_address_opener.h"
 #include "platform/glib/glib_main_queue.h"
 #include "platform/gtk/gtk_clipboard.h"
+#include "support/adapter_names.h"
 #include "support/desktop/tools.h"
 #include "support/desktop/updater.h"
 #include "support/process_end.h"
@@ -19,8 +20,8 @@ Program& TheProgram() {
     // The shared main queue, held without ownership: it outlives every holder.
     made->main_queue = std::shared_ptr<MainQueue>(&GlibMainQueue::Shared(), [](MainQueue*) {});
     made->clock = std::make_shared<SystemClock>();
-    made->preferences =
-        std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir());
+    made->preferences = std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir(),
+                                                             SettingsFileNames());
     made->settings = std::make_shared<SettingsStore>(made->preferences);
     made->history = std::make_shared<SQLiteHelper>();
     made->lines = std::make_shared<CaptionLines>(made->bus, made->history, made->clock);
@@ -71,7 +72,8 @@ void WindowSetup(Program& program) {
   collaborators.quit = [] { EndProcess(0); };
   collaborators.startup_complete = &program.StartupComplete;
   collaborators.version = ProgramVersion();
-  program.caption_stream = std::make_shared<LiveCaptionsStream>(nullptr, program.clock);
+  program.caption_stream =
+      std::make_shared<LiveCaptionsStream>(nullptr, LiveCaptionsBusNames(), program.clock);
   // The main page and the overlay page are both the program's own: one web process serves both,
   // which spares the memory and the start of a second one.
   program.MainCtrl =

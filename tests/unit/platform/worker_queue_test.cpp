@@ -80,7 +80,8 @@ TEST(WorkerQueue, StoppingRunsEverythingPostedAndARetriedTaskOnceMoreAtMost) {
     });
     started.get_future().wait();
   }
-  EXPECT_EQ(retried_runs, 2);
+  // Twice when the stop found it pausing, once when the stop came while it ran.
+  EXPECT_LE(retried_runs, 2);
   EXPECT_EQ(ran, (std::vector<std::string>{"queued", "posted while draining"}));
 }
 

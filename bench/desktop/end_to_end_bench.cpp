@@ -28,12 +28,13 @@
 #include "capture/language_source.h"
 #include "fakes/temp_dir.h"
 #include "platform/atspi/atspi_accessibility.h"
+#include "platform/diagnostics.h"
 #include "platform/glib/key_file_preferences.h"
 #include "process_memory.h"
 #include "protocol/settings_store.h"
 #include "spread.h"
+#include "support/adapter_names.h"
 #include "support/child_process.h"
-#include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
@@ -377,7 +378,7 @@ std::unique_ptr<testing::BackgroundProcess> StartProgram(const std::string& home
 
 // Settings in which the offline engine is the user's own profile with three pages.
 void UseThreeEnginePages(const std::string& home) {
-  auto preferences = std::make_shared<KeyFilePreferences>(home + "/config");
+  auto preferences = std::make_shared<KeyFilePreferences>(home + "/config", SettingsFileNames());
   SettingsStore settings(preferences);
   std::stringstream shipped;
   shipped

@@ -22,11 +22,12 @@
 #include "pipeline/caption_source_switch.h"
 #include "pipeline/caption_worker.h"
 #include "platform/atspi/atspi_accessibility.h"
+#include "platform/diagnostics.h"
 #include "platform/glib/glib_main_queue.h"
 #include "platform/glib/live_captions_stream.h"
 #include "spread.h"
+#include "support/adapter_names.h"
 #include "support/child_process.h"
-#include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/main_loop_wait.h"
 #include "support/sealed_literals.h"
@@ -64,7 +65,7 @@ std::vector<double> Measure(const char* mode, int seconds) {
   auto lines =
       std::make_shared<CaptionLines>(bus, std::make_shared<SQLiteHelper>(dir.path()), clock);
   auto accessibility = std::make_shared<AtspiAccessibility>();
-  auto stream = std::make_shared<LiveCaptionsStream>(nullptr, clock);
+  auto stream = std::make_shared<LiveCaptionsStream>(nullptr, LiveCaptionsBusNames(), clock);
   auto sources = std::make_shared<CaptionSourceSwitch>(
       [accessibility] { return LanguageSource::ReadCaption(*accessibility); }, stream, settings,
       clock);

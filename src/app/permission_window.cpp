@@ -5,11 +5,12 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 
+#include "app/program.h"
 #include "platform/glib/accessibility_status.h"
 #include "platform/glib/glib_main_queue.h"
 #include "platform/glib/gobject_ref.h"
+#include "platform/worker_queue.h"
 #include "support/literal_vault.h"
 #include "support/process_end.h"
 #include "support/sealed_literals.h"
@@ -55,7 +56,7 @@ void Grant(GtkButton*, gpointer) {
     XTestFakeMotionEvent(display, -1, 1, 1, CurrentTime);
     XFlush(display);
   }
-  std::thread(AccessibilityStatus::Enable).detach();  // a bus call: not on the main thread
+  TheProgram().background->Post(AccessibilityStatus::Enable);  // a bus call: not on the main thread
   ShowPermissionHelp();
 }
 
@@ -115,11 +116,16 @@ GtkWidget* NewPermissionWindow(GtkApplication* application) {
 }
 
 void WaitForPermission(void (*ready)()) {
-  std::thread([ready] {
-    while (!AccessibilityStatus::Trusted())
-      std::this_thread::sleep_for(kPermissionPoll);
+  // A queue of its own: the question stays first until the answer is yes, which would hold up
+  // anything queued behind it (turning accessibility on, above all). Kept for the life of the
+  // process, like the program's other objects.
+  static WorkerQueue* const asking = new WorkerQueue({}, kPermissionPoll);
+  asking->PostRetrying([ready] {
+    if (!AccessibilityStatus::Trusted())
+      return WorkerQueue::Step::kRetryLater;
     GlibMainQueue::Shared().Post(ready);
-  }).detach();
+    return WorkerQueue::Step::kDone;
+  });
 }
 
 }  // namespace quensary

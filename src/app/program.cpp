@@ -1,15 +1,14 @@
 #include "app/program.h"
 
-#include <thread>
-
 #include "pipeline/desktop/main_window.h"
 #include "platform/atspi/atspi_accessibility.h"
+#include "platform/diagnostics.h"
 #include "platform/glib/gio_address_opener.h"
 #include "platform/glib/glib_main_queue.h"
 #include "platform/gtk/gtk_clipboard.h"
+#include "support/adapter_names.h"
 #include "support/desktop/tools.h"
 #include "support/desktop/updater.h"
-#include "support/diagnostics.h"
 #include "support/process_end.h"
 #include "web/float_window_control.h"
 #include "web/web_engine_page_factory.h"
@@ -22,8 +21,8 @@ Program& TheProgram() {
     // The shared main queue, held without ownership: it outlives every holder.
     made->main_queue = std::shared_ptr<MainQueue>(&GlibMainQueue::Shared(), [](MainQueue*) {});
     made->clock = std::make_shared<SystemClock>();
-    made->preferences =
-        std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir());
+    made->preferences = std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir(),
+                                                             SettingsFileNames());
     made->settings = std::make_shared<SettingsStore>(made->preferences);
     made->history = std::make_shared<SQLiteHelper>();
     made->lines = std::make_shared<CaptionLines>(made->bus, made->history, made->clock);
@@ -68,14 +67,16 @@ void WindowSetup(Program& program) {
   collaborators.accessibility = program.accessibility;
   collaborators.clipboard = std::make_shared<DesktopClipboard>();
   collaborators.browser = std::make_shared<GioAddressOpener>();
-  // Calls into another application may wait for it: they get a thread of their own.
-  collaborators.in_background = [](std::function<void()> work) {
-    std::thread(std::move(work)).detach();
+  // Calls into another application may wait for it: they run on a thread of their own, one
+  // after another, so a later call (the caption window shown again) never overtakes an earlier.
+  collaborators.in_background = [background = program.background](std::function<void()> work) {
+    background->Post(std::move(work));
   };
   collaborators.quit = [] { EndProcess(0); };
   collaborators.startup_complete = &program.StartupComplete;
   collaborators.version = ProgramVersion();
-  program.caption_stream = std::make_shared<LiveCaptionsStream>(nullptr, program.clock);
+  program.caption_stream =
+      std::make_shared<LiveCaptionsStream>(nullptr, LiveCaptionsBusNames(), program.clock);
   // The main page and the overlay page are both the program's own: one web process serves both,
   // which spares the memory and the start of a second one.
   program.MainCtrl =

@@ -16,6 +16,7 @@
 #include "platform/accessibility.h"
 #include "platform/glib/key_file_preferences.h"
 #include "platform/glib/live_captions_stream.h"
+#include "platform/worker_queue.h"
 #include "protocol/settings_store.h"
 #include "translate/engine_pool.h"
 #include "web/float_window.h"
@@ -35,6 +36,8 @@ struct Program {
   std::shared_ptr<EnginePool> engines;
   std::shared_ptr<TranslationRequests> requests;
   std::shared_ptr<Accessibility> accessibility;
+  // Runs calls into other applications, which may keep the caller waiting, off the main thread.
+  std::shared_ptr<WorkerQueue> background = std::make_shared<WorkerQueue>();
 
   // The window globals, set by window setup; main thread only.
   FloatHoverMonitor* OverlayMonitor = nullptr;

@@ -1,7 +1,5 @@
 #include "bus/lns_center.h"
 
-#include <pthread.h>
-
 #include <future>
 
 #include "support/literal_vault.h"
@@ -9,23 +7,7 @@
 
 namespace quensary {
 
-LnsCenter::LnsCenter() {
-  worker_ = std::thread([this] {
-    // Thread names are limited to 15 bytes.
-    const std::string label = RevealText(Sealed::BusQueueLabel).substr(0, 15);
-    pthread_setname_np(pthread_self(), label.c_str());
-    Run();
-  });
-}
-
-LnsCenter::~LnsCenter() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_one();
-  worker_.join();
-}
+LnsCenter::LnsCenter() : delivery_(RevealText(Sealed::BusQueueLabel)) {}
 
 LnsCenter& LnsCenter::shared() {
   // Never destroyed: callbacks may still be posting while static objects go away at exit.
@@ -35,7 +17,7 @@ LnsCenter& LnsCenter::shared() {
 
 void LnsCenter::Subscribe(std::string name, bool once, Callback callback) {
   Subscription subscription{std::move(callback), once};
-  Submit([this, name = std::move(name), subscription = std::move(subscription)]() mutable {
+  delivery_.Post([this, name = std::move(name), subscription = std::move(subscription)]() mutable {
     subscribers_[name].push_back(std::move(subscription));
   });
 }
@@ -43,7 +25,8 @@ void LnsCenter::Subscribe(std::string name, bool once, Callback callback) {
 void LnsCenter::Post(std::string name, LnsMessagePtr message) {
   if (!message)
     message = EmptyLnsMessage();
-  Submit([this, name = std::move(name), message = std::move(message)] { Deliver(name, *message); });
+  delivery_.Post(
+      [this, name = std::move(name), message = std::move(message)] { Deliver(name, *message); });
 }
 
 void LnsCenter::Deliver(const std::string& name, const LnsMessage& message) {
@@ -66,42 +49,17 @@ void LnsCenter::Deliver(const std::string& name, const LnsMessage& message) {
 }
 
 void LnsCenter::WaitIdle() {
-  std::promise<void> done;
-  auto future = done.get_future();
-  Submit([&done] { done.set_value(); });
-  future.wait();
+  delivery_.Flush();
 }
 
 size_t LnsCenter::SubscriptionCount(const std::string& name) {
   std::promise<size_t> count;
   auto future = count.get_future();
-  Submit([&] {
+  delivery_.Post([&] {
     const auto entry = subscribers_.find(name);
     count.set_value(entry == subscribers_.end() ? 0 : entry->second.size());
   });
   return future.get();
-}
-
-void LnsCenter::Submit(Task task) {
-  {
-    std::lock_guard lock(mutex_);
-    tasks_.push_back(std::move(task));
-  }
-  wake_.notify_one();
-}
-
-void LnsCenter::Run() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
-    if (tasks_.empty())
-      return;  // stopping, and everything submitted has run
-    Task task = std::move(tasks_.front());
-    tasks_.pop_front();
-    lock.unlock();
-    task();
-    lock.lock();
-  }
 }
 
 }  // namespace quensary

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bus/lns_message.h"
+#include "platform/worker_queue.h"
 
 namespace quensary {
 
@@ -22,7 +19,6 @@ class LnsCenter {
   using Callback = std::function<void(const LnsMessage&)>;
 
   LnsCenter();
-  ~LnsCenter();
   LnsCenter(const LnsCenter&) = delete;
   LnsCenter& operator=(const LnsCenter&) = delete;
 
@@ -45,20 +41,11 @@ class LnsCenter {
     Callback callback;
     bool once = false;
   };
-  using Task = std::function<void()>;
-
-  void Submit(Task task);
-  void Run();
   void Deliver(const std::string& name, const LnsMessage& message);
 
   // Touched only by tasks on the delivery thread.
   std::map<std::string, std::vector<Subscription>, std::less<>> subscribers_;
-
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<Task> tasks_;
-  bool stopping_ = false;
-  std::thread worker_;
+  WorkerQueue delivery_;  // last: its tasks use the subscriptions until it has drained
 };
 
 }  // namespace quensary

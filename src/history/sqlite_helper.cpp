@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 
 #include "platform/glib/glib_ptr.h"
@@ -114,58 +113,20 @@ SQLiteHelper::SQLiteHelper(std::string folder, Patience patience)
     : folder_(std::move(folder)),
       path_(FilePath(folder_)),
       patience_(patience),
-      thread_([this] { Run(); }) {}
+      queue_({}, patience.retry_delay) {}
 
-SQLiteHelper::~SQLiteHelper() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_one();
-  thread_.join();
-}
+SQLiteHelper::~SQLiteHelper() = default;
 
 void SQLiteHelper::Queue(Operation operation) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(operation));
-  }
-  wake_.notify_one();
-}
-
-void SQLiteHelper::Run() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-    if (queue_.empty())
-      return;  // stopping, and everything queued has run
-    // The operation stays first in the queue while it runs, so Flush waits for it; a reference
-    // into a deque survives pushes at the back.
-    Operation& operation = queue_.front();
-    lock.unlock();
-    const Outcome outcome = operation();
-    lock.lock();
-    if (outcome == Outcome::kBusy && !stopping_) {
-      // Kept, and tried again after a pause; everything queued after it waits its turn.
-      wake_.wait_for(lock, patience_.retry_delay, [this] { return stopping_; });
-      continue;
-    }
-    queue_.pop_front();
-    idle_.notify_all();
-  }
+  // A busy file is tried again after the pause, ahead of everything queued later.
+  queue_.PostRetrying([operation = std::move(operation)] {
+    return operation() == Outcome::kBusy ? WorkerQueue::Step::kRetryLater
+                                         : WorkerQueue::Step::kDone;
+  });
 }
 
 bool SQLiteHelper::Flush(std::chrono::milliseconds limit) {
-  std::unique_lock lock(mutex_);
-  // Everything queued before now has run once the queue is empty; later operations may keep it
-  // from ever emptying, so wait for the marker of this call instead.
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  queue_.push_back([done] {
-    *done = true;  // runs on the history's thread, outside the lock
-    return Outcome::kDone;
-  });
-  wake_.notify_one();
-  return idle_.wait_for(lock, limit, [&] { return done->load(); });
+  return queue_.Flush(limit);
 }
 
 SQLiteHelper::Outcome SQLiteHelper::WithStatement(

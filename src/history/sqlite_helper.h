@@ -1,17 +1,14 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "history/caption_line.h"
+#include "platform/worker_queue.h"
 #include "protocol/page_words.h"
 
 struct sqlite3_stmt;
@@ -75,7 +72,6 @@ class SQLiteHelper {
   using Operation = std::function<Outcome()>;
 
   void Queue(Operation operation);
-  void Run();
   // Opens the file, prepares `sql` and hands the statement to `use`; makes the folder, the file
   // (readable by its owner only) and the table first when they are missing.
   Outcome WithStatement(const std::string& sql,
@@ -84,12 +80,7 @@ class SQLiteHelper {
   const std::string folder_;
   const std::string path_;
   const Patience patience_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable idle_;
-  std::deque<Operation> queue_;  // guarded by mutex_; the first one is the one running
-  bool stopping_ = false;
-  std::thread thread_;  // last: started when all else is ready
+  WorkerQueue queue_;  // last: started when all else is ready
 };
 
 }  // namespace quensary

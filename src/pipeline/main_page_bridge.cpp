@@ -4,10 +4,10 @@
 
 #include "bus/bus_events.h"
 #include "capture/language_source.h"
+#include "platform/diagnostics.h"
 #include "protocol/page_calls.h"
 #include "protocol/page_words.h"
 #include "protocol/window_command.h"
-#include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 

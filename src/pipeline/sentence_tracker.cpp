@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "support/diagnostics.h"
+#include "platform/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 
@@ -19,6 +20,17 @@ struct CaptionStreamState {
 // Of a pushed text, only this many bytes at its end are kept: enough for every line a caption
 // window shows, bounded however large a text a sender pushes.
 inline constexpr size_t kMaxStreamTextBytes = 64 * 1024;
+
+// The part of a pushed text that is kept: its last kMaxStreamTextBytes bytes at most, never
+// starting inside a UTF-8 sequence.
+inline std::string_view StreamTextTail(std::string_view text) {
+  if (text.size() <= kMaxStreamTextBytes)
+    return text;
+  size_t begin = text.size() - kMaxStreamTextBytes;
+  while (begin < text.size() && (static_cast<unsigned char>(text[begin]) & 0xC0) == 0x80)
+    ++begin;
+  return text.substr(begin);
+}
 
 // A caption source that pushes its text (a live-caption application on the session bus): only
 // its latest text is kept. Read from any thread.

@@ -56,15 +56,6 @@ std::string ValidUtf8(std::string_view text) {
   return out;
 }
 
-std::string_view Utf8Tail(std::string_view text, size_t max_bytes) {
-  if (text.size() <= max_bytes)
-    return text;
-  size_t begin = text.size() - max_bytes;
-  while (begin < text.size() && (static_cast<unsigned char>(text[begin]) & 0xC0) == 0x80)
-    ++begin;
-  return text.substr(begin);
-}
-
 std::string_view Utf8Head(std::string_view text, size_t max_bytes) {
   if (text.size() <= max_bytes)
     return text;

@@ -18,8 +18,6 @@ size_t Utf8SequenceLength(std::string_view bytes, size_t* bad);
 // damaged byte never makes a whole script invalid.
 std::string ValidUtf8(std::string_view text);
 
-// The text's last `max_bytes` bytes at most, never starting inside a UTF-8 sequence.
-std::string_view Utf8Tail(std::string_view text, size_t max_bytes);
 // The text's first `max_bytes` bytes at most, never ending inside a UTF-8 sequence.
 std::string_view Utf8Head(std::string_view text, size_t max_bytes);
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <variant>
 
-#include "support/diagnostics.h"
+#include "platform/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 #include "translate/translate_script.h"

@@ -15,6 +15,7 @@
 #include "platform/atspi/atspi_element.h"
 #include "platform/glib/key_file_preferences.h"
 #include "protocol/settings_store.h"
+#include "support/adapter_names.h"
 #include "support/child_process.h"
 #include "support/literal_vault.h"
 #include "support/main_loop_wait.h"
@@ -152,8 +153,8 @@ TEST_F(CaptionCapture, TheDemoProviderShowsItsCaptionsAndStoresItsLanguage) {
   const std::string both =
       "Bonjour tout le monde." + std::string(CaptionSeparator) + "Comment allez-vous?";
   ASSERT_TRUE(RunLoopUntil([&] { return Read() == both; })) << Read();
-  SettingsStore settings(
-      std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir()));
+  SettingsStore settings(std::make_shared<KeyFilePreferences>(
+      KeyFilePreferences::DefaultConfigDir(), SettingsFileNames()));
   EXPECT_EQ(settings.ProviderLanguage(), "fr");
 }
 

@@ -17,6 +17,7 @@
 #include "platform/glib/glib_main_queue.h"
 #include "platform/glib/glib_ptr.h"
 #include "platform/glib/live_captions_stream.h"
+#include "support/adapter_names.h"
 #include "support/child_process.h"
 #include "support/main_loop_wait.h"
 
@@ -82,7 +83,8 @@ class TextStreamTest : public ::testing::Test {
   std::shared_ptr<SQLiteHelper> history = std::make_shared<SQLiteHelper>(dir.path());
   std::shared_ptr<CaptionLines> lines = std::make_shared<CaptionLines>(bus, history, clock);
   std::shared_ptr<AtspiAccessibility> accessibility = std::make_shared<AtspiAccessibility>();
-  std::shared_ptr<LiveCaptionsStream> stream = std::make_shared<LiveCaptionsStream>(nullptr, clock);
+  std::shared_ptr<LiveCaptionsStream> stream =
+      std::make_shared<LiveCaptionsStream>(nullptr, LiveCaptionsBusNames(), clock);
   std::shared_ptr<CaptionSourceSwitch> sources;
   std::atomic<int> reads{0};
   std::shared_ptr<CaptionWorker> worker;

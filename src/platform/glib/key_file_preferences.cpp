@@ -8,9 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "support/diagnostics.h"
-#include "support/literal_vault.h"
-#include "support/sealed_literals.h"
+#include "platform/diagnostics.h"
 
 namespace quensary {
 namespace {
@@ -76,13 +74,10 @@ bool LoadRegularFile(GKeyFile* file, const std::string& path, GKeyFileFlags flag
   return g_key_file_load_from_data(file, data.data(), data.size(), flags, error);
 }
 
-std::string Group() {
-  return RevealText(Sealed::SettingsGroup);
-}
-
-std::string DomainFilePath(const std::string& config_dir, std::string_view domain) {
-  GCharPtr path(g_build_filename(config_dir.c_str(), std::string(domain).c_str(),
-                                 RevealText(Sealed::SettingsFileName).c_str(), nullptr));
+std::string DomainFilePath(const std::string& config_dir, std::string_view domain,
+                           const std::string& file_name) {
+  GCharPtr path(g_build_filename(config_dir.c_str(), std::string(domain).c_str(), file_name.c_str(),
+                                 nullptr));
   return path.get();
 }
 
@@ -105,8 +100,11 @@ std::string SaveTarget(const std::string& path) {
 
 }  // namespace
 
-KeyFilePreferences::KeyFilePreferences(std::string config_dir)
-    : config_dir_(std::move(config_dir)), path_(OwnFilePath(config_dir_)), file_(g_key_file_new()) {
+KeyFilePreferences::KeyFilePreferences(std::string config_dir, FileNames names)
+    : config_dir_(std::move(config_dir)),
+      names_(std::move(names)),
+      path_(OwnFilePath(config_dir_, names_)),
+      file_(g_key_file_new()) {
   GError* raw_error = nullptr;
   if (!LoadRegularFile(file_.get(), path_, G_KEY_FILE_KEEP_COMMENTS, &raw_error)) {
     GErrorPtr error(raw_error);
@@ -137,8 +135,8 @@ std::string KeyFilePreferences::DefaultConfigDir() {
   return g_get_user_config_dir();
 }
 
-std::string KeyFilePreferences::OwnFilePath(const std::string& config_dir) {
-  return DomainFilePath(config_dir, "quensary");
+std::string KeyFilePreferences::OwnFilePath(const std::string& config_dir, const FileNames& names) {
+  return DomainFilePath(config_dir, "quensary", names.file_name);
 }
 
 std::optional<bool> KeyFilePreferences::ReadBool(std::string_view key) const {
@@ -295,7 +293,7 @@ void KeyFilePreferences::Save(const OwnValues& own) {
 }
 
 bool KeyFilePreferences::KeepDamagedCopy(const std::string& target) {
-  const std::string base = path_ + RevealText(Sealed::DamagedSettingsSuffix);
+  const std::string base = path_ + names_.damaged_suffix;
   std::string copy = base;
   for (int n = 2; g_file_test(copy.c_str(), G_FILE_TEST_EXISTS); ++n)
     copy = base + "." + std::to_string(n);
@@ -315,7 +313,8 @@ std::optional<std::string> KeyFilePreferences::ReadForeignText(std::string_view 
     return std::nullopt;
   }
   GKeyFilePtr file(g_key_file_new());
-  if (!LoadRegularFile(file.get(), DomainFilePath(config_dir_, domain), G_KEY_FILE_NONE, nullptr)) {
+  if (!LoadRegularFile(file.get(), DomainFilePath(config_dir_, domain, names_.file_name),
+                       G_KEY_FILE_NONE, nullptr)) {
     return std::nullopt;
   }
   GCharPtr value(

@@ -27,8 +27,15 @@ namespace quensary {
 // is readable by its owner only.
 class KeyFilePreferences final : public PreferencesStore {
  public:
+  // What the files and their values are called; the caller knows the names.
+  struct FileNames {
+    std::string group;           // the key-file group every value is under
+    std::string file_name;       // the file in each domain's folder
+    std::string damaged_suffix;  // added to the path of a damaged file kept aside
+  };
+
   // config_dir is normally $XDG_CONFIG_HOME (see DefaultConfigDir).
-  explicit KeyFilePreferences(std::string config_dir);
+  KeyFilePreferences(std::string config_dir, FileNames names);
   // Saves what is pending.
   ~KeyFilePreferences() override;
   KeyFilePreferences(const KeyFilePreferences&) = delete;
@@ -36,7 +43,7 @@ class KeyFilePreferences final : public PreferencesStore {
 
   static std::string DefaultConfigDir();
   // The path of the program's own settings file under config_dir.
-  static std::string OwnFilePath(const std::string& config_dir);
+  static std::string OwnFilePath(const std::string& config_dir, const FileNames& names);
 
   std::optional<bool> ReadBool(std::string_view key) const override;
   std::optional<int64_t> ReadInt(std::string_view key) const override;
@@ -56,6 +63,7 @@ class KeyFilePreferences final : public PreferencesStore {
   enum class FileState { kMissingOrLoaded, kDamaged, kUnreadable };
   using OwnValues = std::vector<std::pair<std::string, std::string>>;  // key, raw key-file value
 
+  const std::string& Group() const { return names_.group; }
   template <typename Set>
   void Write(std::string_view key, Set&& set);
   void SaveLoop();
@@ -64,6 +72,7 @@ class KeyFilePreferences final : public PreferencesStore {
   bool KeepDamagedCopy(const std::string& target);
 
   const std::string config_dir_;
+  const FileNames names_;
   const std::string path_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;

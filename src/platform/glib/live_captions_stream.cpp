@@ -1,18 +1,12 @@
 #include "platform/glib/live_captions_stream.h"
 
 #include "platform/glib/glib_ptr.h"
-#include "support/literal_vault.h"
-#include "support/sealed_literals.h"
-#include "support/valid_utf8.h"
 
 namespace quensary {
 
 struct LiveCaptionsStream::Shared {
   std::shared_ptr<const Clock> clock;
-  std::string bus_name = RevealText(Sealed::LiveCaptionsBusName);
-  std::string object_path = RevealText(Sealed::LiveCaptionsObjectPath);
-  std::string interface_name = RevealText(Sealed::LiveCaptionsInterface);
-  std::string active_property = RevealText(Sealed::LiveCaptionsActiveProperty);
+  BusNames names;
 
   mutable std::mutex mutex;
   CaptionStreamState state;       // guarded by mutex
@@ -65,10 +59,11 @@ void OnActiveRead(GObject* connection, GAsyncResult* result, gpointer data) {
 }
 
 void ReadActive(GDBusConnection* connection, const std::shared_ptr<Shared>& shared) {
+  const LiveCaptionsStream::BusNames& names = shared->names;
   g_dbus_connection_call(
-      connection, shared->bus_name.c_str(), shared->object_path.c_str(),
+      connection, names.bus_name.c_str(), names.object_path.c_str(),
       "org.freedesktop.DBus.Properties", "Get",
-      g_variant_new("(ss)", shared->interface_name.c_str(), shared->active_property.c_str()),
+      g_variant_new("(ss)", names.interface_name.c_str(), names.active_property.c_str()),
       G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, OnActiveRead,
       Box(shared));
 }
@@ -102,7 +97,7 @@ void OnText(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gc
     // Only a name with an owner sends: a signal that raced the owner's exit is dropped.
     if (!shared.state.owned)
       return;
-    shared.text.assign(Utf8Tail(text, kMaxStreamTextBytes));
+    shared.text.assign(StreamTextTail(text));
     shared.state.last_text = shared.clock->Now();
   }
   if (shared.on_text)
@@ -111,10 +106,11 @@ void OnText(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gc
 
 }  // namespace
 
-LiveCaptionsStream::LiveCaptionsStream(GDBusConnection* connection,
+LiveCaptionsStream::LiveCaptionsStream(GDBusConnection* connection, BusNames bus_names,
                                        std::shared_ptr<const Clock> clock)
     : shared_(std::make_shared<Shared>()) {
   shared_->clock = std::move(clock);
+  shared_->names = std::move(bus_names);
   if (connection) {
     connection_ = GObjectRef<GDBusConnection>::Share(connection);
   } else {
@@ -126,12 +122,12 @@ LiveCaptionsStream::LiveCaptionsStream(GDBusConnection* connection,
   if (!connection_)
     return;
   GDBusConnection* bus = connection_.get();
+  const BusNames& names = shared_->names;
   subscription_ = g_dbus_connection_signal_subscribe(
-      bus, shared_->bus_name.c_str(), shared_->interface_name.c_str(),
-      RevealText(Sealed::LiveCaptionsSignal).c_str(), shared_->object_path.c_str(), nullptr,
-      G_DBUS_SIGNAL_FLAGS_NONE, OnText, Box(shared_), FreeBox);
+      bus, names.bus_name.c_str(), names.interface_name.c_str(), names.text_signal.c_str(),
+      names.object_path.c_str(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE, OnText, Box(shared_), FreeBox);
   watch_ =
-      g_bus_watch_name_on_connection(bus, shared_->bus_name.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE,
+      g_bus_watch_name_on_connection(bus, names.bus_name.c_str(), G_BUS_NAME_WATCHER_FLAGS_NONE,
                                      OnAppeared, OnVanished, Box(shared_), FreeBox);
   // A sender may switch its stream on or off without saying so: ask again now and then.
   struct Refresh {

@@ -21,8 +21,18 @@ namespace quensary {
 // arrive there.
 class LiveCaptionsStream final : public CaptionStream {
  public:
+  // Where the sender is found on the bus; the caller knows the names.
+  struct BusNames {
+    std::string bus_name;
+    std::string object_path;
+    std::string interface_name;
+    std::string text_signal;      // carries the text
+    std::string active_property;  // whether the stream is on
+  };
+
   // Watches on `connection`, or on the session bus when it is null (nothing arrives without one).
-  LiveCaptionsStream(GDBusConnection* connection, std::shared_ptr<const Clock> clock);
+  LiveCaptionsStream(GDBusConnection* connection, BusNames names,
+                     std::shared_ptr<const Clock> clock);
   ~LiveCaptionsStream() override;
   LiveCaptionsStream(const LiveCaptionsStream&) = delete;
   LiveCaptionsStream& operator=(const LiveCaptionsStream&) = delete;

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/diagnostics.h"
 #include "platform/glib/glib_ptr.h"
 #include "platform/glib/gobject_ref.h"
 #include "support/desktop/tools.h"
-#include "support/diagnostics.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
 

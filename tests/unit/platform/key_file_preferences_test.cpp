@@ -9,6 +9,7 @@
 
 #include "fakes/core_fixture.h"
 #include "protocol/settings_store.h"
+#include "support/adapter_names.h"
 
 namespace quensary {
 namespace {
@@ -33,11 +34,11 @@ int Mode(const fs::path& path) {
 class KeyFilePreferencesTest : public ::testing::Test {
  protected:
   std::shared_ptr<KeyFilePreferences> Open() {
-    return std::make_shared<KeyFilePreferences>(dir.path());
+    return std::make_shared<KeyFilePreferences>(dir.path(), SettingsFileNames());
   }
   testing::CapturedDiagnostics diagnostics;
   testing::TempDir dir;
-  const fs::path file = KeyFilePreferences::OwnFilePath(dir.path());
+  const fs::path file = KeyFilePreferences::OwnFilePath(dir.path(), SettingsFileNames());
 };
 
 TEST_F(KeyFilePreferencesTest,

@@ -1,4 +1,4 @@
-#include "support/diagnostics.h"
+#include "platform/diagnostics.h"
 
 #include <cstdio>
 #include <mutex>

@@ -25,10 +25,12 @@
 
 #include "app/application.h"
 #include "app/program.h"
+#include "bus/bus_events.h"
 #include "capture/language_source.h"
 #include "fakes/temp_dir.h"
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/diagnostics.h"
+#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/key_file_preferences.h"
 #include "process_memory.h"
 #include "protocol/settings_store.h"
@@ -98,10 +100,10 @@ int StartupChild(char* argv0) {
   g_timeout_add(
       1,
       [](gpointer) -> gboolean {
-        Program& program = TheProgram();
-        if (!program.OverlayMonitor)
+        Program* program = RunningProgram();
+        if (!program || !program->OverlayMonitor)
           return G_SOURCE_CONTINUE;
-        auto& page = *program.OverlayMonitor->OverlayWebObj();
+        auto& page = *program->OverlayMonitor->OverlayWebObj();
         page.OnLoaded = [original = page.OnLoaded] {
           original();
           if (!overlay_init_seen)
@@ -442,21 +444,20 @@ int main(int argc, char** argv) {
     if (line.find("\"app-version\"") != std::string_view::npos)
       init_sent = true;
   });
-  Program& program = TheProgram();
   auto timed = std::make_shared<TimedAccessibility>();
-  program.accessibility = timed;
+  Program& program = ComposeProgram(
+      {std::make_shared<GlibMainQueue>(), std::make_shared<WorkerQueue>(), timed}, nullptr);
   program.settings->SetShowOriginal(true);
   program.settings->SetShowTranslation(true);
+  Publish(*program.bus, SettingsChanged{});
   std::mutex published_mutex;
   std::vector<Published> published;
-  program.bus.Subscribe(RevealText(Sealed::EventLinesChanged), false,
-                        [&](const LnsMessage& message) {
-                          const double at = WallMs();
-                          auto lines = json::parse(message.str1, nullptr, false);
-                          std::lock_guard lock(published_mutex);
-                          published.push_back({at, std::move(lines)});
-                        });
-  WindowSetup(program);
+  OnEach(*program.bus, [&](const LinesChanged& event) {
+    const double at = WallMs();
+    auto lines = json::parse(event.json, nullptr, false);
+    std::lock_guard lock(published_mutex);
+    published.push_back({at, std::move(lines)});
+  });
   // The page starts capture once it has its Init.
   RunLoopUntil([&] { return init_sent.load(); }, std::chrono::seconds(30));
   testing::RunLoopFor(std::chrono::seconds(2));

@@ -21,11 +21,13 @@
 #include <vector>
 
 #include "app/program.h"
+#include "bus/bus_events.h"
 #include "fakes/temp_dir.h"
 #include "median_counters.h"
 #include "support/child_process.h"
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
+#include "support/program_under_test.h"
 #include "support/web_page_wait.h"
 
 // Counts the program's own C++ allocations, to show that the unchanged hover tick makes none.
@@ -51,6 +53,7 @@ namespace quensary {
 namespace {
 
 using testing::RunLoopUntil;
+using testing::TheProgram;
 
 double main_juzi_ms = 0, main_juzi_all_ms = 0, overlay_juzi_ms = 0, tick_us = 0, start_ms = 0;
 double tick_allocations = 0;
@@ -186,7 +189,7 @@ int main(int argc, char** argv) {
   Program& program = TheProgram();
   program.settings->SetShowOriginal(true);
   program.settings->SetShowTranslation(true);
-  WindowSetup(program);
+  Publish(*program.bus, SettingsChanged{});
   if (!RunLoopUntil(
           [&] {
             return testing::AwaitScript(*program.MainCtrl->MainPage(), "typeof Juzi") ==

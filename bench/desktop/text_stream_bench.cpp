@@ -71,7 +71,7 @@ std::vector<double> Measure(const char* mode, int seconds) {
       clock);
   auto worker = std::make_shared<CaptionWorker>(
       std::make_unique<SentenceTracker>([sources] { return sources->ReadText(); }, clock), lines,
-      std::shared_ptr<MainQueue>(&GlibMainQueue::Shared(), [](MainQueue*) {}));
+      std::make_shared<GlibMainQueue>());
   sources->WakeOnStreamText(worker);
 
   const std::string report = dir.path() + "/report.txt";

@@ -137,7 +137,8 @@ int main(int argc, char** argv) {
   {
     auto engines = std::make_shared<EnginePool>(
         std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>()),
-        std::make_shared<WebEnginePageFactory>(), std::make_shared<GlibMainQueue>());
+        std::make_shared<WebEnginePageFactory>(std::make_shared<GlibMainQueue>()),
+        std::make_shared<GlibMainQueue>());
     one = MeasureEnginePages(*engines, 1);
     three = MeasureEnginePages(*engines, 3);
   }

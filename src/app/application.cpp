@@ -4,6 +4,7 @@
 
 #include "app/permission_window.h"
 #include "app/program.h"
+#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/gobject_ref.h"
 
 namespace quensary {
@@ -11,29 +12,41 @@ namespace {
 
 constexpr char kApplicationId[] = "org.quensary.Quensary";
 
-void Activate(GtkApplication* application, gpointer) {
-  Program& program = TheProgram();
-  if (program.PermissionWindow) {
+// What the application starts with, before the program exists.
+struct Startup {
+  std::shared_ptr<MainQueue> main_queue = std::make_shared<GlibMainQueue>();
+  std::shared_ptr<WorkerQueue> background = std::make_shared<WorkerQueue>();
+  GtkWidget* permission_window = nullptr;
+};
+
+void Activate(GtkApplication* application, gpointer data) {
+  auto* startup = static_cast<Startup*>(data);
+  if (startup->permission_window) {
     // Started again, or opened from the desktop: the main window comes forward, once it exists.
-    if (program.StartupComplete && program.MainWindow)
-      gtk_window_present(GTK_WINDOW(program.MainWindow));
+    if (const Program* program = RunningProgram(); program && program->StartupComplete)
+      gtk_window_present(GTK_WINDOW(program->MainWindow));
     return;
   }
   // The installed icon carries the application id's name; uninstalled, GTK falls back quietly.
   gtk_window_set_default_icon_name(kApplicationId);
-  program.PermissionWindow = NewPermissionWindow(application);
-  gtk_widget_show_all(program.PermissionWindow);
-  // Hidden, not closed, by window setup: the application must not end with it.
+  startup->permission_window =
+      NewPermissionWindow(application, startup->main_queue, startup->background);
+  gtk_widget_show_all(startup->permission_window);
+  // Hidden, not closed, once the program is composed: the application must not end with it.
   g_application_hold(G_APPLICATION(application));
-  WaitForPermission([] { WindowSetup(TheProgram()); });
+  WaitForPermission(startup->main_queue, [startup] {
+    ComposeProgram({startup->main_queue, startup->background, nullptr}, startup->permission_window);
+  });
 }
 
 }  // namespace
 
 int RunApplication(int argc, char** argv) {
+  // Lives until the process ends: the program never returns from here but through EndProcess.
+  static Startup startup;
   const auto application = GObjectRef<GtkApplication>::Adopt(
       gtk_application_new(kApplicationId, G_APPLICATION_DEFAULT_FLAGS));
-  g_signal_connect(application.get(), "activate", G_CALLBACK(Activate), nullptr);
+  g_signal_connect(application.get(), "activate", G_CALLBACK(Activate), &startup);
   return g_application_run(G_APPLICATION(application.get()), argc, argv);
 }
 

@@ -6,9 +6,7 @@
 #include <chrono>
 #include <memory>
 
-#include "app/program.h"
 #include "platform/glib/accessibility_status.h"
-#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/gobject_ref.h"
 #include "platform/worker_queue.h"
 #include "support/literal_vault.h"
@@ -29,12 +27,18 @@ constexpr char kStyle[] =
     "button.grant { background: #2ea043; color: white; border-color: #238636; font-weight: bold; }"
     "button.grant:hover { background: #3fb950; }";
 
+// What the window's button works with; kept as long as the window.
+struct PermissionContext {
+  std::shared_ptr<MainQueue> main_queue;
+  std::shared_ptr<WorkerQueue> background;
+};
+
 // Where the permission is explained: a page of the program's own, in a window of its own.
-void ShowPermissionHelp() {
+void ShowPermissionHelp(const std::shared_ptr<MainQueue>& main_queue) {
   // One window for the life of the process, never destroyed.
   static std::shared_ptr<WebObj>* help = nullptr;
   if (!help) {
-    help = new std::shared_ptr<WebObj>(std::make_shared<WebObj>());
+    help = new std::shared_ptr<WebObj>(std::make_shared<WebObj>(main_queue));
     (*help)->PageUrl = RevealText(Sealed::PermissionSettingsAddress);
     (*help)->ProgramPagesOnly = true;
     WebObjDelegate::Create(*help);
@@ -49,15 +53,16 @@ void ShowPermissionHelp() {
   gtk_window_present(GTK_WINDOW(gtk_widget_get_toplevel((*help)->Widget())));
 }
 
-void Grant(GtkButton*, gpointer) {
+void Grant(GtkButton*, gpointer data) {
+  const auto& context = *static_cast<const PermissionContext*>(data);
   // A pointer motion first, as the desktop's own prompt needs the user's attention.
   if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
     Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
     XTestFakeMotionEvent(display, -1, 1, 1, CurrentTime);
     XFlush(display);
   }
-  TheProgram().background->Post(AccessibilityStatus::Enable);  // a bus call: not on the main thread
-  ShowPermissionHelp();
+  context.background->Post(AccessibilityStatus::Enable);  // a bus call: not on the main thread
+  ShowPermissionHelp(context.main_queue);
 }
 
 GtkWidget* Label(const std::string& text, double scale, bool bold) {
@@ -76,7 +81,8 @@ GtkWidget* Label(const std::string& text, double scale, bool bold) {
 
 }  // namespace
 
-GtkWidget* NewPermissionWindow(GtkApplication* application) {
+GtkWidget* NewPermissionWindow(GtkApplication* application, std::shared_ptr<MainQueue> main_queue,
+                               std::shared_ptr<WorkerQueue> background) {
   GtkWidget* window = gtk_application_window_new(application);
   gtk_window_set_title(GTK_WINDOW(window), RevealText(Sealed::PermissionWindowTitle).c_str());
   gtk_window_set_default_size(GTK_WINDOW(window), 600, 300);
@@ -108,22 +114,26 @@ GtkWidget* NewPermissionWindow(GtkApplication* application) {
   gtk_css_provider_load_from_data(css.get(), kStyle, -1, nullptr);
   gtk_style_context_add_provider(style, GTK_STYLE_PROVIDER(css.get()),
                                  GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  g_signal_connect(button, "clicked", G_CALLBACK(Grant), nullptr);
+  g_signal_connect_data(
+      button, "clicked", G_CALLBACK(Grant),
+      new PermissionContext{std::move(main_queue), std::move(background)},
+      [](gpointer data, GClosure*) { delete static_cast<PermissionContext*>(data); },
+      GConnectFlags{});
   gtk_widget_set_valign(button, GTK_ALIGN_CENTER);
   gtk_box_pack_end(GTK_BOX(row), button, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(column), row, FALSE, FALSE, 0);
   return window;
 }
 
-void WaitForPermission(void (*ready)()) {
+void WaitForPermission(std::shared_ptr<MainQueue> main_queue, std::function<void()> ready) {
   // A queue of its own: the question stays first until the answer is yes, which would hold up
   // anything queued behind it (turning accessibility on, above all). Kept for the life of the
   // process, like the program's other objects.
   static WorkerQueue* const asking = new WorkerQueue({}, kPermissionPoll);
-  asking->PostRetrying([ready] {
+  asking->PostRetrying([main_queue = std::move(main_queue), ready = std::move(ready)] {
     if (!AccessibilityStatus::Trusted())
       return WorkerQueue::Step::kRetryLater;
-    GlibMainQueue::Shared().Post(ready);
+    main_queue->Post(ready);
     return WorkerQueue::Step::kDone;
   });
 }

@@ -1,64 +1,76 @@
 #include "app/program.h"
 
+#include "pipeline/core_graph.h"
 #include "pipeline/desktop/main_window.h"
 #include "platform/atspi/atspi_accessibility.h"
 #include "platform/diagnostics.h"
 #include "platform/glib/gio_address_opener.h"
-#include "platform/glib/glib_main_queue.h"
 #include "platform/gtk/gtk_clipboard.h"
 #include "support/adapter_names.h"
 #include "support/desktop/tools.h"
 #include "support/desktop/updater.h"
 #include "support/process_end.h"
 #include "web/float_window_control.h"
-#include "web/web_engine_page_factory.h"
 
 namespace quensary {
+namespace {
 
-Program& TheProgram() {
-  static Program* const program = [] {
-    auto* made = new Program;  // never destroyed, like everything it holds
-    // The shared main queue, held without ownership: it outlives every holder.
-    made->main_queue = std::shared_ptr<MainQueue>(&GlibMainQueue::Shared(), [](MainQueue*) {});
-    made->clock = std::make_shared<SystemClock>();
-    made->preferences = std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir(),
-                                                             SettingsFileNames());
-    made->settings = std::make_shared<SettingsStore>(made->preferences);
-    made->history = std::make_shared<SQLiteHelper>();
-    made->lines = std::make_shared<CaptionLines>(made->bus, made->history, made->clock);
-    made->engines = std::make_shared<EnginePool>(
-        made->settings, std::make_shared<WebEnginePageFactory>([made]() -> const WebObj* {
-          return made->OverlayMonitor ? made->OverlayMonitor->OverlayWebObj().get() : nullptr;
-        }),
-        made->main_queue);
-    made->requests = std::make_shared<TranslationRequests>(made->settings, made->engines,
-                                                           made->clock, made->lines, made->history);
-    made->accessibility = std::make_shared<AtspiAccessibility>();
-    // Quitting waits a little for what is on its way to the disk.
-    AtProcessEnd([history = made->history, preferences = made->preferences] {
-      // Each wait is bounded: a disk (or a file) that hangs must not keep the program alive.
-      history->Flush(std::chrono::seconds(2));
-      if (!preferences->Flush(std::chrono::seconds(2)))
-        WriteDiagnostic("Settings were not saved in time; quitting without them");
-    });
-    return made;
-  }();
-  return *program;
+Program* running = nullptr;
+
+}  // namespace
+
+Program* RunningProgram() {
+  return running;
 }
 
 std::string ProgramVersion() {
   return QUENSARY_VERSION;
 }
 
-void WindowSetup(Program& program) {
-  if (program.StartupComplete)
-    return;
-  program.OverlayMonitor =
-      new FloatHoverMonitor(program.bus, program.main_queue, program.settings, program.engines);
+Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
+  if (running)
+    return *running;
+  auto& program = *(running = new Program);  // never destroyed, like everything it holds
 
+  // The seams, each the desktop's own.
+  program.main_queue = std::move(seams.main_queue);
+  program.background = std::move(seams.background);
+  program.clock = std::make_shared<SystemClock>();
+  program.preferences = std::make_shared<KeyFilePreferences>(KeyFilePreferences::DefaultConfigDir(),
+                                                             SettingsFileNames());
+  program.accessibility =
+      seams.accessibility ? std::move(seams.accessibility) : std::make_shared<AtspiAccessibility>();
+  program.engine_pages = std::make_shared<WebEnginePageFactory>(program.main_queue);
+
+  // The core over them.
+  const CoreGraph core = MakeCoreGraph({.main_queue = program.main_queue,
+                                        .clock = program.clock,
+                                        .preferences = program.preferences,
+                                        .engine_pages = program.engine_pages,
+                                        .history_folder = std::nullopt});
+  program.bus = core.bus;
+  program.settings = core.settings;
+  program.history = core.history;
+  program.lines = core.lines;
+  program.engines = core.engines;
+  program.requests = core.requests;
+  // Quitting waits a little for what is on its way to the disk, each wait bounded: a disk (or a
+  // file) that hangs must not keep the program alive.
+  AtProcessEnd([history = program.history, preferences = program.preferences] {
+    history->Flush(std::chrono::seconds(2));
+    if (!preferences->Flush(std::chrono::seconds(2)))
+      WriteDiagnostic("Settings were not saved in time; quitting without them");
+  });
+
+  // The overlay. Engines served by the program itself share its page's web process.
+  program.OverlayMonitor =
+      new FloatHoverMonitor(*program.bus, program.main_queue, program.settings, program.engines);
+  program.engine_pages->ShareProcessWith(program.OverlayMonitor->OverlayWebObj());
+
+  // The caption pipeline and the main page.
   MainPageBridge::Collaborators collaborators;
   collaborators.main_queue = program.main_queue;
-  collaborators.bus = &program.bus;
+  collaborators.bus = program.bus.get();
   collaborators.settings = program.settings;
   collaborators.engines = program.engines;
   collaborators.requests = program.requests;
@@ -83,19 +95,23 @@ void WindowSetup(Program& program) {
       new MainController(std::move(collaborators), program.clock,
                          program.OverlayMonitor->OverlayWebObj().get(), program.caption_stream);
 
+  // The main window.
   program.MainWindow = NewMainWindow(program.MainCtrl->MainPage()->Widget());
   program.MainCtrl->bridge().SetMainWindow(
       std::make_shared<FloatWindowControl>(program.MainWindow));
   if (program.settings->MainWindowOnTop())
     float_window_set_level(program.MainWindow, WindowControl::kFloatingLevel);
+
+  // On screen: the main window and the overlay in place of the permission window.
   gtk_window_present(GTK_WINDOW(program.MainWindow));
   Updater::ScheduleCheck(ProgramVersion());
-
-  Tools::ShowWindowLater(GTK_WIDGET(program.MainWindow), false);
-  Tools::ShowWindowLater(GTK_WIDGET(program.OverlayMonitor->OverlayWindow()), false);
-  if (program.PermissionWindow)
-    Tools::HideWindowLater(program.PermissionWindow);
+  Tools::ShowWindowLater(*program.main_queue, GTK_WIDGET(program.MainWindow), false);
+  Tools::ShowWindowLater(*program.main_queue, GTK_WIDGET(program.OverlayMonitor->OverlayWindow()),
+                         false);
+  if (permission_window)
+    Tools::HideWindowLater(*program.main_queue, permission_window);
   program.StartupComplete = true;
+  return program;
 }
 
 }  // namespace quensary

@@ -9,12 +9,6 @@ namespace quensary {
 
 LnsCenter::LnsCenter() : delivery_(RevealText(Sealed::BusQueueLabel)) {}
 
-LnsCenter& LnsCenter::shared() {
-  // Never destroyed: callbacks may still be posting while static objects go away at exit.
-  static LnsCenter* const center = new LnsCenter();
-  return *center;
-}
-
 void LnsCenter::Subscribe(std::string name, bool once, Callback callback) {
   Subscription subscription{std::move(callback), once};
   delivery_.Post([this, name = std::move(name), subscription = std::move(subscription)]() mutable {

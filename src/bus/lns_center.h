@@ -22,9 +22,6 @@ class LnsCenter {
   LnsCenter(const LnsCenter&) = delete;
   LnsCenter& operator=(const LnsCenter&) = delete;
 
-  // The process-wide bus, created on first use and kept until the process ends.
-  static LnsCenter& shared();
-
   // Both return at once and may be called from any thread, also while holding other locks.
   void Subscribe(std::string name, bool once, Callback callback);
   void Post(std::string name, LnsMessagePtr message);

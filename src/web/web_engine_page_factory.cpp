@@ -17,7 +17,7 @@ void WebEnginePage::StopLoading() {
 
 std::shared_ptr<EnginePage> WebEnginePageFactory::Create(
     PageSetup setup, const std::shared_ptr<EnginePage>& related) {
-  auto page = std::make_shared<WebObj>();
+  auto page = std::make_shared<WebObj>(main_queue_);
   page->PageUrl = std::move(setup.url);
   page->PageJs = std::move(setup.before_js);
   if (setup.on_loaded)
@@ -26,8 +26,9 @@ std::shared_ptr<EnginePage> WebEnginePageFactory::Create(
   WebObjDelegate::Options options;
   if (auto* sibling = dynamic_cast<WebEnginePage*>(related.get()))
     options.related = sibling->Page().get();
-  else if (program_page_ && IsProgramPageAddress(page->PageUrl.c_str()))
-    options.related = program_page_();
+  const auto program_page = program_page_.lock();
+  if (!options.related && program_page && IsProgramPageAddress(page->PageUrl.c_str()))
+    options.related = program_page.get();
   WebObjDelegate::Create(page, options);
   return std::make_shared<WebEnginePage>(std::move(page));
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 
 #include "translate/engine_page.h"
@@ -31,19 +30,22 @@ class WebEnginePage final : public EnginePage {
 // which saves most of a web process's memory per extra page. Main thread only.
 class WebEnginePageFactory final : public EnginePageFactory {
  public:
-  // Gives a page of the program's own (or null while there is none). An engine served from the
-  // program's own scheme is the program's code too: its pages then share that page's web
-  // process instead of starting one more. Engines from anywhere else keep a process apart.
-  using ProgramPage = std::function<const WebObj*()>;
+  explicit WebEnginePageFactory(std::shared_ptr<MainQueue> main_queue)
+      : main_queue_(std::move(main_queue)) {}
 
-  explicit WebEnginePageFactory(ProgramPage program_page = {})
-      : program_page_(std::move(program_page)) {}
+  // A page of the program's own. An engine served from the program's own scheme is the
+  // program's code too: its pages then share that page's web process instead of starting one
+  // more. Engines from anywhere else keep a process apart.
+  void ShareProcessWith(std::weak_ptr<const WebObj> program_page) {
+    program_page_ = std::move(program_page);
+  }
 
   std::shared_ptr<EnginePage> Create(PageSetup setup,
                                      const std::shared_ptr<EnginePage>& related) override;
 
  private:
-  ProgramPage program_page_;
+  const std::shared_ptr<MainQueue> main_queue_;
+  std::weak_ptr<const WebObj> program_page_;
 };
 
 }  // namespace quensary

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/glib_ptr.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
@@ -69,9 +68,9 @@ void WebObj::RunJs(const std::string& script) {
 }
 
 void WebObj::RunJsAsync(const std::string& script, TextCallback done) {
-  auto deliver = WithResultDeadline(GlibMainQueue::Shared(), ResultTimeout, std::move(done));
+  auto deliver = WithResultDeadline(*main_queue_, ResultTimeout, std::move(done));
   if (!WebView) {
-    GlibMainQueue::Shared().Post([deliver] { deliver({}); });
+    main_queue_->Post([deliver] { deliver({}); });
     return;
   }
   const std::string body = RevealText(Sealed::RunJsPrefix) + script;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/glib/gobject_ref.h"
+#include "platform/main_queue.h"
 #include "platform/script_result_deadline.h"
 #include "platform/script_target.h"
 #include "web/drag_web_view.h"
@@ -29,7 +30,8 @@ class WebObj final : public ScriptTarget {
   // A native target of the page's MyJsBack(name, first, second).
   using Handler = std::function<void(const std::string& first, const std::string& second)>;
 
-  WebObj() = default;
+  // Results and time-outs are delivered through `main_queue`, the main thread's.
+  explicit WebObj(std::shared_ptr<MainQueue> main_queue) : main_queue_(std::move(main_queue)) {}
   WebObj(const WebObj&) = delete;
   WebObj& operator=(const WebObj&) = delete;
   ~WebObj() override;
@@ -48,6 +50,9 @@ class WebObj final : public ScriptTarget {
 
   // How long RunJsAsync waits for the page before it gives up with the empty text.
   std::chrono::milliseconds ResultTimeout = kScriptResultTimeout;
+
+  // The main thread's queue, which the page's delegate also uses for its timers.
+  const std::shared_ptr<MainQueue>& main_queue() const { return main_queue_; }
 
   // The web view as a widget, to put it into a window; null before the factory ran.
   GtkWidget* Widget() const;
@@ -73,6 +78,7 @@ class WebObj final : public ScriptTarget {
   };
 
  private:
+  std::shared_ptr<MainQueue> main_queue_;
   std::shared_ptr<PendingScripts> pending_ = std::make_shared<PendingScripts>();
 };
 

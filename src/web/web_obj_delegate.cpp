@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/glib/gio_address_opener.h"
-#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/glib_ptr.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
@@ -219,8 +218,8 @@ void WebObjDelegate::LoadEvent(NavigationOutcome::Event event) {
     if (auto page = WebObj_.lock())
       page->EndPendingScripts();
   }
-  if (arm_time_out) {
-    GlibMainQueue::Shared().PostAfter(first_load_timeout_, [weak = weak_from_this()] {
+  if (auto page = arm_time_out ? WebObj_.lock() : nullptr) {
+    page->main_queue()->PostAfter(first_load_timeout_, [weak = weak_from_this()] {
       auto delegate = weak.lock();
       if (!delegate || !delegate->outcome_.FirstLoadTimedOut())
         return;
@@ -241,7 +240,7 @@ void WebObjDelegate::WebProcessDied() {
   if (!IsAbsoluteAddress(page->PageUrl))
     return;
   const auto delay = restarts_.NextDelay(std::chrono::steady_clock::now());
-  GlibMainQueue::Shared().PostAfter(delay, [weak = weak_from_this()] {
+  page->main_queue()->PostAfter(delay, [weak = weak_from_this()] {
     auto delegate = weak.lock();
     auto page = delegate ? delegate->WebObj_.lock() : nullptr;
     if (page && page->WebView)

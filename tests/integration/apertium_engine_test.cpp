@@ -44,7 +44,8 @@ TEST(ApertiumEngine, TranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmptyNeverHa
   profile->Url += "?port=" + std::to_string(port);
   EnginePool engines(
       std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>()),
-      std::make_shared<WebEnginePageFactory>(), std::make_shared<GlibMainQueue>());
+      std::make_shared<WebEnginePageFactory>(std::make_shared<GlibMainQueue>()),
+      std::make_shared<GlibMainQueue>());
   engines.RebuildEnginePages(profile);
   ASSERT_TRUE(RunLoopUntil([&] {
     return testing::AwaitScript(*engines.EnginePageList().front(), "typeof trans") == "function";

@@ -83,7 +83,8 @@ class EnginePages : public ::testing::Test {
   static std::unique_ptr<testing::LoopbackHttpServer> server_;
   std::shared_ptr<EnginePool> engines_ = std::make_shared<EnginePool>(
       std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>()),
-      std::make_shared<WebEnginePageFactory>(), std::make_shared<GlibMainQueue>());
+      std::make_shared<WebEnginePageFactory>(std::make_shared<GlibMainQueue>()),
+      std::make_shared<GlibMainQueue>());
 };
 
 std::unique_ptr<testing::LoopbackHttpServer> EnginePages::server_;

@@ -14,6 +14,7 @@
 #include "support/literal_vault.h"
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
+#include "support/program_under_test.h"
 #include "support/sealed_literals.h"
 #include "support/web_page_wait.h"
 
@@ -21,12 +22,13 @@ namespace quensary {
 namespace {
 
 using testing::RunLoopUntil;
+using testing::TheProgram;
 using testing::Xdotool;
 
 class MainWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    WindowSetup(TheProgram());
+    TheProgram();
     // The page has sent page-ready, had its profiles loaded and received Init.
     ASSERT_TRUE(RunLoopUntil(
         [] {
@@ -106,7 +108,9 @@ TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
   Publish({"first line", "second line"});
   ASSERT_TRUE(RunLoopUntil(
       [] { return Js("document.querySelectorAll('#lines [data-id]').length") == "2"; }));
-  const std::string first = program.lines->LineList(program.lines->LineLock())[0]->Id;
+  const auto listed = program.lines->LineList(program.lines->LineLock());
+  ASSERT_EQ(listed.size(), 2u);
+  const std::string first = listed[0]->Id;
   ASSERT_TRUE(RunLoopUntil([&] {
     Click("[data-id=\"" + first + "\"] .retranslate");
     return Js("document.querySelector('[data-id=\"" + first + "\"] .tar').textContent") ==

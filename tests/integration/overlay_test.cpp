@@ -11,14 +11,17 @@
 #include <sstream>
 
 #include "app/program.h"
+#include "bus/bus_events.h"
 #include "support/child_process.h"
 #include "support/main_loop_wait.h"
+#include "support/program_under_test.h"
 #include "support/web_page_wait.h"
 
 namespace quensary {
 namespace {
 
 using testing::RunLoopUntil;
+using testing::TheProgram;
 using testing::Xdotool;
 
 class OverlayTest : public ::testing::Test {
@@ -26,7 +29,7 @@ class OverlayTest : public ::testing::Test {
   static void SetUpTestSuite() {
     Program& program = TheProgram();
     program.settings->SetShowTranslation(true);
-    WindowSetup(program);
+    Publish(*program.bus, SettingsChanged{});
     // The overlay over a plain, light window that counts the clicks reaching it; the main
     // window out of the way.
     below_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);

@@ -40,14 +40,13 @@ class TextStreamTest : public ::testing::Test {
   TextStreamTest() {
     sources = std::make_shared<CaptionSourceSwitch>(
         [this] { return LanguageSource::ReadCaption(*accessibility); }, stream, settings, clock);
-    worker = std::make_shared<CaptionWorker>(
-        std::make_unique<SentenceTracker>(
-            [this] {
-              ++reads;
-              return sources->ReadText();
-            },
-            clock),
-        lines, std::shared_ptr<MainQueue>(&GlibMainQueue::Shared(), [](MainQueue*) {}));
+    worker = std::make_shared<CaptionWorker>(std::make_unique<SentenceTracker>(
+                                                 [this] {
+                                                   ++reads;
+                                                   return sources->ReadText();
+                                                 },
+                                                 clock),
+                                             lines, std::make_shared<GlibMainQueue>());
     sources->WakeOnStreamText(worker);
   }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/glib/glib_main_queue.h"
 #include "support/literal_vault.h"
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
@@ -131,7 +132,7 @@ TEST_F(Bridge, RunJsAsyncPassesOnTextValuesOnlyAndTheEmptyTextForAllElse) {
   };
   for (const auto& [script, result] : cases)
     EXPECT_EQ(AwaitScript(*page_, script), result) << script;
-  WebObj never_built;
+  WebObj never_built(std::make_shared<GlibMainQueue>());
   EXPECT_EQ(AwaitScript(never_built, "'x'"), "");
 }
 

@@ -70,7 +70,7 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
   bus.Subscribe(RevealText(Sealed::EventSettingsChanged), false,
                 [this](const LnsMessage&) { main_queue_->Post([this] { SendInit(); }); });
 
-  page_ = std::make_shared<WebObj>();
+  page_ = std::make_shared<WebObj>(main_queue_);
   page_->PageUrl = RevealText(Sealed::OverlayPageAddress);
   page_->ProgramPagesOnly = true;
   page_->OnLoaded = [this] {

@@ -29,7 +29,7 @@ MainController::MainController(MainPageBridge::Collaborators collaborators,
         requests->RequestTranslation(std::move(id), std::move(text), finish, force);
       });
 
-  main_page_ = std::make_shared<WebObj>();
+  main_page_ = std::make_shared<WebObj>(collaborators.main_queue);
   main_page_->PageUrl = RevealText(Sealed::MainPageAddress);
   main_page_->ProgramPagesOnly = true;
   collaborators.page = main_page_;

@@ -41,11 +41,6 @@ class GlibPending final : public MainQueue::Pending {
 
 }  // namespace
 
-GlibMainQueue& GlibMainQueue::Shared() {
-  static GlibMainQueue* const queue = new GlibMainQueue;
-  return *queue;
-}
-
 // NOTE: g_main_context_invoke would run the task at once when called on the main thread; posting
 // must always defer, so both paths add a source to the default context (thread-safe, FIFO within
 // one priority).

@@ -1,7 +1,6 @@
 #include "support/desktop/tools.h"
 
 #include "platform/glib/gio_address_opener.h"
-#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/glib_ptr.h"
 #include "platform/glib/gobject_ref.h"
 #include "support/literal_vault.h"
@@ -9,8 +8,8 @@
 
 namespace quensary::Tools {
 
-void ShowWindowLater(GtkWidget* window, bool floating) {
-  GlibMainQueue::Shared().Post([held = GObjectRef<GtkWidget>::Share(window), floating] {
+void ShowWindowLater(MainQueue& main_queue, GtkWidget* window, bool floating) {
+  main_queue.Post([held = GObjectRef<GtkWidget>::Share(window), floating] {
     gtk_widget_show(held.get());
     gtk_window_present(GTK_WINDOW(held.get()));
     if (floating)
@@ -18,9 +17,8 @@ void ShowWindowLater(GtkWidget* window, bool floating) {
   });
 }
 
-void HideWindowLater(GtkWidget* window) {
-  GlibMainQueue::Shared().Post(
-      [held = GObjectRef<GtkWidget>::Share(window)] { gtk_widget_hide(held.get()); });
+void HideWindowLater(MainQueue& main_queue, GtkWidget* window) {
+  main_queue.Post([held = GObjectRef<GtkWidget>::Share(window)] { gtk_widget_hide(held.get()); });
 }
 
 void OpenInBrowser(const std::string& address) {

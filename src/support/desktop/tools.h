@@ -4,13 +4,15 @@
 
 #include <string>
 
+#include "platform/main_queue.h"
+
 namespace quensary::Tools {
 
 // Shows the window later on the main queue: presented, visible, and with `floating` also kept
 // above other windows. Any thread; the work runs in submission order.
-void ShowWindowLater(GtkWidget* window, bool floating);
+void ShowWindowLater(MainQueue& main_queue, GtkWidget* window, bool floating);
 // Hides the window later on the main queue. Any thread; in submission order.
-void HideWindowLater(GtkWidget* window);
+void HideWindowLater(MainQueue& main_queue, GtkWidget* window);
 // Opens an http, https or mailto address with the desktop's default handler; anything else does
 // nothing. Main thread.
 void OpenInBrowser(const std::string& address);

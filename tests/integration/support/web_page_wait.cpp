@@ -1,5 +1,6 @@
 #include "support/web_page_wait.h"
 
+#include "platform/glib/glib_main_queue.h"
 #include "support/main_loop_wait.h"
 
 namespace quensary::testing {
@@ -7,7 +8,7 @@ namespace quensary::testing {
 CountedPage OpenCountedPage(const std::string& url, const std::string& page_js,
                             WebObjDelegate::Options options) {
   CountedPage counted;
-  counted.page = std::make_shared<WebObj>();
+  counted.page = std::make_shared<WebObj>(std::make_shared<GlibMainQueue>());
   counted.page->PageUrl = url;
   counted.page->PageJs = page_js;
   counted.page->OnLoaded = [loads = counted.loads] { ++*loads; };

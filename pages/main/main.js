@@ -1,5 +1,6 @@
-// Quensary main window. The program drives this page through Init, Juzi and UpdateUserAddLine,
-// and the page answers through window.MyJsBack(name, first, second) with text arguments only.
+// Quensary main window. The program drives this page through Init, Juzi, UpdateUserAddLine and
+// UpdateCaptionSource, and the page answers through window.MyJsBack(name, first, second) with
+// text arguments only.
 (function () {
   'use strict';
 
@@ -34,14 +35,8 @@
 
   // ---- Talking to the program ------------------------------------------------------------
 
-  function send(name, first, second) {
-    try {
-      window.MyJsBack?.(String(name), first == null ? '' : String(first),
-        second == null ? '' : String(second));
-    } catch (_) {
-      // Outside the program, or the bridge failed: the page must keep working regardless.
-    }
-  }
+  // Shared with the overlay: calls that come before start() wait in page_calls.js.
+  const { send, receive, whenDomReady } = Quensary.calls;
 
   function sendSetting(key, value) {
     lastSent.set(key, value);
@@ -56,29 +51,6 @@
 
   const lastSent = new Map();
 
-  // ---- Calls that arrive before the DOM exists are replayed in order once it does ---------
-
-  const pending = [];
-  let ready = false;
-
-  function run(fn, args) {
-    try {
-      fn(...args);
-    } catch (err) {
-      console.error('Quensary:', err);
-    }
-  }
-
-  function dispatch(fn, args) {
-    if (ready) run(fn, args);
-    else pending.push([fn, args]);
-  }
-
-  window.Init = function (...args) { dispatch(applyInit, args); };
-  window.Juzi = function (...args) { dispatch(applyLines, args); };
-  window.UpdateUserAddLine = function (...args) { dispatch(applyUserEngine, args); };
-  window.UpdateCaptionSource = function (...args) { dispatch(applyCaptionSource, args); };
-
   // ---- Page state ------------------------------------------------------------------------
 
   let el = null;
@@ -91,7 +63,6 @@
   function $(id) { return document.getElementById(id); }
 
   function start() {
-    if (ready) return;
     el = {
       app: document.querySelector('.app'),
       titlebar: $('titlebar'),
@@ -147,11 +118,12 @@
     wireFooter();
     watchMaximised();
 
-    ready = true;
-    while (pending.length) {
-      const [fn, args] = pending.shift();
-      run(fn, args);
-    }
+    receive({
+      Init: applyInit,
+      Juzi: applyLines,
+      UpdateUserAddLine: applyUserEngine,
+      UpdateCaptionSource: applyCaptionSource,
+    });
 
     loadProfiles().then((profiles) => {
       shippedProfiles = profiles.filter((p) => typeof p.Id === 'string' && p.Id !== '');
@@ -160,11 +132,7 @@
     });
   }
 
-  if (document.readyState === 'loading') {
-    document.addEventListener('DOMContentLoaded', start, { once: true });
-  } else {
-    start();
-  }
+  whenDomReady(start);
 
   // ---- Shipped engine profiles -----------------------------------------------------------
 

@@ -1,7 +1,11 @@
-'use strict';
-
-// The overlay's page: the program calls Init and Juzi; the page answers through MyJsBack.
+// The overlay's page: the program calls Init and Juzi; the page answers through MyJsBack. The
+// calls' receivers are set up here; calls that come before are kept by ../shared/page_calls.js
+// and replayed in order.
 (function () {
+  'use strict';
+
+  const { send, receive, whenDomReady } = Quensary.calls;
+
   // Keep in step with --grip-area and --bottom-gap in overlay.css.
   const GRIP_AREA = 24;
   const BOTTOM_GAP = 4;
@@ -20,8 +24,6 @@
   const PANEL_ALPHA = 0.55;
 
   let settings = { ...DEFAULTS };
-  let ready = false;
-  const pending = [];
 
   let root = null;
   let box = null;
@@ -31,14 +33,6 @@
   let boxEmpty = true;
   let lastReported = -1;
   let dragging = false;
-
-  function send(name, first) {
-    try {
-      window.MyJsBack?.(name, first);
-    } catch (e) {
-      // Outside the program there is nobody to tell.
-    }
-  }
 
   function clamp(n, lo, hi) {
     return Math.min(hi, Math.max(lo, n));
@@ -257,22 +251,11 @@
     });
   }
 
-  function call(fn, arg) {
-    try {
-      fn(arg);
-    } catch (e) {
-      // One bad call must not stop the captions that follow.
-      console.error(e);
-    }
-  }
-
-  function start() {
-    if (ready) return;
+  whenDomReady(() => {
     root = document.documentElement;
     box = document.getElementById('subtitles');
     grip = document.getElementById('grip');
-    if (!box || !grip) return;
-    ready = true;
+    if (!box || !grip) return;   // nothing to show calls in: they keep waiting
 
     root.classList.toggle('both', settings.showOri && settings.showTar);
     setUpGrip();
@@ -281,25 +264,6 @@
     }
     reportHeight();
 
-    while (pending.length) {
-      const [fn, arg] = pending.shift();
-      call(fn, arg);
-    }
-  }
-
-  window.Init = function Init(obj) {
-    if (ready) call(applyInit, obj);
-    else pending.push([applyInit, obj]);
-  };
-
-  window.Juzi = function Juzi(lines) {
-    if (ready) call(applyJuzi, lines);
-    else pending.push([applyJuzi, lines]);
-  };
-
-  if (document.readyState === 'loading') {
-    document.addEventListener('DOMContentLoaded', start, { once: true });
-  } else {
-    start();
-  }
+    receive({ Init: applyInit, Juzi: applyJuzi });
+  });
 })();

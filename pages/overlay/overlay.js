@@ -1,7 +1,13 @@
-'use strict';
-
-// The overlay's page: the program calls Init and Juzi; the page answers through MyJsBack.
+// The overlay's page: the program calls Init and Juzi; the page answers through MyJsBack. The
+// calls' receivers are set up here; calls that come before are kept by ../shared/page_calls.js
+// and replayed in order.
 (function () {
+  'use strict';
+
+  const { send, receive, whenDomReady } = Quensary.calls;
+
+  // ---- Every word, key, default and limit of this page ------------------------------------
+
   // Keep in step with --grip-area and --bottom-gap in overlay.css.
   const GRIP_AREA = 24;
   const BOTTOM_GAP = 4;
@@ -17,11 +23,34 @@
     colour: '#ffffff',
     engineName: '',
   });
+  const FONT_MIN = 10;
+  const FONT_MAX = 120;
+  const OPACITY_MIN = 0;
+  const OPACITY_MAX = 100;
   const PANEL_ALPHA = 0.55;
 
+  // Init's members.
+  const SETTING = Object.freeze({
+    showOri: 'overlay-show-original',
+    showTar: 'overlay-show-translation',
+    fontSize: 'overlay-font-size',
+    opacityPercent: 'overlay-opacity-percent',
+    colour: 'overlay-text-colour',
+    engineName: 'current-engine-name',
+  });
+
+  // The program's handlers, and the words of its window command.
+  const MESSAGE = Object.freeze({
+    contentHeight: 'content-height',
+    windowCommand: 'window-command',
+  });
+  const WINDOW_COMMAND = Object.freeze({
+    dragOn: 'drag-on',
+    dragOff: 'drag-off',
+    zoomToggle: 'zoom-toggle',
+  });
+
   let settings = { ...DEFAULTS };
-  let ready = false;
-  const pending = [];
 
   let root = null;
   let box = null;
@@ -31,14 +60,6 @@
   let boxEmpty = true;
   let lastReported = -1;
   let dragging = false;
-
-  function send(name, first) {
-    try {
-      window.MyJsBack?.(name, first);
-    } catch (e) {
-      // Outside the program there is nobody to tell.
-    }
-  }
 
   function clamp(n, lo, hi) {
     return Math.min(hi, Math.max(lo, n));
@@ -76,12 +97,12 @@
     }
     const o = obj !== null && typeof obj === 'object' ? obj : {};
     return {
-      showOri: bool(o['overlay-show-original'], DEFAULTS.showOri),
-      showTar: bool(o['overlay-show-translation'], DEFAULTS.showTar),
-      fontSize: num(o['overlay-font-size'], DEFAULTS.fontSize, 10, 120),
-      opacityPercent: num(o['overlay-opacity-percent'], DEFAULTS.opacityPercent, 0, 100),
-      colour: colour(o['overlay-text-colour']),
-      engineName: typeof o['current-engine-name'] === 'string' ? o['current-engine-name'].trim() : '',
+      showOri: bool(o[SETTING.showOri], DEFAULTS.showOri),
+      showTar: bool(o[SETTING.showTar], DEFAULTS.showTar),
+      fontSize: num(o[SETTING.fontSize], DEFAULTS.fontSize, FONT_MIN, FONT_MAX),
+      opacityPercent: num(o[SETTING.opacityPercent], DEFAULTS.opacityPercent, OPACITY_MIN, OPACITY_MAX),
+      colour: colour(o[SETTING.colour]),
+      engineName: typeof o[SETTING.engineName] === 'string' ? o[SETTING.engineName].trim() : '',
     };
   }
 
@@ -228,7 +249,7 @@
     const h = Math.max(MIN_HEIGHT, Math.ceil(box.getBoundingClientRect().height) + GRIP_AREA + BOTTOM_GAP);
     if (h === lastReported) return;
     lastReported = h;
-    send('content-height', String(h));
+    send(MESSAGE.contentHeight, String(h));
   }
 
   function setUpGrip() {
@@ -237,42 +258,31 @@
       // Keeps the press from selecting or focusing anything while the window moves.
       e.preventDefault();
       dragging = true;
-      send('window-command', 'drag-on');
+      send(MESSAGE.windowCommand, WINDOW_COMMAND.dragOn);
     });
     document.addEventListener('mouseup', () => {
       if (!dragging) return;
       dragging = false;
-      send('window-command', 'drag-off');
+      send(MESSAGE.windowCommand, WINDOW_COMMAND.dragOff);
     }, true);
     grip.addEventListener('dblclick', (e) => {
       e.preventDefault();
-      send('window-command', 'zoom-toggle');
+      send(MESSAGE.windowCommand, WINDOW_COMMAND.zoomToggle);
     });
     // A window cannot be dragged from the keyboard; zooming is what the grip can do there.
     grip.addEventListener('keydown', (e) => {
       if (e.key === 'Enter' || e.key === ' ') {
         e.preventDefault();
-        if (!e.repeat) send('window-command', 'zoom-toggle');
+        if (!e.repeat) send(MESSAGE.windowCommand, WINDOW_COMMAND.zoomToggle);
       }
     });
   }
 
-  function call(fn, arg) {
-    try {
-      fn(arg);
-    } catch (e) {
-      // One bad call must not stop the captions that follow.
-      console.error(e);
-    }
-  }
-
-  function start() {
-    if (ready) return;
+  whenDomReady(() => {
     root = document.documentElement;
     box = document.getElementById('subtitles');
     grip = document.getElementById('grip');
-    if (!box || !grip) return;
-    ready = true;
+    if (!box || !grip) return;   // nothing to show calls in: they keep waiting
 
     root.classList.toggle('both', settings.showOri && settings.showTar);
     setUpGrip();
@@ -281,25 +291,6 @@
     }
     reportHeight();
 
-    while (pending.length) {
-      const [fn, arg] = pending.shift();
-      call(fn, arg);
-    }
-  }
-
-  window.Init = function Init(obj) {
-    if (ready) call(applyInit, obj);
-    else pending.push([applyInit, obj]);
-  };
-
-  window.Juzi = function Juzi(lines) {
-    if (ready) call(applyJuzi, lines);
-    else pending.push([applyJuzi, lines]);
-  };
-
-  if (document.readyState === 'loading') {
-    document.addEventListener('DOMContentLoaded', start, { once: true });
-  } else {
-    start();
-  }
+    receive({ Init: applyInit, Juzi: applyJuzi });
+  });
 })();

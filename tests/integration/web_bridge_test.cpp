@@ -1,6 +1,6 @@
 // The script bridge in real WebKitGTK pages: MyJsBack messages reaching named handlers, the
-// scripts injected into every page, RunJsAsync's results, when OnLoaded runs, and the program's
-// own page scheme.
+// scripts injected into every page, RunJsAsync's results, when OnLoaded runs, the program's own
+// page scheme, and the calls its pages keep until they are set up.
 
 #include <gtest/gtest.h>
 
@@ -222,6 +222,27 @@ TEST_F(Bridge, ThePageSchemeServesTheProgramsPagesOnItsOwnHostOnly) {
             "open");
   EXPECT_EQ(
       AwaitScript(*page, "await (await fetch('" + server_->Url("/closed.json") + "')).json()"), "");
+}
+
+TEST_F(Bridge, BothPagesKeepCallsThatComeBeforeTheyAreSetUpAndApplyThemInOrder) {
+  // Once the document is parsed, before the pages set themselves up: the calls must wait (no
+  // row appears at once) and then be applied in the order they came.
+  const std::string early_calls =
+      "document.addEventListener('readystatechange', () => {"
+      " if (document.readyState !== 'interactive') return;"
+      " Juzi([{Id: '1', Ori: 'first', Tar: 'uno', Finish: true}]);"
+      " Juzi([{Id: '2', Ori: 'second', Tar: 'dos', Finish: true}]);"
+      " window.waited = document.querySelectorAll('[data-id]').length === 0; });";
+  for (const auto& [path, originals] : {std::pair{"main/main.html", "#lines .ori"},
+                                        std::pair{"overlay/overlay.html", "#subtitles .ori"}}) {
+    auto page = OpenLoadedPage(PageAddress(path), early_calls);
+    ASSERT_TRUE(page) << path;
+    EXPECT_EQ(AwaitScript(*page, "String(window.waited)"), "true") << path;
+    EXPECT_EQ(AwaitScript(*page, std::string("[...document.querySelectorAll('") + originals +
+                                     "')].map(e => e.textContent).join()"),
+              "second")
+        << path;
+  }
 }
 
 TEST_F(Bridge, TheOfflineEnginePageTakesNothingButAPortNumberFromItsAddress) {

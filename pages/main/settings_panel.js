@@ -1,0 +1,215 @@
+// The settings panel: caption source, target language, the overlay's switches and ranges, the
+// window switches, and the notice shown while the overlay shows nothing.
+(function () {
+  'use strict';
+
+  const {
+    CAPTION_SOURCE_MODES, DEFAULTS, FONT_MAX, FONT_MIN, LANGUAGES, OPACITY_MAX, OPACITY_MIN,
+    RANGE_SEND_INTERVAL_MS, SETTING,
+  } = Quensary.constants;
+  const { noteSetting, sendSetting, sendSettingIfChanged } = Quensary.bridge;
+  const { $ } = Quensary.dom;
+  const { boolOr, has, intOr, isPlainObject } = Quensary.values;
+
+  let el = null;
+  let colourProbe = null;
+
+  function setUpSettings() {
+    el = {
+      notice: $('overlay-off-notice'),
+      showSubtitles: $('show-subtitles'),
+      captionSource: $('caption-source'),
+      captionSourceStatus: $('caption-source-status'),
+      targetLanguage: $('target-language'),
+      showOriginal: $('show-original'),
+      showTranslation: $('show-translation'),
+      textSize: $('text-size'),
+      textSizeValue: $('text-size-value'),
+      panelOpacity: $('panel-opacity'),
+      panelOpacityValue: $('panel-opacity-value'),
+      textColour: $('text-colour'),
+      onTop: $('on-top'),
+      providerWindow: $('provider-window'),
+    };
+
+    colourProbe = document.createElement('span');
+    colourProbe.hidden = true;
+    document.body.appendChild(colourProbe);
+
+    fillLanguages();
+    setRange(el.textSize, DEFAULTS.fontSize);
+    setRange(el.panelOpacity, DEFAULTS.opacity);
+    updateNotice();
+    wireSettings();
+  }
+
+  // The settings among Init's values.
+  function applySettings(o) {
+    el.showOriginal.checked = boolOr(o[SETTING.showOriginal], DEFAULTS.showOriginal);
+    el.showTranslation.checked = boolOr(o[SETTING.showTranslation], DEFAULTS.showTranslation);
+    el.onTop.checked = boolOr(o[SETTING.onTop], DEFAULTS.onTop);
+
+    const language = o[SETTING.targetLanguage];
+    setTargetLanguage(typeof language === 'string' && language.trim() !== ''
+      ? language.trim() : DEFAULTS.targetLanguage);
+
+    const fontSize = intOr(o[SETTING.fontSize], DEFAULTS.fontSize, FONT_MIN, FONT_MAX);
+    setRange(el.textSize, fontSize);
+    noteSetting(SETTING.fontSize, String(fontSize));
+
+    const opacity = intOr(o[SETTING.opacity], DEFAULTS.opacity, OPACITY_MIN, OPACITY_MAX);
+    setRange(el.panelOpacity, opacity);
+    noteSetting(SETTING.opacity, String(opacity));
+
+    el.textColour.value = toHexColour(o[SETTING.colour]) || DEFAULTS.colour;
+    noteSetting(SETTING.colour, el.textColour.value);
+
+    updateNotice();
+  }
+
+  // What the program says of the caption source it reads: Mode is the user's choice, Active the
+  // source read now, Reason why.
+  const SOURCE_REASONS = {
+    'stream-active': 'Reading LiveCaptions through its D-Bus text stream.',
+    'stream-recent': 'Reading LiveCaptions: it sent text moments ago.',
+    'stream-off': 'LiveCaptions found, but its text stream is off: turn on Settings, ' +
+      'Experimental, D-Bus text stream. Reading the caption window meanwhile.',
+    'no-stream': 'LiveCaptions is not running: reading the caption window through accessibility.',
+    'forced': 'Reading the source chosen here.',
+    'forced-no-sender': 'LiveCaptions is not running: no captions arrive until it starts.',
+  };
+
+  function applyCaptionSource(obj) {
+    const o = isPlainObject(obj) ? obj : {};
+    const mode = CAPTION_SOURCE_MODES.includes(o.Mode) ? o.Mode : CAPTION_SOURCE_MODES[0];
+    el.captionSource.value = mode;
+    el.captionSourceStatus.textContent = has(SOURCE_REASONS, o.Reason)
+      ? SOURCE_REASONS[o.Reason] : '';
+  }
+
+  // <input type="color"> only accepts #rrggbb, while the program may store any CSS colour.
+  function toHexColour(v) {
+    if (typeof v !== 'string') return null;
+    const s = v.trim();
+    let m = /^#([0-9a-f]{6})([0-9a-f]{2})?$/i.exec(s);
+    if (m) return '#' + m[1].toLowerCase();
+    m = /^#([0-9a-f]{3})[0-9a-f]?$/i.exec(s);
+    if (m) return '#' + m[1].split('').map((c) => c + c).join('').toLowerCase();
+    if (!colourProbe || s === '') return null;
+    colourProbe.style.color = '';
+    colourProbe.style.color = s;
+    if (!colourProbe.style.color) return null;
+    const rgb = /rgba?\(\s*([\d.]+)[\s,]+([\d.]+)[\s,]+([\d.]+)/.exec(getComputedStyle(colourProbe).color);
+    if (!rgb) return null;
+    return '#' + rgb.slice(1, 4)
+      .map((c) => Math.min(255, Math.round(Number(c))).toString(16).padStart(2, '0')).join('');
+  }
+
+  function fillLanguages() {
+    for (const [code, name] of LANGUAGES) {
+      const option = document.createElement('option');
+      option.value = code;
+      option.textContent = `${name} (${code})`;
+      el.targetLanguage.appendChild(option);
+    }
+    el.targetLanguage.value = DEFAULTS.targetLanguage;
+  }
+
+  function setTargetLanguage(code) {
+    const select = el.targetLanguage;
+    if (!Array.from(select.options).some((o) => o.value === code)) {
+      const option = document.createElement('option');
+      option.value = code;
+      option.textContent = code;
+      select.appendChild(option);
+    }
+    select.value = code;
+  }
+
+  function setRange(input, value) {
+    input.value = String(value);
+    showRangeValue(input);
+  }
+
+  function showRangeValue(input) {
+    if (input === el.textSize) {
+      el.textSizeValue.textContent = `${input.value} px`;
+      input.setAttribute('aria-valuetext', `${input.value} pixels`);
+    } else {
+      el.panelOpacityValue.textContent = `${input.value} %`;
+      input.setAttribute('aria-valuetext', `${input.value} percent`);
+    }
+  }
+
+  function updateNotice() {
+    el.notice.hidden = el.showOriginal.checked || el.showTranslation.checked;
+  }
+
+  // Leading and trailing sends, at most one per interval, so the overlay follows the slider
+  // without flooding the program.
+  function throttledSender(key, read) {
+    let lastTime = 0;
+    let timer = 0;
+    const flush = () => {
+      clearTimeout(timer);
+      timer = 0;
+      lastTime = Date.now();
+      sendSettingIfChanged(key, read());
+    };
+    return {
+      input() {
+        const wait = RANGE_SEND_INTERVAL_MS - (Date.now() - lastTime);
+        if (wait <= 0) flush();
+        else if (!timer) timer = setTimeout(flush, wait);
+      },
+      change: flush,
+    };
+  }
+
+  function wireSettings() {
+    el.captionSource.addEventListener('change', () => {
+      sendSetting(SETTING.captionSource, el.captionSource.value);
+    });
+
+    el.targetLanguage.addEventListener('change', () => {
+      sendSetting(SETTING.targetLanguage, el.targetLanguage.value);
+    });
+
+    const switches = [
+      [el.showOriginal, SETTING.showOriginal],
+      [el.showTranslation, SETTING.showTranslation],
+      [el.onTop, SETTING.onTop],
+      [el.providerWindow, SETTING.providerWindow],
+    ];
+    for (const [input, key] of switches) {
+      input.addEventListener('change', () => {
+        sendSetting(key, input.checked ? '1' : '0');
+        updateNotice();
+      });
+    }
+
+    const ranges = [
+      [el.textSize, SETTING.fontSize],
+      [el.panelOpacity, SETTING.opacity],
+    ];
+    for (const [input, key] of ranges) {
+      const sender = throttledSender(key, () => input.value);
+      input.addEventListener('input', () => { showRangeValue(input); sender.input(); });
+      input.addEventListener('change', () => { showRangeValue(input); sender.change(); });
+    }
+
+    const colour = throttledSender(SETTING.colour, () => el.textColour.value);
+    el.textColour.addEventListener('input', colour.input);
+    el.textColour.addEventListener('change', colour.change);
+
+    el.showSubtitles.addEventListener('click', () => {
+      el.showTranslation.checked = true;
+      sendSetting(SETTING.showTranslation, '1');
+      updateNotice();
+      // The notice (and the button) just vanished; keep the keyboard near the result.
+      el.showTranslation.focus();
+    });
+  }
+
+  Quensary.settingsPanel = Object.freeze({ setUpSettings, applySettings, applyCaptionSource });
+})();

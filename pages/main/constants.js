@@ -1,5 +1,8 @@
-// Every word, key, default and limit of the main page, in one place: the words the program
-// expects in messages, the keys of its settings and what the page falls back on.
+// Every word, key, default and limit of the main page, in one place. What the program and the
+// page share (its handlers, command words, settings keys, defaults and ranges) comes from the
+// program's own protocol script, ../protocol.js, loaded before this one; what is the page's alone
+// is written here.
+const QuensaryProtocolSettings = window.QuensaryProtocol.settings;
 Quensary.constants = Object.freeze({
   // Engine profiles shipped with the program, relative to ../engines/. Add new files here.
   PROFILE_FILES: ['apertium-english-spanish.json'],
@@ -14,71 +17,72 @@ Quensary.constants = Object.freeze({
   ],
 
   DEFAULTS: Object.freeze({
-    showOriginal: false,
-    showTranslation: false,
-    targetLanguage: 'es',
-    fontSize: 25,
-    opacity: 100,
-    colour: '#ffffff',
-    onTop: false,
+    showOriginal: QuensaryProtocolSettings.showOriginal.default,
+    showTranslation: QuensaryProtocolSettings.showTranslation.default,
+    targetLanguage: QuensaryProtocolSettings.targetLanguage.default,
+    fontSize: QuensaryProtocolSettings.overlayFontSize.default,
+    opacity: QuensaryProtocolSettings.overlayOpacity.default,
+    colour: QuensaryProtocolSettings.overlayTextColour.default,
+    onTop: QuensaryProtocolSettings.mainWindowOnTop.default,
   }),
 
-  FONT_MIN: 14,
-  FONT_MAX: 72,
-  OPACITY_MIN: 0,
-  OPACITY_MAX: 100,
+  FONT_MIN: QuensaryProtocolSettings.overlayFontSize.min,
+  FONT_MAX: QuensaryProtocolSettings.overlayFontSize.max,
+  OPACITY_MIN: QuensaryProtocolSettings.overlayOpacity.min,
+  OPACITY_MAX: QuensaryProtocolSettings.overlayOpacity.max,
   RANGE_SEND_INTERVAL_MS: 100,
   CLEAR_CONFIRM_MS: 5000,
   STATUS_MS: 3500,
   REPORT_ADDRESS: 'https://quensary.org/issues',
 
   // The program's handlers: the name each message starts with.
-  MESSAGE: Object.freeze({
-    pageReady: 'page-ready',
-    startCapture: 'start-capture',
-    setSetting: 'set-setting',
-    lineCommand: 'line-command',
-    openLink: 'open-link',
-    windowButton: 'window-button',
-    windowCommand: 'window-command',
-  }),
+  MESSAGE: window.QuensaryProtocol.handlers,
 
   // Settings by their stored keys, as Init reports them and set-setting changes them.
   SETTING: Object.freeze({
-    captionSource: 'caption-source',
-    selectEngine: 'select-engine',
-    targetLanguage: 'target-language',
-    showOriginal: 'overlay-show-original',
-    showTranslation: 'overlay-show-translation',
-    onTop: 'main-window-on-top',
-    providerWindow: 'caption-window-shown',
-    fontSize: 'overlay-font-size',
-    opacity: 'overlay-opacity-percent',
-    colour: 'overlay-text-colour',
-    userEngine: 'user-engine-json',
+    captionSource: QuensaryProtocolSettings.captionSource.key,
+    selectEngine: window.QuensaryProtocol.settingCommands.selectEngine,
+    targetLanguage: QuensaryProtocolSettings.targetLanguage.key,
+    showOriginal: QuensaryProtocolSettings.showOriginal.key,
+    showTranslation: QuensaryProtocolSettings.showTranslation.key,
+    onTop: QuensaryProtocolSettings.mainWindowOnTop.key,
+    providerWindow: QuensaryProtocolSettings.captionWindowShown.key,
+    fontSize: QuensaryProtocolSettings.overlayFontSize.key,
+    opacity: QuensaryProtocolSettings.overlayOpacity.key,
+    colour: QuensaryProtocolSettings.overlayTextColour.key,
+    userEngine: QuensaryProtocolSettings.userEngineJson.key,
   }),
 
   // A set-setting word that stores nothing: it opens the program's home page.
-  OPEN_ADDRESS: 'open-address',
+  OPEN_ADDRESS: window.QuensaryProtocol.settingCommands.openAddress,
   // Init's member with the program's version.
-  APP_VERSION: 'app-version',
+  APP_VERSION: window.QuensaryProtocol.initMembers.appVersion,
   // The open-link word for an address to open in the user's browser.
-  OPEN_URL: 'open-url',
+  OPEN_URL: window.QuensaryProtocol.linkCommands.openUrl,
 
   LINE_COMMAND: Object.freeze({
-    retranslate: 'retranslate',
-    deleteLine: 'delete-line',   // with an empty Id: every line and the history
-    copyLines: 'copy-lines',
+    retranslate: window.QuensaryProtocol.lineCommands.translateAgain,
+    deleteLine: window.QuensaryProtocol.lineCommands.deleteLine,  // an empty Id: every line
+    copyLines: window.QuensaryProtocol.lineCommands.copyLines,
   }),
-  COPY_WHICH: Object.freeze({ originals: '1', translations: '2', both: '3' }),
+  // Numbers travel as text.
+  COPY_WHICH: Object.freeze({
+    originals: String(window.QuensaryProtocol.copyModes.original),
+    translations: String(window.QuensaryProtocol.copyModes.translation),
+    both: String(window.QuensaryProtocol.copyModes.both),
+  }),
 
-  WINDOW_BUTTON: Object.freeze({ minimise: '1', maximise: '2', quit: '3' }),
-  WINDOW_COMMAND: Object.freeze({
-    dragOn: 'drag-on',
-    dragOff: 'drag-off',
-    zoomToggle: 'zoom-toggle',
+  WINDOW_BUTTON: Object.freeze({
+    minimise: String(window.QuensaryProtocol.windowButtons.minimize),
+    maximise: String(window.QuensaryProtocol.windowButtons.zoom),
+    quit: String(window.QuensaryProtocol.windowButtons.quit),
   }),
+  WINDOW_COMMAND: window.QuensaryProtocol.windowCommands,
 
   // The caption source the user chooses; the first is the fallback.
-  CAPTION_SOURCE_MODES: ['auto', 'accessibility', 'stream'],
+  CAPTION_SOURCE_MODES: [
+    window.QuensaryProtocol.captionSourceModes.automatic,
+    window.QuensaryProtocol.captionSourceModes.accessibility,
+    window.QuensaryProtocol.captionSourceModes.stream,
+  ],
 });

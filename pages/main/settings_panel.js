@@ -37,6 +37,11 @@
     document.body.appendChild(colourProbe);
 
     fillLanguages();
+    // The ranges are the program's, so a value the page offers is one it keeps.
+    el.textSize.min = String(FONT_MIN);
+    el.textSize.max = String(FONT_MAX);
+    el.panelOpacity.min = String(OPACITY_MIN);
+    el.panelOpacity.max = String(OPACITY_MAX);
     setRange(el.textSize, DEFAULTS.fontSize);
     setRange(el.panelOpacity, DEFAULTS.opacity);
     updateNotice();

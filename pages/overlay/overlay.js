@@ -15,40 +15,37 @@
   const MIN_HEIGHT = 60;
   const SHOWN_LINES = 2;
 
+  // What the overlay shares with the program comes from its protocol script (../protocol.js,
+  // loaded first): settings keys, defaults, ranges and words.
+  const PROTOCOL = window.QuensaryProtocol;
+  const STORED = PROTOCOL.settings;
   const DEFAULTS = Object.freeze({
-    showOri: true,
-    showTar: true,
-    fontSize: 25,
-    opacityPercent: 100,
-    colour: '#ffffff',
+    showOri: STORED.showOriginal.default,
+    showTar: STORED.showTranslation.default,
+    fontSize: STORED.overlayFontSize.default,
+    opacityPercent: STORED.overlayOpacity.default,
+    colour: STORED.overlayTextColour.default,
     engineName: '',
   });
-  const FONT_MIN = 10;
-  const FONT_MAX = 120;
-  const OPACITY_MIN = 0;
-  const OPACITY_MAX = 100;
+  const FONT_MIN = STORED.overlayFontSize.min;
+  const FONT_MAX = STORED.overlayFontSize.max;
+  const OPACITY_MIN = STORED.overlayOpacity.min;
+  const OPACITY_MAX = STORED.overlayOpacity.max;
   const PANEL_ALPHA = 0.55;
 
   // Init's members.
   const SETTING = Object.freeze({
-    showOri: 'overlay-show-original',
-    showTar: 'overlay-show-translation',
-    fontSize: 'overlay-font-size',
-    opacityPercent: 'overlay-opacity-percent',
-    colour: 'overlay-text-colour',
-    engineName: 'current-engine-name',
+    showOri: STORED.showOriginal.key,
+    showTar: STORED.showTranslation.key,
+    fontSize: STORED.overlayFontSize.key,
+    opacityPercent: STORED.overlayOpacity.key,
+    colour: STORED.overlayTextColour.key,
+    engineName: PROTOCOL.initMembers.currentEngineName,
   });
 
   // The program's handlers, and the words of its window command.
-  const MESSAGE = Object.freeze({
-    contentHeight: 'content-height',
-    windowCommand: 'window-command',
-  });
-  const WINDOW_COMMAND = Object.freeze({
-    dragOn: 'drag-on',
-    dragOff: 'drag-off',
-    zoomToggle: 'zoom-toggle',
-  });
+  const MESSAGE = PROTOCOL.handlers;
+  const WINDOW_COMMAND = PROTOCOL.windowCommands;
 
   let settings = { ...DEFAULTS };
 

@@ -62,7 +62,7 @@ class OverlayTest : public ::testing::Test {
     program.main_queue->Post([&] { delivered = true; });
     ASSERT_TRUE(RunLoopUntil([&] { return delivered; }));
     // The window has taken the height the empty page asks for, far below the default one.
-    ASSERT_TRUE(RunLoopUntil([] { return Frame().height < FloatHoverMonitor::kHeight; }));
+    ASSERT_TRUE(RunLoopUntil([] { return Frame().height < OverlayView::kHeight; }));
   }
   static FloatHoverMonitor& Monitor() { return *TheProgram().OverlayMonitor; }
   static FloatWindow* Window() { return Monitor().OverlayWindow(); }

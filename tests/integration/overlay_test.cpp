@@ -5,10 +5,12 @@
 // GoogleTest goes first: X11's headers define macros (None, Bool) that break it.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <gdk/gdkx.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <vector>
 
 #include "app/program.h"
 #include "support/child_process.h"
@@ -103,6 +105,25 @@ class OverlayTest : public ::testing::Test {
                       std::chrono::seconds(20), &pixel);
     return std::atoi(pixel.c_str());
   }
+  // Whether the window manager stacks `upper` over `lower`. Read straight from the X server,
+  // without running the main loop.
+  static bool StackedOver(GtkWidget* upper, GtkWidget* lower) {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, left = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, DefaultRootWindow(display),
+                       XInternAtom(display, "_NET_CLIENT_LIST_STACKING", False), 0, 4096, False,
+                       XA_WINDOW, &type, &format, &count, &left, &data);
+    const std::unique_ptr<unsigned char, decltype(&XFree)> held(data, &XFree);
+    const auto* windows = reinterpret_cast<const ::Window*>(data);
+    const std::vector<::Window> order(windows, windows + (data && format == 32 ? count : 0));
+    const auto at = [&](GtkWidget* widget) {
+      return std::find(order.begin(), order.end(), GDK_WINDOW_XID(gtk_widget_get_window(widget)));
+    };
+    return at(lower) < at(upper) && at(upper) != order.end();
+  }
   static void Screenshot(const std::string& name) {
     testing::RunToEnd({"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/" + name});
   }
@@ -176,19 +197,24 @@ TEST_F(OverlayTest, ItsGripDragsItAndItStaysAboveTheMainWindowKeptOnTop) {
   TheProgram().MainCtrl->MainPage()->Handlers.at("set-setting")("main-window-on-top", "1");
   gtk_window_present(GTK_WINDOW(TheProgram().MainWindow));
   ASSERT_TRUE(MoveTo(5, 5));
-  const auto stacking_index = [](GtkWidget* widget) {
-    std::string stacking;
-    testing::RunToEnd({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}, std::chrono::seconds(10),
-                      &stacking);
-    std::ostringstream id;
-    id << "0x" << std::hex << GDK_WINDOW_XID(gtk_widget_get_window(widget));
-    return stacking.find(id.str());
-  };
+  GtkWidget* main = GTK_WIDGET(TheProgram().MainWindow);
+  GtkWidget* overlay = GTK_WIDGET(Window());
   EXPECT_TRUE(RunLoopUntil([&] {
-    return stacking_index(GTK_WIDGET(Window())) >
-               stacking_index(GTK_WIDGET(TheProgram().MainWindow)) &&
-           float_window_get_level(TheProgram().MainWindow) == 3;
+    return StackedOver(overlay, main) && float_window_get_level(TheProgram().MainWindow) == 3;
   }));
+
+  // Raised once more while the overlay keeps its level: only the desktop's change of stacking
+  // can bring the overlay back over it. The main loop stands still until the window manager has
+  // raised the main window, so the overlay cannot answer before that is seen.
+  gdk_window_raise(gtk_widget_get_window(main));
+  gdk_display_flush(gdk_display_get_default());
+  bool main_over = false;
+  for (int i = 0; i < 100 && !main_over; ++i) {
+    g_usleep(20'000);
+    main_over = StackedOver(main, overlay);
+  }
+  ASSERT_TRUE(main_over);
+  EXPECT_TRUE(RunLoopUntil([&] { return StackedOver(overlay, main); }));
   TheProgram().MainCtrl->MainPage()->Handlers.at("set-setting")("main-window-on-top", "0");
 }
 

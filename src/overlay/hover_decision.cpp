@@ -11,4 +11,16 @@ HoverOutcome DecideHover(double pointer_x, double pointer_y, const ScreenRect& w
   return *inside && !is_lock ? HoverOutcome::kActive : HoverOutcome::kPassive;
 }
 
+HoverLook LookAfter(HoverOutcome outcome, const HoverLook& current) {
+  switch (outcome) {
+    case HoverOutcome::kOpenInputOnly:
+      return {true, current.backdrop, current.level};
+    case HoverOutcome::kActive:
+      return {true, HoverLook::kActiveBackdrop, WindowControl::kFloatingLevel};
+    case HoverOutcome::kPassive:
+      break;
+  }
+  return {false, 0, WindowControl::kTopLevel};
+}
+
 }  // namespace quensary

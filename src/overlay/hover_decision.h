@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/window_control.h"
+
 namespace quensary {
 
 // A rectangle in screen coordinates (y grows downwards). It contains a point on its top and left
@@ -23,5 +25,20 @@ enum class HoverOutcome {
 // pointer is inside the window; it is only meaningful when the outcome is not kOpenInputOnly.
 HoverOutcome DecideHover(double pointer_x, double pointer_y, const ScreenRect& window,
                          const ScreenRect& lock_button, bool is_lock, bool* inside);
+
+// How the overlay meets the pointer: whether it takes clicks, the alpha of its dark backdrop and
+// its window level. A new overlay takes clicks, shows no backdrop and floats.
+struct HoverLook {
+  static constexpr double kActiveBackdrop = 0.9;
+
+  bool takes_input = true;
+  double backdrop = 0;
+  int level = WindowControl::kFloatingLevel;
+
+  bool operator==(const HoverLook&) const = default;
+};
+
+// The look a tick's outcome gives an overlay that has the look `current`.
+HoverLook LookAfter(HoverOutcome outcome, const HoverLook& current);
 
 }  // namespace quensary

@@ -44,6 +44,29 @@ TEST(HoverDecision, TheLockButtonOpensInputOnlyInsideIsActiveUnlessLockedOutside
   }
 }
 
+TEST(HoverDecision, TheLockButtonOpensOnlyTheInputActiveDarkensAndFloatsPassiveClearsAndTops) {
+  const HoverLook fresh;
+  const HoverLook active{true, HoverLook::kActiveBackdrop, WindowControl::kFloatingLevel};
+  const HoverLook passive{false, 0, WindowControl::kTopLevel};
+  const HoverLook zoomed_normal{false, 0, WindowControl::kNormalLevel};  // a window command
+  struct Case {
+    Outcome outcome;
+    HoverLook current, next;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {Outcome::kOpenInputOnly, passive, {true, 0, WindowControl::kTopLevel}},
+           {Outcome::kOpenInputOnly, active, active},
+           {Outcome::kOpenInputOnly, zoomed_normal, {true, 0, WindowControl::kNormalLevel}},
+           {Outcome::kActive, passive, active},
+           {Outcome::kActive, fresh, active},
+           {Outcome::kPassive, active, passive},
+           {Outcome::kPassive, zoomed_normal, passive},
+       }) {
+    EXPECT_EQ(LookAfter(c.outcome, c.current), c.next) << static_cast<int>(c.outcome);
+  }
+  EXPECT_EQ(fresh, (HoverLook{true, 0, WindowControl::kFloatingLevel}));
+}
+
 TEST(FloatState, EveryAssignmentNotifiesEvenWithoutAChange) {
   FloatState state;
   int notified = 0;

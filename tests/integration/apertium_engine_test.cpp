@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "fakes/memory_preferences.h"
+#include "fakes/temp_dir.h"
 #include "platform/glib/glib_main_queue.h"
 #include "support/child_process.h"
 #include "support/loopback_http_server.h"
@@ -23,24 +23,14 @@ using testing::RunLoopUntil;
 
 TEST(ApertiumEngine, TranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmptyNeverHanging) {
   const int port = testing::ClosedLoopbackPort();
-  const auto listening = [port] {
-    std::string sockets;
-    testing::RunToEnd({"ss", "-Hltn", "sport = :" + std::to_string(port)}, std::chrono::seconds(5),
-                      &sockets);
-    return sockets;
-  };
-  testing::BackgroundProcess apy(
-      {QUENSARY_SOURCE_DIR "/scripts/apertium-apy", std::to_string(port)});
-  // APy loads its language pairs before it listens: a few seconds on a slow machine.
-  ASSERT_TRUE(RunLoopUntil([&] { return !listening().empty(); }, std::chrono::seconds(60)));
-  std::istringstream sockets(listening());
+  auto apy = testing::StartApertium(port);
+  ASSERT_TRUE(apy);
+  std::istringstream sockets(testing::ListenersOn(port));
   for (std::string line; std::getline(sockets, line);)
     EXPECT_NE(line.find(" 127.0.0.1:" + std::to_string(port) + " "), std::string::npos) << line;
 
-  std::stringstream shipped;
-  shipped
-      << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/apertium-english-spanish.json").rdbuf();
-  auto profile = std::make_shared<TranslatorProfile>(*DecodeProfile(shipped.str()));
+  auto profile = std::make_shared<TranslatorProfile>(*DecodeProfile(
+      testing::ReadFile(QUENSARY_SOURCE_DIR "/pages/engines/apertium-english-spanish.json")));
   profile->Url += "?port=" + std::to_string(port);
   EnginePool engines(
       std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>()),
@@ -76,7 +66,7 @@ TEST(ApertiumEngine, TranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmptyNeverHa
     text += text;  // long enough to be in flight when the engine stops
   auto in_flight = start(text, "es");
   testing::RunLoopFor(std::chrono::milliseconds(200));
-  apy.Stop();
+  apy->Stop();
   // Well within the 30 s after which the page seam would give up on its own.
   EXPECT_TRUE(RunLoopUntil([&] { return in_flight->has_value(); }, std::chrono::seconds(10)));
   EXPECT_EQ(in_flight->value_or("<no answer>"), "");

@@ -171,7 +171,7 @@ TEST_F(Bridge, CaptionTextsReachAnEchoTransUnchanged) {
 }
 
 TEST_F(Bridge, OnLoadedRunsForAPageAndANotFoundPageButNotForARefusedOne) {
-  server_->Serve("/missing.html", LoopbackHttpServer::Reply::Page("<p>missing</p>", 404));
+  server_->Serve("/missing.html", {"<p>missing</p>", 404});
   auto ok = OpenCountedPage(server_->Url("/blank.html"));
   auto missing = OpenCountedPage(server_->Url("/missing.html"));
   auto refused =
@@ -215,8 +215,8 @@ TEST_F(Bridge, ThePageSchemeServesTheProgramsPagesOnItsOwnHostOnly) {
         << address;
   }
   // Its pages reach a loopback server that allows them, and only such a one.
-  server_->Serve("/open.json", LoopbackHttpServer::Reply::Json("\"open\"", true));
-  server_->Serve("/closed.json", LoopbackHttpServer::Reply::Json("\"closed\"", false));
+  server_->Serve("/open.json", {"\"open\"", 200, "application/json", true});
+  server_->Serve("/closed.json", {"\"closed\"", 200, "application/json"});
   EXPECT_EQ(AwaitScript(*page, "await (await fetch('" + server_->Url("/open.json") + "')).json()"),
             "open");
   EXPECT_EQ(
@@ -225,10 +225,9 @@ TEST_F(Bridge, ThePageSchemeServesTheProgramsPagesOnItsOwnHostOnly) {
 
 TEST_F(Bridge, TheOfflineEnginePageTakesNothingButAPortNumberFromItsAddress) {
   // Whatever follows "port=" must never choose where the captions go.
-  server_->Serve(
-      "/elsewhere",
-      LoopbackHttpServer::Reply::Json(
-          R"({"responseData":{"translatedText":"diverted"},"responseStatus":200})", true));
+  server_->Serve("/elsewhere",
+                 {R"({"responseData":{"translatedText":"diverted"},"responseStatus":200})", 200,
+                  "application/json", true});
   auto page = OpenLoadedPage(
       PageAddress("engines/apertium.html?port=" + std::to_string(server_->Port()) + "/elsewhere?"));
   ASSERT_TRUE(page);

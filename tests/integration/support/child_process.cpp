@@ -28,8 +28,9 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
       launcher.get(), [](gpointer) { setpgid(0, 0); }, nullptr, nullptr);
   process_ = GObjectRef<GSubprocess>::Adopt(
       g_subprocess_launcher_spawnv(launcher.get(), raw.data(), nullptr));
-  if (process_)
-    pid_ = std::stoi(g_subprocess_get_identifier(process_.get()));
+  // A short program may have ended, and been reaped, already: it has no identifier then.
+  if (const char* id = process_ ? g_subprocess_get_identifier(process_.get()) : nullptr)
+    pid_ = std::stoi(id);
 }
 
 bool BackgroundProcess::Running() const {

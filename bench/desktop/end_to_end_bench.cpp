@@ -33,6 +33,7 @@
 #include "platform/glib/glib_main_queue.h"
 #include "platform/glib/key_file_preferences.h"
 #include "process_memory.h"
+#include "process_tree.h"
 #include "protocol/settings_store.h"
 #include "spread.h"
 #include "support/adapter_names.h"
@@ -41,7 +42,6 @@
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
 #include "support/process_end.h"
-#include "support/process_tree.h"
 #include "support/sealed_literals.h"
 #include "support/web_page_wait.h"
 
@@ -58,21 +58,6 @@ constexpr char kTranscript[] = QUENSARY_SOURCE_DIR "/tools/caption_demo/sample-t
 std::vector<std::string> ProgramEnvironment(const std::string& home) {
   return {"XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
           "QUENSARY_APPCAST_URL=" + testing::ClosedLoopbackAddress()};
-}
-
-// The offline engine on its usual port, started unless something already listens there.
-std::unique_ptr<testing::BackgroundProcess> StartEngine() {
-  const auto listening = [] {
-    std::string sockets;
-    testing::RunToEnd({"ss", "-Hltn", "sport = :2737"}, std::chrono::seconds(5), &sockets);
-    return !sockets.empty();
-  };
-  std::unique_ptr<testing::BackgroundProcess> apy;
-  if (!listening())
-    apy = std::make_unique<testing::BackgroundProcess>(
-        std::vector<std::string>{QUENSARY_SOURCE_DIR "/scripts/apertium-apy"});
-  RunLoopUntil(listening, std::chrono::seconds(60));
-  return apy;
 }
 
 // ---- Start-up: the real application code in a child of this program, which reports when each
@@ -408,7 +393,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "end_to_end_bench: accessibility could not be turned on\n");
     return 1;
   }
-  auto engine = StartEngine();
+  // The offline engine on its usual port, started unless something already listens there.
+  auto engine = testing::StartApertium(2737);
 
   const bool quick = std::getenv("E2E_QUICK") != nullptr;
   const Startup startup = quick ? Startup{} : MeasureStartup(argv[0], 10);

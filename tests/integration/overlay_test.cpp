@@ -147,14 +147,19 @@ class OverlayTest : public ::testing::Test {
 
 TEST_F(OverlayTest, ItPassesClicksThroughTurnsDarkAndClickableUnderThePointerAndLocks) {
   TheProgram().MainCtrl->MainPage()->RunJs("1");  // nothing shown behind the test window
-  const double empty_height = Frame().height;
-  Monitor().OverlayWebObj()->RunJs(
-      R"(Juzi([{"Id":"1","Ori":"The weather is fine today.","Finish":true,"Tar":"Hoy hace buen tiempo."}]))");
+  const std::string line =
+      R"(Juzi([{"Id":"1","Ori":"The weather is fine today.","Finish":true,"Tar":"Hoy hace buen tiempo."}]))";
   ASSERT_TRUE(MoveTo(5, 5));
   ASSERT_TRUE(Hovered(false));
-  // The points below are picked on the window once it has grown to fit the line.
-  ASSERT_TRUE(RunLoopUntil(
-      [&] { return Frame().x == 50 && Frame().y == 760 && Frame().height > empty_height; }));
+  // The points below are picked on the window once it has grown to fit the line. Lines the
+  // program itself still publishes at start-up may replace the test's, which is then sent again.
+  double empty_height = Frame().height;
+  ASSERT_TRUE(RunLoopUntil([&] {
+    empty_height = std::min(empty_height, Frame().height);
+    if (Frame().height <= empty_height)
+      Monitor().OverlayWebObj()->RunJs(line);
+    return Frame().x == 50 && Frame().y == 760 && Frame().height > empty_height;
+  }));
   const ScreenRect frame = Frame();
   const double mx = frame.x + 30, my = frame.y + frame.height - 10;  // inside, away from the text
   // The screen follows the window's state a little later: idle, the overlay shows the window

@@ -1,10 +1,9 @@
 #include "support/loopback_http_server.h"
 
-#include <gio/gio.h>
 #include <libsoup/soup.h>
 
+#include <map>
 #include <stdexcept>
-#include <vector>
 
 #include "platform/glib/glib_ptr.h"
 #include "platform/glib/gobject_ref.h"
@@ -24,15 +23,16 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
   auto& state = *static_cast<LoopbackHttpServer::State*>(data);
   ++state.hits[path];
   const auto found = state.replies.find(path);
-  if (found == state.replies.end()) {
-    soup_server_message_set_status(message, 404, nullptr);
+  const auto reply =
+      found == state.replies.end() ? LoopbackHttpServer::Reply{"", 404} : found->second;
+  if (reply.status == 0) {
+    soup_server_message_pause(message);
     return;
   }
-  const auto& reply = found->second;
   soup_server_message_set_status(message, static_cast<guint>(reply.status), nullptr);
   SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
-  for (const auto& [name, value] : reply.headers)
-    soup_message_headers_replace(headers, name.c_str(), value.c_str());
+  if (reply.any_origin)
+    soup_message_headers_replace(headers, "Access-Control-Allow-Origin", "*");
   soup_message_headers_replace(headers, "Cache-Control", "no-store");
   soup_server_message_set_response(message, reply.content_type.c_str(), SOUP_MEMORY_COPY,
                                    reply.body.data(), reply.body.size());
@@ -79,24 +79,6 @@ std::string LoopbackHttpServer::Url(const std::string& path) const {
 int LoopbackHttpServer::Hits(const std::string& path) const {
   const auto found = state_->hits.find(path);
   return found == state_->hits.end() ? 0 : found->second;
-}
-
-int ClosedLoopbackPort() {
-  // Bind to a free port and close it again: nothing listens there afterwards.
-  const auto socket = GObjectRef<GSocket>::Adopt(
-      g_socket_new(G_SOCKET_FAMILY_IPV4, G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr));
-  const auto loopback =
-      GObjectRef<GInetAddress>::Adopt(g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4));
-  const auto any_port =
-      GObjectRef<GSocketAddress>::Adopt(g_inet_socket_address_new(loopback.get(), 0));
-  int port = 0;
-  if (socket && g_socket_bind(socket.get(), any_port.get(), FALSE, nullptr)) {
-    const auto bound =
-        GObjectRef<GSocketAddress>::Adopt(g_socket_get_local_address(socket.get(), nullptr));
-    port = g_inet_socket_address_get_port(G_INET_SOCKET_ADDRESS(bound.get()));
-    g_socket_close(socket.get(), nullptr);
-  }
-  return port;
 }
 
 }  // namespace quensary::testing

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
-#include <utility>
 
 namespace quensary::testing {
 
@@ -12,24 +10,10 @@ namespace quensary::testing {
 class LoopbackHttpServer {
  public:
   struct Reply {
-    int status = 200;
-    std::string content_type = "text/html";
     std::string body;
-    std::map<std::string, std::string> headers;
-
-    static Reply Page(std::string body, int status = 200) {
-      Reply reply;
-      reply.status = status;
-      reply.body = std::move(body);
-      return reply;
-    }
-    static Reply Json(std::string body, bool any_origin) {
-      Reply reply = Page(std::move(body));
-      reply.content_type = "application/json";
-      if (any_origin)
-        reply.headers["Access-Control-Allow-Origin"] = "*";
-      return reply;
-    }
+    int status = 200;  // 0: the request is taken and never answered
+    std::string content_type = "text/html";
+    bool any_origin = false;  // sends Access-Control-Allow-Origin: *
   };
 
   LoopbackHttpServer();
@@ -38,9 +22,7 @@ class LoopbackHttpServer {
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
   void Serve(const std::string& path, Reply reply);
-  void ServeHtml(const std::string& path, const std::string& html) {
-    Serve(path, Reply::Page(html));
-  }
+  void ServeHtml(const std::string& path, const std::string& html) { Serve(path, {html}); }
 
   int Port() const;
   // http://127.0.0.1:<port><path>
@@ -54,8 +36,11 @@ class LoopbackHttpServer {
   std::unique_ptr<State> state_;
 };
 
-// A loopback port on which nothing listens (a connection to it is refused).
-int ClosedLoopbackPort();
+// A loopback port on which nothing listens (a connection to it is refused): a server's port once
+// the server has gone.
+inline int ClosedLoopbackPort() {
+  return LoopbackHttpServer().Port();
+}
 // http://127.0.0.1:<a closed port>/, an address that answers nothing.
 inline std::string ClosedLoopbackAddress() {
   return "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/";

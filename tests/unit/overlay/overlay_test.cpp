@@ -1,13 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
-#include "fakes/memory_preferences.h"
 #include "overlay/float_state.h"
 #include "overlay/hover_decision.h"
 #include "overlay/overlay_page_protocol.h"
-#include "support/literal_vault.h"
-#include "support/sealed_literals.h"
 
 namespace quensary {
 namespace {
@@ -98,16 +93,6 @@ TEST(OverlayPageProtocol, ContentHeightIsAWholeFinitePositiveNumberThatKeepsTheT
   EXPECT_EQ(std::tie(tall.y, tall.height), std::make_tuple(0.0, 1050.0))
       << "never beyond the work area";
   EXPECT_EQ(OverlayPageProtocol::FrameForContentHeight({100, 900, 837, 225}, 300, work).y, 750.0);
-}
-
-TEST(OverlayPageProtocol, TheOverlayHidesOnlyWithBothSwitchesOff) {
-  SettingsStore settings(std::make_shared<testing::MemoryPreferences>());
-  EXPECT_FALSE(OverlayPageProtocol::Visible(settings));
-  for (const auto& [a, b] : std::vector<std::pair<bool, bool>>{{true, false}, {false, true}}) {
-    settings.SetShowOriginal(a);
-    settings.SetShowTranslation(b);
-    EXPECT_TRUE(OverlayPageProtocol::Visible(settings));
-  }
 }
 
 }  // namespace

@@ -25,19 +25,7 @@ bool WaitFor(const std::function<bool()>& condition) {
   return true;
 }
 
-class CaptionWorkerTest : public testing::CoreFixture {
- protected:
-  std::unique_ptr<CaptionWorker> MakeWorker(SentenceTracker::CaptionTextSource source,
-                                            std::chrono::milliseconds interval) {
-    auto worker = std::make_unique<CaptionWorker>(
-        std::make_unique<SentenceTracker>(std::move(source), clock), lines, queue, interval);
-    worker->SetTranslationRequest(
-        [r = requests](std::string id, std::string text, bool finish, bool force) {
-          r->RequestTranslation(std::move(id), std::move(text), finish, force);
-        });
-    return worker;
-  }
-};
+using CaptionWorkerTest = testing::CoreFixture;
 
 TEST_F(CaptionWorkerTest, AnEventChangesTheListAtOnceAndIsTranslatedOnTheMainThread) {
   Activate(1, 10'000);

@@ -1,6 +1,6 @@
 #include "pipeline/caption_source_switch.h"
 
-#include "capture/stream_sentences.h"
+#include "pipeline/sentence_tracker.h"
 
 namespace quensary {
 
@@ -11,7 +11,8 @@ CaptionSourceSwitch::CaptionSourceSwitch(std::function<std::string()> accessibil
     : accessibility_text_(std::move(accessibility_text)),
       stream_(std::move(stream)),
       settings_(std::move(settings)),
-      clock_(std::move(clock)) {}
+      clock_(std::move(clock)),
+      transcript_(SentenceTracker::StableTimeout) {}
 
 namespace {
 
@@ -43,9 +44,12 @@ std::string CaptionSourceSwitch::ReadText() {
     if (changed)
       changed(choice);
   }
-  if (choice.kind == CaptionSourceKind::kStream)
-    return StreamSentences(stream_->Text());
-  return accessibility_text_();
+  if (choice.kind != CaptionSourceKind::kStream)
+    return accessibility_text_();
+  const Clock::TimePoint now = clock_->Now();
+  for (const std::string& text : stream_->TakeTexts())
+    transcript_.Merge(text, now);
+  return transcript_.TakeRows(now);
 }
 
 void CaptionSourceSwitch::WakeOnStreamText(std::weak_ptr<CaptionWorker> worker) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "capture/caption_source_choice.h"
+#include "capture/stream_transcript.h"
 #include "pipeline/caption_worker.h"
 #include "platform/caption_stream.h"
 #include "platform/clock.h"
@@ -26,7 +27,8 @@ class CaptionSourceSwitch {
                       std::shared_ptr<CaptionStream> stream,
                       std::shared_ptr<SettingsStore> settings, std::shared_ptr<const Clock> clock);
 
-  // One read of the chosen source, as rows joined by the caption separator. Worker thread.
+  // One read of the chosen source, as rows joined by the caption separator: the stream's texts
+  // are merged into its transcript, whose sentences are the rows. Worker thread.
   std::string ReadText();
 
   // The choice as it stands now. Any thread.
@@ -49,6 +51,7 @@ class CaptionSourceSwitch {
   std::mutex mutex_;
   ChoiceChanged changed_;                    // guarded by mutex_
   std::optional<CaptionSourceChoice> last_;  // the reading thread's alone
+  StreamTranscript transcript_;              // the reading thread's alone
 };
 
 }  // namespace quensary

@@ -88,6 +88,7 @@ class FakeCaptionStream final : public CaptionStream {
     return state;
   }
   std::string Text() const override { return "Pushed text."; }
+  std::vector<std::string> TakeTexts() override { return {Text()}; }
   void SetOnText(std::function<void()> on_text) override { pushed = std::move(on_text); }
 
   mutable std::mutex mutex;

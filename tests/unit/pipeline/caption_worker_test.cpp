@@ -81,6 +81,20 @@ TEST_F(CaptionWorkerTest, AWakePollsAtOnceButAFloodKeepsTheFloor) {
   EXPECT_GE(polls, 2);
 }
 
+// A row pushed up by a new one is finished on one poll and the new row is seen on the next: that
+// poll comes at once, not an interval later, and the one after it waits again.
+TEST_F(CaptionWorkerTest, AFinishedRowIsFollowedByAPollAtOnce) {
+  std::atomic<int> reads{0};
+  auto worker = MakeWorker(
+      [&] { return ++reads, "Hello there." + std::string(CaptionSeparator) + "How"; }, 1h);
+  worker->Start();
+  worker->Wake();
+  ASSERT_TRUE(WaitFor([&] { return reads == 2; }));
+  std::this_thread::sleep_for(10 * CaptionWorker::kWakeFloor);
+  EXPECT_EQ(reads, 2);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Hello there.|done", "How|open"}));
+}
+
 class FakeCaptionStream final : public CaptionStream {
  public:
   CaptionStreamState State() const override {
@@ -174,9 +188,13 @@ TEST_F(CaptionWorkerTest, WorkerAndMainThreadShareTheLinesWithoutLossOrDuplicati
   std::set<std::string> deleted;
   worker->Start();
   worker->Start();  // does nothing
+  int deleted_at = 0;
   ASSERT_TRUE(WaitFor([&] {
     queue->RunPending(8);
-    if (reads % 16 == 0) {  // now and then, delete a finished line from the middle
+    // Now and then (every 16 reads, however fast the worker goes), delete a finished line from
+    // the middle.
+    if (const int now = reads; now / 16 > deleted_at / 16) {
+      deleted_at = now;
       std::optional<std::pair<std::string, std::string>> victim;  // its Id and text
       {
         auto held = lines->LineLock();

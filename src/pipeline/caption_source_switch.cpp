@@ -63,6 +63,17 @@ void CaptionSourceSwitch::WakeOnStreamText(std::weak_ptr<CaptionWorker> worker) 
       });
 }
 
+void CaptionSourceSwitch::WakeOnProviderChanges(Accessibility& accessibility,
+                                                std::weak_ptr<CaptionWorker> worker) {
+  accessibility.SetOnChange(
+      [settings = settings_, clock = clock_, stream = stream_, worker = std::move(worker)] {
+        if (ChoiceNow(*settings, *stream, *clock).kind != CaptionSourceKind::kAccessibility)
+          return;
+        if (auto alive = worker.lock())
+          alive->Wake();
+      });
+}
+
 void CaptionSourceSwitch::SetOnChoiceChanged(ChoiceChanged changed) {
   std::lock_guard lock(mutex_);
   changed_ = std::move(changed);

@@ -9,6 +9,7 @@
 #include "capture/caption_source_choice.h"
 #include "capture/stream_transcript.h"
 #include "pipeline/caption_worker.h"
+#include "platform/accessibility.h"
 #include "platform/caption_stream.h"
 #include "platform/clock.h"
 #include "protocol/settings_store.h"
@@ -35,9 +36,11 @@ class CaptionSourceSwitch {
   CaptionSourceChoice Choice() const;
   CaptionSourceMode Mode() const;
 
-  // Each text the stream pushes wakes the worker, while the stream is the source read: the
-  // caption window keeps its fixed poll.
+  // Each text the stream pushes wakes the worker, while the stream is the source read; so does
+  // each change notice of the caption provider, while its window is read. Either keeps its
+  // fixed poll for what sends no notice.
   void WakeOnStreamText(std::weak_ptr<CaptionWorker> worker);
+  void WakeOnProviderChanges(Accessibility& accessibility, std::weak_ptr<CaptionWorker> worker);
 
   // Runs on the reading thread whenever a read's choice differs from the previous read's.
   void SetOnChoiceChanged(ChoiceChanged changed);

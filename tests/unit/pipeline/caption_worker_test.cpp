@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fakes/core_fixture.h"
+#include "fakes/fake_accessibility.h"
 #include "pipeline/caption_source_switch.h"
 
 namespace quensary {
@@ -110,10 +111,11 @@ class FakeCaptionStream final : public CaptionStream {
   std::function<void()> pushed;
 };
 
-// Pushed text polls at once only while the stream is the source read; the caption window keeps
-// its own poll.
-TEST_F(CaptionWorkerTest, PushedTextWakesTheWorkerOnlyWhileTheStreamIsChosen) {
+// Pushed text polls at once only while the stream is the source read, and the caption
+// provider's change notices only while its window is read; each source keeps its own poll.
+TEST_F(CaptionWorkerTest, PushedTextAndProviderNoticesWakeTheWorkerForTheSourceRead) {
   auto stream = std::make_shared<FakeCaptionStream>();
+  testing::FakeAccessibility accessibility;
   CaptionSourceSwitch sources([] { return std::string("Window text."); }, stream, settings, clock);
   std::atomic<int> reads{0};
   std::string last_read;  // written by the worker before `reads` counts the read
@@ -124,12 +126,13 @@ TEST_F(CaptionWorkerTest, PushedTextWakesTheWorkerOnlyWhileTheStreamIsChosen) {
       },
       1h));
   sources.WakeOnStreamText(worker);
+  sources.WakeOnProviderChanges(accessibility, worker);
   worker->Start();
   const struct {
     const char* mode;
     bool active;
     std::chrono::seconds since_text;
-    bool wakes;
+    bool stream_read;
   } cases[] = {{"auto", true, 0s, true},
                {"auto", false, 5s, true},  // recent text keeps the stream chosen
                {"auto", false, 11s, false},
@@ -143,16 +146,17 @@ TEST_F(CaptionWorkerTest, PushedTextWakesTheWorkerOnlyWhileTheStreamIsChosen) {
       stream->state = {true, c.active, clock->Now()};
     }
     clock->Advance(c.since_text);
-    const int before = reads;
-    stream->pushed();
-    if (c.wakes) {
-      ASSERT_TRUE(WaitFor([&] { return reads > before; }));
-      EXPECT_EQ(last_read, "Pushed text.");
-    } else {
-      // Past the wake floor many times over: a wake would have polled by now.
-      std::this_thread::sleep_for(10 * CaptionWorker::kWakeFloor);
-      EXPECT_EQ(reads, before);
-      EXPECT_EQ(sources.ReadText(), "Window text.");
+    for (const bool pushed : {true, false}) {
+      const int before = reads;
+      (pushed ? stream->pushed : accessibility.on_change)();
+      if (pushed == c.stream_read) {
+        ASSERT_TRUE(WaitFor([&] { return reads > before; }));
+        EXPECT_EQ(last_read, c.stream_read ? "Pushed text." : "Window text.");
+      } else {
+        // Past the wake floor many times over: a wake would have polled by now.
+        std::this_thread::sleep_for(10 * CaptionWorker::kWakeFloor);
+        EXPECT_EQ(reads, before) << (pushed ? "pushed text" : "provider notice");
+      }
     }
   }
 }

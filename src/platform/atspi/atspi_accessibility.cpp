@@ -88,8 +88,8 @@ void AtspiAccessibility::WatchChanges(const AccessibleElement* element) {
   const std::shared_ptr<AtspiSession>& session = atspi->session();
   const std::string& bus_name = atspi->bus_name();
   for (const char* event : kChangeEvents) {
-    // The application's bus name limits the registration to it where the registry knows that
-    // form; an older one only takes the event, and every application then sends it.
+    // Named for the application, where the registry takes a name (2.46 does); an older one
+    // takes the event alone.
     if (!session->Call(
             kRegistry, kRegistryPath, kRegistryInterface, "RegisterEvent",
             g_variant_new("(s@ass)", event, g_variant_new_strv(nullptr, 0), bus_name.c_str()),

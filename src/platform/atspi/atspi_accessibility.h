@@ -19,10 +19,15 @@ namespace quensary {
 // process itself is left out (a call into it from its own main thread could never be answered).
 // A missing accessibility bus or X server is looked for again on every listing.
 //
-// Change notices: the registry is asked to have the watched application send the object events
-// of changed texts, children and accessible names (at-spi2-core 2.46 takes the application's
-// bus name with each registration), and the bus to deliver only that application's events (a
-// match on its bus name). They arrive on the main context.
+// Change notices: the registry is told that this process listens to the object events of changed
+// texts, children and accessible names, and the bus delivers only the watched application's
+// events (a match on its bus name). They arrive on the main context.
+//
+// NOTE: the registry passes each registration on to every accessible application, whatever
+// application it names (at-spi2-core 2.46 takes the name and ignores it): while one listener is
+// registered, each toolkit bridge hooks its toolkit's signals and sends these events. A toolkit
+// reports only the elements someone has read; GTK sends children-changed and name changes then
+// even without a listener.
 class AtspiAccessibility final : public Accessibility {
  public:
   // The AT-SPI events watched for a change of the caption rows.

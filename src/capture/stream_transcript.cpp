@@ -210,4 +210,9 @@ std::string StreamTranscript::TakeRows(Clock::TimePoint now) {
   return rows;
 }
 
+void StreamTranscript::ForgetHandedOver() {
+  finished_.erase(finished_.begin(), finished_.begin() + static_cast<ptrdiff_t>(shown_));
+  shown_ = 0;
+}
+
 }  // namespace quensary

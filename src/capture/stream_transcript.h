@@ -61,6 +61,10 @@ class StreamTranscript {
   // them over one per poll, none skipped.
   std::string TakeRows(Clock::TimePoint now);
 
+  // The tracker has read another source since: the finished sentences it was handed are left out
+  // of the rows from now on, so that it does not take them for new ones.
+  void ForgetHandedOver();
+
  private:
   std::optional<size_t> Overlap(const std::vector<std::string>& shown) const;
   void FinishIfStale(Clock::TimePoint now);

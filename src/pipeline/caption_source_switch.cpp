@@ -35,6 +35,10 @@ CaptionSourceChoice CaptionSourceSwitch::Choice() const {
 std::string CaptionSourceSwitch::ReadText() {
   const CaptionSourceChoice choice = Choice();
   if (choice != last_) {
+    // The tracker read the caption window meanwhile: what the stream handed it before would
+    // look new to it.
+    if (last_ && last_->kind != choice.kind && choice.kind == CaptionSourceKind::kStream)
+      transcript_.ForgetHandedOver();
     last_ = choice;
     ChoiceChanged changed;
     {

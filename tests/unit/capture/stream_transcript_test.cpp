@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "capture/caption_separator.h"
 #include "capture/caption_source_choice.h"
 #include "capture/row_text.h"
 #include "fakes/core_fixture.h"
@@ -108,6 +109,19 @@ TEST(StreamTranscriptTest, EverySentenceIsFinishedOnceAndWhole) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(Speak(c.texts), c.spoken) << c.name;
+}
+
+// Back from the caption window, the tracker is handed only what it has not had.
+TEST(StreamTranscriptTest, AfterAnotherSourceOnlyWhatIsNewIsHandedOver) {
+  StreamTranscript transcript(SentenceTracker::StableTimeout);
+  const Clock::TimePoint now{};
+  transcript.Merge("One. Two", now);
+  EXPECT_EQ(transcript.TakeRows(now), "One." + std::string(CaptionSeparator) + "Two");
+  transcript.Merge("One. Two. Three", now);
+  transcript.ForgetHandedOver();
+  EXPECT_EQ(transcript.TakeRows(now), "Two." + std::string(CaptionSeparator) + "Three");
+  transcript.ForgetHandedOver();
+  EXPECT_EQ(transcript.TakeRows(now), "Three");
 }
 
 // A speaker who never ends a sentence still gets rows that fit, and no word is lost.

@@ -118,6 +118,44 @@ TEST_F(CaptionCapture, TheCollectionSearchFindsWhatTheWalkFindsAndNeverTheWindow
   EXPECT_EQ(LanguageSource::FindCaptionElement(*window), nullptr);
 }
 
+// Change notices come from the watched provider alone: a regular application that speaks as
+// well sends none once the provider has gone.
+TEST_F(CaptionCapture, OnlyTheWatchedProviderSendsChangeNotices) {
+  const std::string transcript = QUENSARY_SOURCE_DIR "/tools/caption_demo/sample-transcript.txt";
+  const std::vector<std::string> speaking = {
+      QUENSARY_CAPTION_DEMO, "--transcript", transcript,   "--loop",
+      "--word-ms",           "50",           "--pause-ms", "0"};
+  auto provider = std::make_unique<BackgroundProcess>(speaking);
+  std::vector<std::string> regular = speaking;
+  regular.push_back("--regular");
+  BackgroundProcess bystander(regular);
+  auto accessibility = std::make_shared<AtspiAccessibility>();
+  const auto read = LanguageSource::CaptionTextSource(accessibility);
+  int notices = 0;
+  accessibility->SetOnChange([&] { ++notices; });
+  // Read as the worker does: every half second and after each notice (a toolkit reports changes
+  // of what someone has read). The provider is watched once it has been found for a while; then
+  // a word every 50 ms brings a notice each, give or take.
+  int read_at = -1;
+  auto read_when = std::chrono::steady_clock::now();
+  EXPECT_TRUE(RunLoopUntil(
+      [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (read_at != notices || now >= read_when) {
+          read_at = notices;
+          read_when = now + std::chrono::milliseconds(500);
+          read();
+        }
+        return notices >= 20;
+      },
+      AtspiAccessibility::kSettleTime + std::chrono::seconds(3)));
+  provider.reset();
+  testing::RunLoopFor(std::chrono::milliseconds(300));
+  const int after = notices;
+  testing::RunLoopFor(std::chrono::seconds(1));
+  EXPECT_EQ(notices, after);
+}
+
 TEST_F(CaptionCapture, AProviderThatStallsHalfWayGivesNoTextRatherThanPartOfIt) {
   json window = CaptionWindow({"first row", "slow row", "last row"});
   window["stall_row"] = 1;

@@ -1,7 +1,7 @@
-// The pushed caption source over a real session bus, with the demo provider streaming its rows
-// the way LiveCaptions does: sentences rebuilt from width-broken lines reach the line list and
-// the history once each, the source follows the sender quitting and coming back, and a hostile
-// sender cannot make the kept text grow.
+// The pushed caption source over a real session bus, with the demo provider streaming its
+// display the way LiveCaptions does: sentences rebuilt from scrolling, width-broken lines reach
+// the line list and the history once each and whole, the source follows the sender quitting and
+// coming back, and a hostile sender cannot make the worker spin or the kept text grow.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -88,23 +88,37 @@ class TextStreamTest : public ::testing::Test {
   std::shared_ptr<CaptionWorker> worker;
 };
 
-TEST_F(TextStreamTest, StreamedSentencesBecomeFinishedLinesOnceEachAndReachTheHistory) {
-  auto demo = StartDemo({"--dbus-stream"});
-  worker->Start();
-  ASSERT_TRUE(RunLoopUntil([&] { return Finished().size() >= kSentences.size(); }, 30s))
-      << ::testing::PrintToString(Finished());
-  EXPECT_EQ(Finished(), kSentences);
-  EXPECT_EQ(sources->Choice().reason, CaptionSourceReason::kStreamActive);
-  // The history is written on its own thread: wait for the last line to be stored.
-  std::vector<std::string> stored;
-  ASSERT_TRUE(RunLoopUntil([&] {
-    stored.clear();
-    for (const auto& line :
-         testing::LatestLinesNow(*history).value_or(std::vector<CaptionLinePtr>{}))
-      stored.push_back(line->Ori);
-    return stored.size() >= kSentences.size();
-  }));
-  EXPECT_EQ(stored, kSentences);
+// The demo sends what a LiveCaptions display shows: the last lines of the speech broken by
+// width, scrolling word by word, every seventh word misheard first and rewritten on the next
+// tick. Whatever the display's shape, each sentence is finished once and whole.
+TEST_F(TextStreamTest, AScrollingDisplayGivesEachSentenceOnceAndWhole) {
+  const struct {
+    const char* width;
+    const char* lines;
+  } displays[] = {{"30", "1"}, {"42", "2"}, {"60", "3"}};
+  for (const auto& display : displays) {
+    SCOPED_TRACE(std::string(display.lines) + " lines of " + display.width);
+    lines->DeleteLines(std::nullopt);  // the list and the history
+    auto demo = StartDemo({"--dbus-stream", "--stream-width", display.width, "--stream-lines",
+                           display.lines, "--rewrite-every", "7"});
+    worker->Start();
+    ASSERT_TRUE(RunLoopUntil([&] { return Finished().size() >= kSentences.size(); }, 30s))
+        << ::testing::PrintToString(Finished());
+    EXPECT_EQ(Finished(), kSentences);
+    EXPECT_EQ(sources->Choice().reason, CaptionSourceReason::kStreamActive);
+    // The history is written on its own thread: wait for the last line to be stored.
+    std::vector<std::string> stored;
+    ASSERT_TRUE(RunLoopUntil([&] {
+      stored.clear();
+      for (const auto& line :
+           testing::LatestLinesNow(*history).value_or(std::vector<CaptionLinePtr>{}))
+        stored.push_back(line->Ori);
+      return stored.size() >= kSentences.size();
+    }));
+    EXPECT_EQ(stored, kSentences);
+    demo.reset();
+    ASSERT_TRUE(RunLoopUntil([&] { return !stream->State().owned; }));
+  }
 }
 
 TEST_F(TextStreamTest, TheSourceFollowsTheSenderQuittingAndComingBack) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <sstream>
@@ -105,8 +106,61 @@ class ProgramTest : public ::testing::Test {
   testing::TempDir home;
 };
 
-TEST_F(ProgramTest, WithAccessibilityOnTheMainWindowAndOverlayComeUpAndASecondStartRaisesIt) {
+TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTurnedOnOrClosed) {
+  for (const std::string way : {"from outside", "by its button", "closed"}) {
+    SCOPED_TRACE(way);
+    ASSERT_TRUE(testing::SetDesktopAccessibility(false));
+    const testing::TempDir own_home;
+    const auto program = StartProgram(own_home);
+    std::optional<ListedWindow> permission;
+    ASSERT_TRUE(RunLoopUntil(
+        [&] { return (permission = Shown(program->Pid(), kPermissionWindow)).has_value(); },
+        std::chrono::seconds(20)));
+    Accessibles seen;
+    ASSERT_TRUE(RunLoopUntil([&] {
+      seen = AccessiblesOf(program->Pid(), RevealText(Sealed::PermissionButtonTitle));
+      return seen.position.has_value();
+    }));
+    EXPECT_TRUE(Holds(seen.texts, "    需要以下权限才能运行，请依次检查："))
+        << ::testing::PrintToString(seen.texts);
+    EXPECT_TRUE(Holds(seen.texts, RevealText(Sealed::PermissionName)));
+    // Started again before setup: nothing new appears.
+    const auto again = StartProgram(own_home);
+    ASSERT_TRUE(RunLoopUntil([&] { return again->ExitStatus().has_value(); }));
+    EXPECT_EQ(WindowsOf(program->Pid()).size(), 1u);
+
+    const auto start = std::chrono::steady_clock::now();
+    if (way == "closed") {
+      ASSERT_EQ(testing::RunToEnd({"wmctrl", "-i", "-c", permission->id}), 0);
+      ASSERT_TRUE(RunLoopUntil([&] { return program->ExitStatus().has_value(); }));
+      EXPECT_EQ(program->ExitStatus(), 0);
+      EXPECT_TRUE(RunLoopUntil([&] { return kill(-program->Pid(), 0) != 0; }))
+          << "a process of the program is left";
+      continue;
+    }
+    if (way == "by its button")
+      ASSERT_TRUE(testing::Xdotool({"mousemove", std::to_string(seen.position->x + 4),
+                                    std::to_string(seen.position->y + 4), "click", "1"}));
+    else
+      ASSERT_TRUE(testing::SetDesktopAccessibility(true));
+    ASSERT_TRUE(RunLoopUntil([&] { return Shown(program->Pid(), kMainWindow).has_value(); },
+                             std::chrono::seconds(30)));
+    std::cout << "main window up "
+              << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
+              << " s after accessibility was turned on\n";
+    EXPECT_TRUE(RunLoopUntil([&] { return !Shown(program->Pid(), kPermissionWindow); }));
+  }
+}
+
+// With the desktop's accessibility on: the main window and the overlay come up, the demo
+// provider's sentences arrive in Spanish in the page and the history, a second start raises the
+// main window, and quitting in the middle of captions ends the program cleanly.
+TEST_F(ProgramTest, EndToEndCaptionsArriveInSpanishInThePageAndTheHistoryAndQuittingEndsCleanly) {
   ASSERT_TRUE(testing::SetDesktopAccessibility(true));
+  // The offline engine on its usual port, unless one already listens there.
+  const auto apy = testing::StartApertium(2737);
+  ASSERT_FALSE(testing::ListenersOn(2737).empty());
+  BackgroundProcess demo({QUENSARY_CAPTION_DEMO, "--word-ms", "40", "--pause-ms", "200"});
   const auto program = StartProgram(home, home.path() + "/output.txt");
   std::optional<ListedWindow> main;
   ASSERT_TRUE(RunLoopUntil(
@@ -125,78 +179,7 @@ TEST_F(ProgramTest, WithAccessibilityOnTheMainWindowAndOverlayComeUpAndASecondSt
     return testing::ReadFile(home.path() + "/output.txt").find("\"app-version\"") !=
            std::string::npos;
   }));
-  // Minimised, then started again: the second process ends at once and the first shows its
-  // main window.
-  ASSERT_TRUE(testing::Xdotool({"windowminimize", "--sync", main->id}));
-  const auto again = StartProgram(home);
-  ASSERT_TRUE(RunLoopUntil([&] { return again->ExitStatus().has_value(); }));
-  EXPECT_EQ(again->ExitStatus(), 0);
-  EXPECT_TRUE(RunLoopUntil([&] {
-    std::string state;
-    testing::RunToEnd({"xprop", "-id", main->id, "_NET_WM_STATE"}, std::chrono::seconds(5), &state);
-    return state.find("_NET_WM_STATE_HIDDEN") == std::string::npos;
-  }));
-}
 
-TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTurnedOnEitherWay) {
-  for (const bool by_button : {false, true}) {
-    SCOPED_TRACE(by_button ? "the window's button" : "from outside");
-    ASSERT_TRUE(testing::SetDesktopAccessibility(false));
-    const testing::TempDir own_home;
-    const auto program = StartProgram(own_home);
-    ASSERT_TRUE(RunLoopUntil([&] { return Shown(program->Pid(), kPermissionWindow).has_value(); },
-                             std::chrono::seconds(20)));
-    Accessibles seen;
-    ASSERT_TRUE(RunLoopUntil([&] {
-      seen = AccessiblesOf(program->Pid(), RevealText(Sealed::PermissionButtonTitle));
-      return seen.position.has_value();
-    }));
-    EXPECT_TRUE(Holds(seen.texts, "    需要以下权限才能运行，请依次检查："))
-        << ::testing::PrintToString(seen.texts);
-    EXPECT_TRUE(Holds(seen.texts, RevealText(Sealed::PermissionName)));
-    // Started again before setup: nothing new appears.
-    const auto again = StartProgram(own_home);
-    ASSERT_TRUE(RunLoopUntil([&] { return again->ExitStatus().has_value(); }));
-    EXPECT_EQ(WindowsOf(program->Pid()).size(), 1u);
-
-    const auto start = std::chrono::steady_clock::now();
-    if (by_button)
-      ASSERT_TRUE(testing::Xdotool({"mousemove", std::to_string(seen.position->x + 4),
-                                    std::to_string(seen.position->y + 4), "click", "1"}));
-    else
-      ASSERT_TRUE(testing::SetDesktopAccessibility(true));
-    ASSERT_TRUE(RunLoopUntil([&] { return Shown(program->Pid(), kMainWindow).has_value(); },
-                             std::chrono::seconds(30)));
-    std::cout << "main window up "
-              << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
-              << " s after accessibility was turned on\n";
-    EXPECT_TRUE(RunLoopUntil([&] { return !Shown(program->Pid(), kPermissionWindow); }));
-  }
-}
-
-TEST_F(ProgramTest, ClosingThePermissionWindowEndsTheProgramWithStatusZeroAndNothingLeft) {
-  ASSERT_TRUE(testing::SetDesktopAccessibility(false));
-  const auto program = StartProgram(home);
-  std::optional<ListedWindow> permission;
-  ASSERT_TRUE(RunLoopUntil(
-      [&] { return (permission = Shown(program->Pid(), kPermissionWindow)).has_value(); },
-      std::chrono::seconds(20)));
-  ASSERT_EQ(testing::RunToEnd({"wmctrl", "-i", "-c", permission->id}), 0);
-  ASSERT_TRUE(RunLoopUntil([&] { return program->ExitStatus().has_value(); }));
-  EXPECT_EQ(program->ExitStatus(), 0);
-  EXPECT_TRUE(RunLoopUntil([&] { return kill(-program->Pid(), 0) != 0; }))
-      << "a process of the program is left";
-}
-
-TEST_F(ProgramTest, EndToEndTheProvidersSentencesArriveInSpanishInThePageAndTheHistory) {
-  ASSERT_TRUE(testing::SetDesktopAccessibility(true));
-  // The offline engine on its usual port, unless one already listens there.
-  const auto apy = testing::StartApertium(2737);
-  ASSERT_FALSE(testing::ListenersOn(2737).empty());
-  BackgroundProcess demo({QUENSARY_CAPTION_DEMO, "--word-ms", "40", "--pause-ms", "200"});
-  const auto program = StartProgram(home);
-  ASSERT_TRUE(RunLoopUntil([&] { return Shown(program->Pid(), kMainWindow).has_value(); },
-                           std::chrono::seconds(30)));
   const auto page_shows = [&](const std::vector<std::string>& wanted) {
     return RunLoopUntil(
         [&] {
@@ -220,7 +203,6 @@ TEST_F(ProgramTest, EndToEndTheProvidersSentencesArriveInSpanishInThePageAndTheH
     ASSERT_TRUE(page_shows({english}));
   }
   EXPECT_TRUE(page_shows({"Buenos", "casa", "gracias"}));
-
   SQLiteHelper history(home.path() + "/data/quensary");
   std::vector<std::string> stored;
   ASSERT_TRUE(RunLoopUntil(
@@ -238,6 +220,43 @@ TEST_F(ProgramTest, EndToEndTheProvidersSentencesArriveInSpanishInThePageAndTheH
     EXPECT_TRUE(stored[i].starts_with(sentences[i].first)) << stored[i];
     EXPECT_NE(stored[i].find(sentences[i].second), std::string::npos) << stored[i];
   }
+
+  // Minimised, then started again: the second process ends at once and the first shows its
+  // main window.
+  ASSERT_TRUE(testing::Xdotool({"windowminimize", "--sync", main->id}));
+  const auto again = StartProgram(home);
+  ASSERT_TRUE(RunLoopUntil([&] { return again->ExitStatus().has_value(); }));
+  EXPECT_EQ(again->ExitStatus(), 0);
+  EXPECT_TRUE(RunLoopUntil([&] {
+    std::string state;
+    testing::RunToEnd({"xprop", "-id", main->id, "_NET_WM_STATE"}, std::chrono::seconds(5), &state);
+    return state.find("_NET_WM_STATE_HIDDEN") == std::string::npos;
+  }));
+  // Quit from the page while captions come and go to the engine: status 0, nothing left running,
+  // the history whole.
+  Accessibles seen;
+  ASSERT_TRUE(RunLoopUntil(
+      [&] { return (seen = AccessiblesOf(program->Pid(), "Quit")).position.has_value(); }));
+  for (int i = 0; i < 5; ++i)
+    demo.WriteLine("The house is big and the garden is small.");
+  ASSERT_TRUE(page_shows({"The house is big and"}));
+  ASSERT_TRUE(testing::Xdotool({"mousemove", std::to_string(seen.position->x + 4),
+                                std::to_string(seen.position->y + 4), "click", "1"}));
+  ASSERT_TRUE(RunLoopUntil([&] { return program->ExitStatus().has_value(); }));
+  EXPECT_EQ(program->ExitStatus(), 0);
+  EXPECT_TRUE(RunLoopUntil([&] { return kill(-program->Pid(), 0) != 0; }));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(history.path().c_str(), &db), SQLITE_OK);
+  std::string integrity;
+  sqlite3_exec(
+      db, "PRAGMA integrity_check",
+      [](void* out, int, char** row, char**) {
+        *static_cast<std::string*>(out) = row[0] ? row[0] : "";
+        return 0;
+      },
+      &integrity, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(integrity, "ok");
 }
 
 }  // namespace

@@ -183,7 +183,9 @@ TEST_F(Bridge, OnLoadedRunsForAPageAndANotFoundPageButNotForARefusedOne) {
   auto refused =
       OpenCountedPage("http://127.0.0.1:" + std::to_string(testing::ClosedLoopbackPort()));
   for (auto* counted : {&ok, &missing, &refused})
-    ASSERT_TRUE(testing::WaitUntilIdle(*counted->page));
+    ASSERT_TRUE(RunLoopUntil(
+        [&] { return !webkit_web_view_is_loading(WEBKIT_WEB_VIEW(counted->page->WebView.get())); },
+        std::chrono::seconds(20)));
   EXPECT_EQ(AwaitScript(*refused.page, "document.body ? document.body.innerText : ''"), "")
       << "WebKit's error page did not take its place";
   EXPECT_EQ(*ok.loads * 100 + *missing.loads * 10 + *refused.loads, 110);

@@ -70,6 +70,10 @@ void MainPageBridge::Subscribe() {
   OnEach(*c_.bus, [run_on_main](const UserLineChanged&) {
     run_on_main([](MainPageBridge& self) { return self.UpdateUserAddLineCall(); });
   });
+  c_.engines->SetStatusListener([weak = weak_from_this()] {
+    if (auto self = weak.lock())
+      self->c_.page->RunJs(self->EngineStatusCall());
+  });
   if (c_.caption_sources) {
     c_.caption_sources->SetOnChoiceChanged([run_on_main](CaptionSourceChoice) {
       run_on_main([](MainPageBridge& self) { return self.CaptionSourceCall(); });
@@ -85,6 +89,27 @@ std::string MainPageBridge::CaptionSourceCall() const {
       {"Reason", CaptionSourceReasonWord(choice.reason)},
   };
   return RevealText(Sealed::CaptionSourceCall) + status.dump() + ")";
+}
+
+std::string MainPageBridge::EngineStatusCall() const {
+  const EngineStatus& status = c_.engines->EngineState();
+  nlohmann::json json = {
+      {"Engine", status.engine_id},
+      {"Name", status.engine_name},
+      {"Answering", nullptr},
+      {"Reason", status.reason},
+      {"LastMs", nullptr},
+      {"Languages", nullptr},
+      {"Source", c_.settings->ProviderLanguage()},
+  };
+  if (status.answering)
+    json["Answering"] = *status.answering;
+  if (status.last_ms)
+    json["LastMs"] = *status.last_ms;
+  if (!status.languages_json.empty())
+    json["Languages"] = nlohmann::json::parse(status.languages_json, nullptr, false);
+  return RevealText(Sealed::EngineStatusCall) +
+         json.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) + ")";
 }
 
 std::string MainPageBridge::UpdateUserAddLineCall() const {
@@ -122,6 +147,7 @@ void MainPageBridge::SendInit() {
   c_.page->RunJs(InitCall(Page::kMain, json));
   if (c_.caption_sources)
     c_.page->RunJs(CaptionSourceCall());
+  c_.page->RunJs(EngineStatusCall());
   c_.lines->RestoreLatestLines();
 }
 
@@ -173,6 +199,9 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
       });
       break;
     case Setting::kTargetLanguage:
+      // Lines left untranslated (say, in a language the engine did not offer) get another try.
+      c_.main_queue->Post([requests = c_.requests] { requests->RetranslateUntranslated(); });
+      break;
     case Setting::kSourceLanguage:
     case Setting::kSelectedEngineId:
       break;
@@ -190,6 +219,8 @@ void MainPageBridge::RunSettingCommand(SettingCommand command, const std::string
         if (auto self = weak.lock()) {
           self->c_.engines->ActivateEngine(value);
           Publish(*self->c_.bus, SettingsChanged{});
+          // The new engine's pages take the requests once they have loaded.
+          self->c_.requests->RetranslateUntranslated();
         }
       });
       break;

@@ -70,7 +70,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
 
   // From now on for the life of the process: every lines-changed event reaches the page as a
   // `Juzi` call, every user-line event as an `UpdateUserAddLine` call, in the order posted, and
-  // every change of the caption source read as an `UpdateCaptionSource` call.
+  // every change of the caption source read as an `UpdateCaptionSource` call, every change of
+  // the engine's status as an `UpdateEngineStatus` call.
   void Subscribe();
 
   // `MainWindow`, once window setup has made it; the window words do nothing before.
@@ -80,6 +81,9 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   std::string UpdateUserAddLineCall() const;
   // The caption source's mode, the source read now and why, as the page's call.
   std::string CaptionSourceCall() const;
+  // What is known of the active engine (whether it answers, why not, how long its last
+  // translation took, the languages it reported) and the captions' language, as the page's call.
+  std::string EngineStatusCall() const;
 
  private:
   void PageReady(const std::string& profiles);

@@ -1,10 +1,11 @@
 // The offline engine end to end: Debian's Apertium APy started by scripts/apertium-apy on a
-// loopback port of this test's own, the engine page served from the program's scheme, and the
-// engine pool's Translate over a real hidden page.
+// loopback port of this test's own with every pair scripts/deps installs, the engine page served
+// from the program's scheme, and the engine pool's Translate over a real hidden page.
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "fakes/memory_preferences.h"
@@ -14,6 +15,7 @@
 #include "support/main_loop_wait.h"
 #include "support/web_page_wait.h"
 #include "translate/engine_pool.h"
+#include "translate/translate_script.h"
 #include "web/web_engine_page_factory.h"
 
 namespace quensary {
@@ -21,7 +23,7 @@ namespace {
 
 using testing::RunLoopUntil;
 
-TEST(ApertiumEngine, TranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmptyNeverHanging) {
+TEST(ApertiumEngine, TranslatesEveryPairTheServerListsSplitsLongTextsAndSaysWhyItFails) {
   const int port = testing::ClosedLoopbackPort();
   const auto listening = [port] {
     std::string sockets;
@@ -38,8 +40,7 @@ TEST(ApertiumEngine, TranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmptyNeverHa
     EXPECT_NE(line.find(" 127.0.0.1:" + std::to_string(port) + " "), std::string::npos) << line;
 
   std::stringstream shipped;
-  shipped
-      << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/apertium-english-spanish.json").rdbuf();
+  shipped << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/apertium.json").rdbuf();
   auto profile = std::make_shared<TranslatorProfile>(*DecodeProfile(shipped.str()));
   profile->Url += "?port=" + std::to_string(port);
   EnginePool engines(
@@ -60,8 +61,14 @@ TEST(ApertiumEngine, TranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmptyNeverHa
     RunLoopUntil([&] { return result->has_value(); }, std::chrono::seconds(20));
     return result->value_or("<no answer>");
   };
+  // The languages come from the server's own list, in the program's codes.
+  ASSERT_TRUE(RunLoopUntil([&] { return engines.EngineState().answering.has_value(); }));
+  const auto pairs = nlohmann::json::parse(engines.EngineState().languages_json)["Pairs"];
+  for (const auto& pair : {std::vector<std::string>{"en", "es"}, {"en", "ca"}, {"eu", "en"}})
+    EXPECT_NE(std::find(pairs.begin(), pairs.end(), pair), pairs.end()) << pair[1];
   // Checked loosely, so that an update of the language data does not break it.
   EXPECT_NE(translate("Good morning, everyone.").find("Buenos"), std::string::npos);
+  EXPECT_NE(translate("Good morning, everyone.", "ca").find("Bon dia"), std::string::npos);
   std::string text;  // about 7,000 characters, beyond what APy takes in one request
   for (int i = 0; i < 500; ++i)
     text += "Good morning. ";
@@ -71,7 +78,10 @@ TEST(ApertiumEngine, TranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmptyNeverHa
        at = translated.find("Buenos", at + 1))
     ++count;
   EXPECT_EQ(count, 500u);
-  EXPECT_EQ(translate("Good morning.", "xx"), "") << "an engine error";
+  const auto reason = [&](const std::string& text, const std::string& target = "es") {
+    return ReadTranslateAnswer(translate(text, target)).text;
+  };
+  EXPECT_EQ(reason("Good morning.", "fr"), "Apertium has no English to French pair installed");
 
   for (int i = 0; i < 5; ++i)
     text += text;  // long enough to be in flight when the engine stops
@@ -80,8 +90,9 @@ TEST(ApertiumEngine, TranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmptyNeverHa
   apy.Stop();
   // Well within the 30 s after which the page seam would give up on its own.
   EXPECT_TRUE(RunLoopUntil([&] { return in_flight->has_value(); }, std::chrono::seconds(10)));
-  EXPECT_EQ(in_flight->value_or("<no answer>"), "");
-  EXPECT_EQ(translate("Good morning."), "");
+  const std::string stopped = "Apertium is not running on 127.0.0.1:" + std::to_string(port);
+  EXPECT_EQ(ReadTranslateAnswer(in_flight->value_or("")).text, stopped);
+  EXPECT_EQ(reason("Good morning."), stopped);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/literal_vault.h"
+#include "support/sealed_literals.h"
+
 namespace quensary {
 namespace {
 
@@ -24,9 +27,37 @@ TEST(TranslateScript, TextsArriveExactlyAndNothingInThemRuns) {
       {"caf\xC3 ok \xFF", "caf\xEF\xBF\xBD ok \xEF\xBF\xBD"},
   };
   for (const auto& [text, literal] : cases)
-    EXPECT_EQ(TranslateScript(text, "e`n", "${t}"),
-              "await trans(`" + literal + "`,`e\\`n`,`\\${t}`)")
+    EXPECT_EQ(TranslateScript(text, "e`n", "${t}"), RevealText(Sealed::TranslateScriptHead) +
+                                                        literal + "`,`e\\`n`,`\\${t}" +
+                                                        RevealText(Sealed::TranslateScriptTail))
         << text;
+}
+
+TEST(TranslateScript, AnswersAreToldFromFailuresAndReasonsFitOneLine) {
+  using Kind = TranslateAnswer::Kind;
+  const std::string long_reason(400, 'x');
+  const struct {
+    std::string answer;
+    Kind kind;
+    std::string text;
+  } cases[] = {
+      {"Hola", Kind::kTranslated, "Hola"},
+      {" \x01 inside", Kind::kTranslated, " \x01 inside"},
+      {"", Kind::kNoAnswer, ""},
+      {"\x02", Kind::kNotLoaded, ""},
+      {"\x02late", Kind::kTranslated, "\x02late"},
+      {"\x01", Kind::kFailed, ""},
+      {"\x01  DeepL refused the key\n(403)\t ", Kind::kFailed, "DeepL refused the key (403)"},
+      {"\x01" + long_reason, Kind::kFailed, long_reason.substr(0, kMaxReasonBytes)},
+      {"\x01"
+       "caf\xC3",
+       Kind::kFailed, "caf\xEF\xBF\xBD"},
+  };
+  for (const auto& c : cases) {
+    const TranslateAnswer read = ReadTranslateAnswer(c.answer);
+    EXPECT_EQ(read.kind, c.kind) << c.answer;
+    EXPECT_EQ(read.text, c.text) << c.answer;
+  }
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ void EnginePool::RebuildEnginePages(TranslatorProfilePtr profile) {
     auto state = std::make_shared<PageState>();
     const bool first = i == 0;
     EnginePageFactory::PageSetup setup{
-        ActiveProfile_->Url, ActiveProfile_->BeforeJs,
+        EnginePageAddress(*ActiveProfile_, settings_->EngineOptions()), ActiveProfile_->BeforeJs,
         // The profile is the one this page was made for, not whichever is active later.
         [queue = main_queue_, slot, state, first, board = board_, profile = ActiveProfile_] {
           queue->Post([slot, state, first, board, profile] {

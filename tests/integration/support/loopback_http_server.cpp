@@ -15,20 +15,14 @@ struct LoopbackHttpServer::State {
   GObjectRef<SoupServer> server;
   int port = 0;
   std::map<std::string, Reply> replies;
+  std::map<std::string, Handler> handlers;
   std::map<std::string, int> hits;
+  std::map<std::string, std::vector<Request>> requests;
 };
 
 namespace {
 
-void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTable*, gpointer data) {
-  auto& state = *static_cast<LoopbackHttpServer::State*>(data);
-  ++state.hits[path];
-  const auto found = state.replies.find(path);
-  if (found == state.replies.end()) {
-    soup_server_message_set_status(message, 404, nullptr);
-    return;
-  }
-  const auto& reply = found->second;
+void Reply(SoupServerMessage* message, const LoopbackHttpServer::Reply& reply) {
   soup_server_message_set_status(message, static_cast<guint>(reply.status), nullptr);
   SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
   for (const auto& [name, value] : reply.headers)
@@ -36,6 +30,57 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
   soup_message_headers_replace(headers, "Cache-Control", "no-store");
   soup_server_message_set_response(message, reply.content_type.c_str(), SOUP_MEMORY_COPY,
                                    reply.body.data(), reply.body.size());
+}
+
+void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTable*, gpointer data) {
+  auto& state = *static_cast<LoopbackHttpServer::State*>(data);
+  ++state.hits[path];
+  LoopbackHttpServer::Request request;
+  request.method = soup_server_message_get_method(message);
+  SoupMessageHeadersIter iter;
+  soup_message_headers_iter_init(&iter, soup_server_message_get_request_headers(message));
+  const char* name = nullptr;
+  const char* value = nullptr;
+  while (soup_message_headers_iter_next(&iter, &name, &value))
+    request.headers[GCharPtr(g_ascii_strdown(name, -1)).get()] = value;
+  SoupMessageBody* body = soup_server_message_get_request_body(message);
+  if (body && body->length > 0) {
+    const GBytesPtr bytes(soup_message_body_flatten(body));
+    gsize size = 0;
+    const auto* data_bytes = static_cast<const char*>(g_bytes_get_data(bytes.get(), &size));
+    request.body.assign(data_bytes, size);
+  }
+  state.requests[path].push_back(request);
+
+  LoopbackHttpServer::Reply reply;
+  if (const auto handler = state.handlers.find(path); handler != state.handlers.end()) {
+    reply = handler->second(request);
+  } else if (const auto found = state.replies.find(path); found != state.replies.end()) {
+    reply = found->second;
+  } else {
+    soup_server_message_set_status(message, 404, nullptr);
+    return;
+  }
+  if (reply.delay.count() <= 0) {
+    Reply(message, reply);
+    return;
+  }
+  // Held back on the main context, as a slow service would.
+  soup_server_message_pause(message);
+  struct Held {
+    GObjectRef<SoupServerMessage> message;
+    LoopbackHttpServer::Reply reply;
+  };
+  g_timeout_add_full(
+      G_PRIORITY_DEFAULT, static_cast<guint>(reply.delay.count()),
+      [](gpointer held_data) {
+        auto& held = *static_cast<Held*>(held_data);
+        Reply(held.message.get(), held.reply);
+        soup_server_message_unpause(held.message.get());
+        return G_SOURCE_REMOVE;
+      },
+      std::make_unique<Held>(Held{GObjectRef<SoupServerMessage>::Share(message), reply}).release(),
+      [](gpointer held_data) { std::unique_ptr<Held>(static_cast<Held*>(held_data)); });
 }
 
 }  // namespace
@@ -66,6 +111,15 @@ LoopbackHttpServer::~LoopbackHttpServer() {
 
 void LoopbackHttpServer::Serve(const std::string& path, Reply reply) {
   state_->replies[path] = std::move(reply);
+}
+
+void LoopbackHttpServer::Handle(const std::string& path, Handler handler) {
+  state_->handlers[path] = std::move(handler);
+}
+
+const std::vector<LoopbackHttpServer::Request>& LoopbackHttpServer::Requests(
+    const std::string& path) const {
+  return state_->requests[path];
 }
 
 int LoopbackHttpServer::Port() const {

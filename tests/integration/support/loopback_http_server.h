@@ -1,9 +1,12 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace quensary::testing {
 
@@ -16,6 +19,8 @@ class LoopbackHttpServer {
     std::string content_type = "text/html";
     std::string body;
     std::map<std::string, std::string> headers;
+    // How long the answer is held back: a slow service.
+    std::chrono::milliseconds delay{0};
 
     static Reply Page(std::string body, int status = 200) {
       Reply reply;
@@ -32,12 +37,22 @@ class LoopbackHttpServer {
     }
   };
 
+  // What reached the server: header names in lower case.
+  struct Request {
+    std::string method;
+    std::map<std::string, std::string> headers;
+    std::string body;
+  };
+  using Handler = std::function<Reply(const Request&)>;
+
   LoopbackHttpServer();
   ~LoopbackHttpServer();
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
   void Serve(const std::string& path, Reply reply);
+  // Answers each request of the path as the handler says.
+  void Handle(const std::string& path, Handler handler);
   void ServeHtml(const std::string& path, const std::string& html) {
     Serve(path, Reply::Page(html));
   }
@@ -47,6 +62,8 @@ class LoopbackHttpServer {
   std::string Url(const std::string& path) const;
   // How many requests reached this path.
   int Hits(const std::string& path) const;
+  // Every request that reached this path, in order.
+  const std::vector<Request>& Requests(const std::string& path) const;
 
   struct State;
 

@@ -6,6 +6,7 @@
 
 #include "fakes/core_fixture.h"
 #include "fakes/fake_accessibility.h"
+#include "fakes/memory_key_store.h"
 #include "fakes/recorders.h"
 #include "protocol/page_calls.h"
 
@@ -43,6 +44,7 @@ class MainPageBridgeTest : public testing::CoreFixture {
   static std::string Key(Setting setting) { return StorageKey(setting); }
 
   std::shared_ptr<testing::RecordingPage> page = std::make_shared<testing::RecordingPage>();
+  std::shared_ptr<testing::MemoryKeyStore> keys = std::make_shared<testing::MemoryKeyStore>();
   std::shared_ptr<testing::RecordingWindow> window = std::make_shared<testing::RecordingWindow>();
   std::shared_ptr<testing::RecordingOpener> browser = std::make_shared<testing::RecordingOpener>();
   std::shared_ptr<testing::RecordingClipboard> clipboard =
@@ -57,7 +59,7 @@ class MainPageBridgeTest : public testing::CoreFixture {
           std::make_shared<CaptionWorker>(std::make_unique<SentenceTracker>(nullptr, clock), lines,
                                           queue),
           desktop, clipboard, browser, [](std::function<void()> work) { work(); },
-          [this] { ++quits; }, &startup_complete, "1.2.3", nullptr});
+          [this] { ++quits; }, &startup_complete, "1.2.3", nullptr, keys});
   std::map<std::string, MainPageBridge::Handler, std::less<>> handlers;
   std::mutex events_mutex;
   std::vector<std::string> events;

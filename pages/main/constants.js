@@ -5,7 +5,7 @@
 const QuensaryProtocolSettings = window.QuensaryProtocol.settings;
 Quensary.constants = Object.freeze({
   // Engine profiles shipped with the program, relative to ../engines/. Add new files here.
-  PROFILE_FILES: ['apertium.json'],
+  PROFILE_FILES: ['apertium.json', 'libre-translate.json', 'deepl.json', 'openai.json'],
   PROFILE_DIR: '../engines/',
   PROFILE_TIMEOUT_MS: 5000,
 

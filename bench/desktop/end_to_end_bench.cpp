@@ -393,8 +393,7 @@ void UseThreeEnginePages(const std::string& home) {
   auto preferences = std::make_shared<KeyFilePreferences>(home + "/config", SettingsFileNames());
   SettingsStore settings(preferences);
   std::stringstream shipped;
-  shipped
-      << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/apertium-english-spanish.json").rdbuf();
+  shipped << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/apertium.json").rdbuf();
   json profile = json::parse(shipped.str());
   profile["Id"] = "apertium-three";
   profile["Cot"] = 3;

@@ -1,15 +1,19 @@
 // Engine page of the offline engine: Apertium APy on this machine (scripts/apertium-apy).
-// trans(text, source, target) resolves to the translation and rejects on any failure, which the
-// program turns into the empty text. The APy port may be given as ?port=N (default 2737).
+// trans(text, source, target) resolves to the translation and rejects, in words, with why it
+// could not translate; languages() resolves to the pairs the running server has installed. The
+// APy port may be given as ?port=N (default 2737).
 (function () {
   'use strict';
+
+  const { nameOf, normalCode } = window.QuensaryLanguages;
 
   // Only a decimal port number: anything else in the address (a host, user information, a
   // path) must never become part of where the captions are sent.
   const asked = new URLSearchParams(location.search).get('port');
   const port = /^[0-9]{1,5}$/.test(asked || '') && Number(asked) >= 1 && Number(asked) <= 65535
       ? Number(asked) : 2737;
-  const endpoint = 'http://127.0.0.1:' + port + '/translate';
+  const server = 'http://127.0.0.1:' + port;
+  const notRunning = 'Apertium is not running on 127.0.0.1:' + port;
 
   // APy silently cuts inputs beyond about 10 KB. 2,000 UTF-16 units are at most 6 KB of UTF-8.
   const maxPiece = 2000;
@@ -39,25 +43,67 @@
     });
   }
 
-  async function translatePiece(q, langpair) {
-    if (q.trim() === '') return q;
-    const form = new URLSearchParams({langpair, q, markUnknown: 'no', format: 'txt'});
-    const response = await fetch(endpoint, {method: 'POST', body: form});
-    const reply = await response.json();
-    const translated = reply && reply.responseData && reply.responseData.translatedText;
-    if (!response.ok || reply.responseStatus !== 200 || typeof translated !== 'string') {
-      throw new Error('Apertium: ' + ((reply && reply.explanation) || response.status));
+  // A request to APy; a refused connection means no server listens there.
+  async function ask(path, init) {
+    let response;
+    try {
+      response = await fetch(server + path, init);
+    } catch (_) {
+      throw new Error(notRunning);
     }
-    return translated;
+    let reply = null;
+    try {
+      reply = await response.json();
+    } catch (_) {
+      // Not JSON: judged by the status below.
+    }
+    return {response, reply};
+  }
+
+  async function translatePiece(q, source, target) {
+    if (q.trim() === '') return q;
+    const form = new URLSearchParams({langpair: source + '|' + target, q, markUnknown: 'no',
+                                      format: 'txt'});
+    const {response, reply} = await ask('/translate', {method: 'POST', body: form});
+    const translated = reply && reply.responseData && reply.responseData.translatedText;
+    if (response.ok && reply.responseStatus === 200 && typeof translated === 'string') {
+      return translated;
+    }
+    const explanation = (reply && reply.explanation) || '';
+    if (/not installed/i.test(explanation)) {
+      throw new Error('Apertium has no ' + nameOf(source) + ' to ' + nameOf(target) +
+                      ' pair installed');
+    }
+    throw new Error('Apertium could not translate: ' + (explanation || 'HTTP ' + response.status));
   }
 
   window.trans = async function (text, source, target) {
-    // Only English to Spanish is installed; an unknown caption language is taken as English.
-    const langpair = (source || 'en') + '|' + (target || 'es');
+    // An unknown caption language is taken as English, the language most captions are in.
+    const from = source || 'en';
     let result = '';
     for (const {body, tail} of pieces(String(text))) {
-      result += (await translatePiece(body, langpair)) + tail;
+      result += (await translatePiece(body, from, target)) + tail;
     }
     return result;
+  };
+
+  // The installed pairs, in the program's codes; variants (cat_valencia) count as their
+  // language.
+  window.languages = async function () {
+    const {response, reply} = await ask('/listPairs');
+    if (!response.ok || !reply || !Array.isArray(reply.responseData)) {
+      throw new Error('Apertium did not list its pairs (HTTP ' + response.status + ')');
+    }
+    const seen = new Set();
+    const pairs = [];
+    for (const pair of reply.responseData) {
+      if (!pair || typeof pair.sourceLanguage !== 'string' ||
+          typeof pair.targetLanguage !== 'string') continue;
+      const codes = [normalCode(pair.sourceLanguage), normalCode(pair.targetLanguage)];
+      if (seen.has(codes.join('|'))) continue;
+      seen.add(codes.join('|'));
+      pairs.push(codes);
+    }
+    return {Pairs: pairs};
   };
 })();

@@ -5,16 +5,15 @@
 const QuensaryProtocolSettings = window.QuensaryProtocol.settings;
 Quensary.constants = Object.freeze({
   // Engine profiles shipped with the program, relative to ../engines/. Add new files here.
-  PROFILE_FILES: ['apertium-english-spanish.json'],
+  PROFILE_FILES: ['apertium.json', 'libre-translate.json', 'deepl.json', 'openai.json'],
   PROFILE_DIR: '../engines/',
   PROFILE_TIMEOUT_MS: 5000,
 
-  LANGUAGES: [
-    ['es', 'Spanish'], ['fr', 'French'], ['de', 'German'], ['it', 'Italian'],
-    ['pt', 'Portuguese'], ['ca', 'Catalan'], ['gl', 'Galician'], ['nl', 'Dutch'],
-    ['pl', 'Polish'], ['ru', 'Russian'], ['uk', 'Ukrainian'], ['ar', 'Arabic'],
-    ['zh', 'Chinese'], ['ja', 'Japanese'], ['ko', 'Korean'], ['en', 'English'],
-  ],
+  // The targets offered for an engine whose profile names no languages (one of the user's own).
+  LANGUAGES: ['es', 'fr', 'de', 'it', 'pt', 'ca', 'gl', 'nl', 'pl', 'ru', 'uk', 'ar', 'zh', 'ja',
+    'ko', 'en'],
+  // The captions' language when the provider does not say.
+  DEFAULT_SOURCE: 'en',
 
   DEFAULTS: Object.freeze({
     showOriginal: QuensaryProtocolSettings.showOriginal.default,

@@ -1,21 +1,28 @@
-// The engines: the list under Engine (the shipped profiles, the user's own and the active one)
-// and the editor of the user's own engine profile.
+// The engines: the list under Engine (the shipped profiles, the user's own and the active one),
+// the status line of the active engine, the target languages it offers, and the editor of the
+// user's own engine profile.
 (function () {
   'use strict';
 
-  const { PROFILE_DIR, PROFILE_FILES, PROFILE_TIMEOUT_MS, SETTING } = Quensary.constants;
+  const {
+    DEFAULT_SOURCE, LANGUAGES, PROFILE_DIR, PROFILE_FILES, PROFILE_TIMEOUT_MS, SETTING,
+  } = Quensary.constants;
   const { sendSetting } = Quensary.bridge;
   const { $, flash } = Quensary.dom;
   const { has, isPlainObject } = Quensary.values;
+  const { offerTargets } = Quensary.settingsPanel;
 
   let el = null;
   let shippedProfiles = [];   // objects with string Id and Name, in PROFILE_FILES order
-  let userProfile = null;     // { Id, Name } of a complete stored profile, else null
+  let userProfile = null;     // { Id, Name, Languages } of a complete stored profile, else null
   let currentEngine = '';     // the engine the program reports as active
+  let engineStatus = {};      // what the program last said of the active engine
+  let settingsKnown = false;  // Init has said which language is chosen
 
   function setUpEngines() {
     el = {
       engine: $('engine'),
+      engineStatus: $('engine-status'),
       userEngine: $('user-engine'),
       saveEngine: $('save-engine'),
       engineMessage: $('engine-message'),
@@ -26,6 +33,8 @@
       if (!el.engine.value) return;
       currentEngine = el.engine.value;
       sendSetting(SETTING.selectEngine, currentEngine);
+      showEngineStatus();
+      refreshTargets();
     });
 
     el.saveEngine.addEventListener('click', saveUserEngine);
@@ -42,6 +51,7 @@
     const profiles = await loadProfiles();
     shippedProfiles = profiles.filter((p) => typeof p.Id === 'string' && p.Id !== '');
     renderEngineOptions();
+    refreshTargets();
     return profiles;
   }
 
@@ -50,8 +60,89 @@
   function applyActiveEngine(o) {
     const engine = typeof o[SETTING.selectEngine] === 'string' ? o[SETTING.selectEngine] : '';
     if (engine) currentEngine = engine;
+    settingsKnown = true;
     renderEngineOptions();
+    refreshTargets();
     return engine || el.engine.value;
+  }
+
+  // ---- The active engine: its status and its languages ----------------------------------
+
+  // What the program knows of the active engine: Engine, Name, Answering (true, false or null
+  // before it was asked), Reason, LastMs, Languages (what it reported, or null) and Source, the
+  // captions' language.
+  function applyEngineStatus(obj) {
+    engineStatus = isPlainObject(obj) ? obj : {};
+    if (typeof engineStatus.Engine === 'string' && engineStatus.Engine !== '') {
+      currentEngine = engineStatus.Engine;
+      renderEngineOptions();
+    }
+    showEngineStatus();
+    refreshTargets();
+  }
+
+  function statusOfCurrent() {
+    return engineStatus.Engine === currentEngine ? engineStatus : {};
+  }
+
+  function showEngineStatus() {
+    const s = statusOfCurrent();
+    const name = typeof s.Name === 'string' && s.Name !== '' ? s.Name : 'The engine';
+    let text = '';
+    let kind = '';
+    if (s.Answering === true) {
+      text = `${name} answers.`;
+      if (Number.isFinite(s.LastMs)) text += ` The last translation took ${s.LastMs} ms.`;
+      kind = 'ok';
+    } else if (s.Answering === false) {
+      text = typeof s.Reason === 'string' && s.Reason !== '' ? s.Reason : `${name} does not answer.`;
+      kind = 'error';
+    } else if (s.Engine) {
+      text = `${name} has not been asked yet.`;
+    }
+    flash(el.engineStatus, text, kind);
+  }
+
+  function profileOf(id) {
+    if (userProfile && userProfile.Id === id && !shippedProfiles.some((p) => p.Id === id)) {
+      return userProfile;
+    }
+    return shippedProfiles.find((p) => p.Id === id) || null;
+  }
+
+  function codesOf(list) {
+    return Array.isArray(list) ? list.filter((c) => typeof c === 'string' && c !== '') : [];
+  }
+
+  // The targets an engine's languages offer from the captions' language, or null when it does not
+  // say. Languages are { Pairs: [[source, target], ...] } or { Source: [...], Target: [...] }.
+  function targetsOf(languages, source) {
+    if (!isPlainObject(languages)) return null;
+    if (Array.isArray(languages.Pairs)) {
+      const pairs = languages.Pairs.filter((p) => Array.isArray(p) && codesOf(p).length === 2);
+      const from = pairs.filter(([s]) => s === source);
+      return [...new Set((from.length ? from : pairs).map(([, t]) => t))];
+    }
+    if (Array.isArray(languages.Target)) {
+      return [...new Set(codesOf(languages.Target).filter((c) => c !== source))];
+    }
+    return null;
+  }
+
+  // The target list follows the active engine: what it reported, else what its profile says.
+  function refreshTargets() {
+    if (!settingsKnown || !currentEngine) return;
+    const s = statusOfCurrent();
+    const source = typeof s.Source === 'string' && s.Source !== '' ? s.Source : DEFAULT_SOURCE;
+    const profile = profileOf(currentEngine);
+    const targets = targetsOf(s.Languages, source) ||
+      targetsOf(profile && profile.Languages, source);
+    if (targets) {
+      const name = (profile && typeof profile.Name === 'string' && profile.Name) || currentEngine;
+      offerTargets(targets, name);
+    } else {
+      offerTargets(LANGUAGES, '');
+    }
   }
 
   // ---- Shipped engine profiles -------------------------------------------------------------
@@ -200,19 +291,21 @@
       el.userEngine.value = typeof text === 'string' ? text : '';
       const problems = profileProblems(value);
       if (problems.length === 0) {
-        userProfile = { Id: value.Id, Name: value.Name };
+        userProfile = { Id: value.Id, Name: value.Name, Languages: value.Languages };
         if (el.engineMessage.classList.contains('error')) flash(el.engineMessage, '', '');
       } else {
         flash(el.engineMessage, `The stored profile is incomplete: ${problems.join('; ')}.`, 'error');
       }
     }
     renderEngineOptions();
+    refreshTargets();
   }
 
   Quensary.enginePanel = Object.freeze({
     setUpEngines,
     loadShippedProfiles,
     applyActiveEngine,
+    applyEngineStatus,
     applyUserEngine,
   });
 })();

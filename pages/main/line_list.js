@@ -143,7 +143,7 @@
       del: buttons.children[1],
       glyph: mark.children[0],
       label: mark.children[1],
-      o: null, t: null, f: null,
+      o: null, t: null, x: null, f: null,
     };
   }
 
@@ -157,12 +157,17 @@
       row.retranslate.setAttribute('aria-label', `Retranslate: ${words}`);
       row.del.setAttribute('aria-label', `Delete: ${words}`);
     }
-    if (row.t !== item.Tar) {
+    // A line without a translation says why, when the engine failed; else it is on its way.
+    const fail = typeof item.Fail === 'string' ? item.Fail : '';
+    if (row.t !== item.Tar || row.x !== fail) {
       row.t = item.Tar;
+      row.x = fail;
       const empty = item.Tar.trim() === '';
-      row.tar.textContent = empty ? '…' : item.Tar;
-      row.tar.classList.toggle('pending', empty);
-      if (empty) row.tar.title = 'Waiting for the translation';
+      const failed = empty && fail !== '';
+      row.tar.textContent = failed ? `Not translated: ${fail}` : empty ? '…' : item.Tar;
+      row.tar.classList.toggle('pending', empty && !failed);
+      row.tar.classList.toggle('failed', failed);
+      if (empty && !failed) row.tar.title = 'Waiting for the translation';
       else row.tar.removeAttribute('title');
     }
     if (row.f !== item.Finish) {

@@ -1,5 +1,5 @@
-// Quensary main window. The program drives this page through Init, Juzi, UpdateUserAddLine and
-// UpdateCaptionSource, and the page answers through MyJsBack(name, first, second) with text
+// Quensary main window. The program drives this page through Init, Juzi, UpdateUserAddLine,
+// UpdateCaptionSource and UpdateEngineStatus, and the page answers through MyJsBack(name, first, second) with text
 // arguments only. The calls' receivers are set up here; calls that come before are kept by
 // ../shared/page_calls.js and replayed in order. Each panel is a script of its own; main.html
 // loads them in the order they depend on each other, this one last.
@@ -9,7 +9,7 @@
   const { MESSAGE, SETTING } = Quensary.constants;
   const { receive, send, whenDomReady } = Quensary.calls;
   const {
-    applyActiveEngine, applyUserEngine, loadShippedProfiles, setUpEngines,
+    applyActiveEngine, applyEngineStatus, applyUserEngine, loadShippedProfiles, setUpEngines,
   } = Quensary.enginePanel;
   const { applyLines, setUpLineList } = Quensary.lineList;
   const { applyCaptionSource, applySettings, setUpSettings } = Quensary.settingsPanel;
@@ -43,6 +43,7 @@
       Juzi: applyLines,
       UpdateUserAddLine: applyUserEngine,
       UpdateCaptionSource: applyCaptionSource,
+      UpdateEngineStatus: applyEngineStatus,
     });
 
     loadShippedProfiles().then((profiles) => send(MESSAGE.pageReady, JSON.stringify(profiles)));

@@ -7,6 +7,7 @@
     CAPTION_SOURCE_MODES, DEFAULTS, FONT_MAX, FONT_MIN, LANGUAGES, OPACITY_MAX, OPACITY_MIN,
     RANGE_SEND_INTERVAL_MS, SETTING,
   } = Quensary.constants;
+  const { nameOf } = window.QuensaryLanguages;
   const { noteSetting, sendSetting, sendSettingIfChanged } = Quensary.bridge;
   const { $ } = Quensary.dom;
   const { boolOr, has, intOr, isPlainObject } = Quensary.values;
@@ -21,6 +22,7 @@
       captionSource: $('caption-source'),
       captionSourceStatus: $('caption-source-status'),
       targetLanguage: $('target-language'),
+      targetNote: $('target-note'),
       showOriginal: $('show-original'),
       showTranslation: $('show-translation'),
       textSize: $('text-size'),
@@ -36,7 +38,8 @@
     colourProbe.hidden = true;
     document.body.appendChild(colourProbe);
 
-    fillLanguages();
+    offerTargets(LANGUAGES, '');
+    el.targetLanguage.value = DEFAULTS.targetLanguage;
     // The ranges are the program's, so a value the page offers is one it keeps.
     el.textSize.min = String(FONT_MIN);
     el.textSize.max = String(FONT_MAX);
@@ -110,14 +113,39 @@
       .map((c) => Math.min(255, Math.round(Number(c))).toString(16).padStart(2, '0')).join('');
   }
 
-  function fillLanguages() {
-    for (const [code, name] of LANGUAGES) {
-      const option = document.createElement('option');
-      option.value = code;
-      option.textContent = `${name} (${code})`;
-      el.targetLanguage.appendChild(option);
+  // Offers these target languages, in this order. With an engine's name, the list is what that
+  // engine can do: a chosen language it cannot do gives way to its first, and the note says so.
+  // Without one (an engine that does not say) the chosen language stays offered.
+  function offerTargets(codes, engineName) {
+    const select = el.targetLanguage;
+    const wanted = select.value;
+    const offered = codes.slice();
+    if (!engineName && wanted && !offered.includes(wanted)) offered.push(wanted);
+    const current = Array.from(select.options).map((o) => o.value);
+    if (current.join('|') !== offered.join('|')) {
+      select.textContent = '';
+      for (const code of offered) {
+        const option = document.createElement('option');
+        option.value = code;
+        option.textContent = `${nameOf(code)} (${code})`;
+        select.appendChild(option);
+      }
     }
-    el.targetLanguage.value = DEFAULTS.targetLanguage;
+    if (offered.length === 0) {
+      el.targetNote.textContent = `${engineName} offers nothing from the captions' language.`;
+      return;
+    }
+    if (wanted && offered.includes(wanted)) {
+      select.value = wanted;
+      el.targetNote.textContent = '';
+      return;
+    }
+    select.value = offered[0];
+    if (wanted) {
+      sendSetting(SETTING.targetLanguage, offered[0]);
+      el.targetNote.textContent = `${engineName} does not translate into ${nameOf(wanted)}: ` +
+        `translating into ${nameOf(offered[0])}.`;
+    }
   }
 
   function setTargetLanguage(code) {
@@ -125,7 +153,7 @@
     if (!Array.from(select.options).some((o) => o.value === code)) {
       const option = document.createElement('option');
       option.value = code;
-      option.textContent = code;
+      option.textContent = `${nameOf(code)} (${code})`;
       select.appendChild(option);
     }
     select.value = code;
@@ -177,6 +205,7 @@
     });
 
     el.targetLanguage.addEventListener('change', () => {
+      el.targetNote.textContent = '';
       sendSetting(SETTING.targetLanguage, el.targetLanguage.value);
     });
 
@@ -216,5 +245,7 @@
     });
   }
 
-  Quensary.settingsPanel = Object.freeze({ setUpSettings, applySettings, applyCaptionSource });
+  Quensary.settingsPanel = Object.freeze({
+    setUpSettings, applySettings, applyCaptionSource, offerTargets,
+  });
 })();

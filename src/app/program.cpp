@@ -11,6 +11,7 @@
 #include "support/desktop/updater.h"
 #include "support/process_end.h"
 #include "web/float_window_control.h"
+#include "web/page_scheme.h"
 
 namespace quensary {
 namespace {
@@ -41,6 +42,7 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
   program.accessibility =
       seams.accessibility ? std::move(seams.accessibility) : std::make_shared<AtspiAccessibility>();
   program.engine_pages = std::make_shared<WebEnginePageFactory>(program.main_queue);
+  program.keys = std::make_shared<SecretServiceKeys>(EngineKeyNames());
 
   // The core over them.
   const CoreGraph core = MakeCoreGraph({.main_queue = program.main_queue,
@@ -54,6 +56,9 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
   program.lines = core.lines;
   program.engines = core.engines;
   program.requests = core.requests;
+  program.relay = std::make_shared<EngineRelay>(program.engines, program.settings, program.keys);
+  SetRelayHandler(
+      [relay = program.relay](WebKitURISchemeRequest* request) { relay->Serve(request); });
   // Quitting waits a little for what is on its way to the disk, each wait bounded: a disk (or a
   // file) that hangs must not keep the program alive.
   AtProcessEnd([history = program.history, preferences = program.preferences] {
@@ -87,6 +92,7 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
   collaborators.quit = [] { EndProcess(0); };
   collaborators.startup_complete = &program.StartupComplete;
   collaborators.version = ProgramVersion();
+  collaborators.keys = program.keys;
   program.caption_stream =
       std::make_shared<LiveCaptionsStream>(nullptr, LiveCaptionsBusNames(), program.clock);
   // The main page and the overlay page are both the program's own: one web process serves both,

@@ -15,10 +15,12 @@
 #include "platform/accessibility.h"
 #include "platform/glib/key_file_preferences.h"
 #include "platform/glib/live_captions_stream.h"
+#include "platform/key_store.h"
 #include "platform/main_queue.h"
 #include "platform/worker_queue.h"
 #include "protocol/settings_store.h"
 #include "translate/engine_pool.h"
+#include "web/engine_relay.h"
 #include "web/float_window.h"
 #include "web/web_engine_page_factory.h"
 
@@ -36,6 +38,8 @@ struct Program {
   // Runs calls into other applications, which may keep the caller waiting, off the main thread.
   std::shared_ptr<WorkerQueue> background;
   std::shared_ptr<WebEnginePageFactory> engine_pages;
+  // The engines' keys: the desktop's Secret Service, else this session's memory.
+  std::shared_ptr<KeyStore> keys;
 
   // The core.
   std::shared_ptr<LnsCenter> bus;
@@ -44,6 +48,8 @@ struct Program {
   std::shared_ptr<CaptionLines> lines;
   std::shared_ptr<EnginePool> engines;
   std::shared_ptr<TranslationRequests> requests;
+  // The engine pages' way to services that refuse a page's own requests or need a key.
+  std::shared_ptr<EngineRelay> relay;
 
   // The windows; main thread only.
   FloatHoverMonitor* OverlayMonitor = nullptr;

@@ -85,7 +85,7 @@ std::string CaptionLinesJson(std::span<const CaptionLinePtr> lines) {
   std::string out;
   size_t estimate = 2;
   for (const auto& line : lines)
-    estimate += line->Id.size() + line->Ori.size() + line->Tar.size() + 48;
+    estimate += line->Id.size() + line->Ori.size() + line->Tar.size() + line->Fail.size() + 48;
   out.reserve(estimate);
   out += '[';
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -98,6 +98,10 @@ std::string CaptionLinesJson(std::span<const CaptionLinePtr> lines) {
     AppendJsonString(out, line.Ori);
     out += line.Finish ? ",\"Finish\":true,\"Tar\":" : ",\"Finish\":false,\"Tar\":";
     AppendJsonString(out, line.Tar);
+    if (!line.Fail.empty()) {
+      out += ",\"Fail\":";
+      AppendJsonString(out, line.Fail);
+    }
     out += '}';
   }
   out += ']';

@@ -18,12 +18,16 @@ struct CaptionLine {
   std::string Ori;
   bool Finish;
   std::string Tar;
+  // Why the latest translation of the line failed, in words; empty when it did not. Shown, never
+  // stored: the history keeps the translation only.
+  std::string Fail;
 };
 
 using CaptionLinePtr = std::shared_ptr<CaptionLine>;
 
 // The list as compact JSON for the pages: an array of objects with the members "Id", "Ori",
-// "Finish" and "Tar" in that order ("[]" when empty). Non-ASCII text is kept as UTF-8; byte
+// "Finish" and "Tar" in that order, and "Fail" after them for a line whose translation failed
+// ("[]" when empty). Non-ASCII text is kept as UTF-8; byte
 // sequences that are not UTF-8 become U+FFFD, so a damaged text never stops the publication.
 // The result is also a valid script expression, as the pages receive it inside a call.
 // Written by hand rather than through a JSON document: it runs on every caption tick with up to

@@ -70,6 +70,10 @@ void MainPageBridge::Subscribe() {
   OnEach(*c_.bus, [run_on_main](const UserLineChanged&) {
     run_on_main([](MainPageBridge& self) { return self.UpdateUserAddLineCall(); });
   });
+  c_.engines->SetStatusListener([weak = weak_from_this()] {
+    if (auto self = weak.lock())
+      self->c_.page->RunJs(self->EngineStatusCall());
+  });
   if (c_.caption_sources) {
     c_.caption_sources->SetOnChoiceChanged([run_on_main](CaptionSourceChoice) {
       run_on_main([](MainPageBridge& self) { return self.CaptionSourceCall(); });
@@ -85,6 +89,33 @@ std::string MainPageBridge::CaptionSourceCall() const {
       {"Reason", CaptionSourceReasonWord(choice.reason)},
   };
   return RevealText(Sealed::CaptionSourceCall) + status.dump() + ")";
+}
+
+std::string MainPageBridge::EngineStatusCall() const {
+  const EngineStatus& status = c_.engines->EngineState();
+  nlohmann::json json = {
+      {"Engine", status.engine_id},
+      {"Name", status.engine_name},
+      {"Answering", nullptr},
+      {"Reason", status.reason},
+      {"LastMs", nullptr},
+      {"Languages", nullptr},
+      {"Source", c_.settings->ProviderLanguage()},
+      {"KeySaved", nullptr},
+      {"KeysKept", "unknown"},
+  };
+  if (key_saved_)
+    json["KeySaved"] = *key_saved_;
+  if (c_.keys && c_.keys->KeepsKeys() != KeyStore::Keeping::kUnknown)
+    json["KeysKept"] = c_.keys->KeepsKeys() == KeyStore::Keeping::kLasting ? "lasting" : "session";
+  if (status.answering)
+    json["Answering"] = *status.answering;
+  if (status.last_ms)
+    json["LastMs"] = *status.last_ms;
+  if (!status.languages_json.empty())
+    json["Languages"] = nlohmann::json::parse(status.languages_json, nullptr, false);
+  return RevealText(Sealed::EngineStatusCall) +
+         json.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) + ")";
 }
 
 std::string MainPageBridge::UpdateUserAddLineCall() const {
@@ -122,6 +153,7 @@ void MainPageBridge::SendInit() {
   c_.page->RunJs(InitCall(Page::kMain, json));
   if (c_.caption_sources)
     c_.page->RunJs(CaptionSourceCall());
+  c_.page->RunJs(EngineStatusCall());
   c_.lines->RestoreLatestLines();
 }
 
@@ -172,7 +204,21 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
           engines->ActivateEngine(profile->Id);
       });
       break;
+    case Setting::kEngineOptions:
+      // New options (an address, a model) of the active engine take effect at once.
+      c_.main_queue->Post([weak = weak_from_this()] {
+        auto self = weak.lock();
+        const auto active = self ? self->c_.engines->ActiveProfile() : nullptr;
+        if (!active || active->Options.empty())
+          return;
+        self->c_.engines->ActivateEngine(active->Id);
+        self->EngineChanged();
+      });
+      break;
     case Setting::kTargetLanguage:
+      // Lines left untranslated (say, in a language the engine did not offer) get another try.
+      c_.main_queue->Post([requests = c_.requests] { requests->RetranslateUntranslated(); });
+      break;
     case Setting::kSourceLanguage:
     case Setting::kSelectedEngineId:
       break;
@@ -190,10 +236,85 @@ void MainPageBridge::RunSettingCommand(SettingCommand command, const std::string
         if (auto self = weak.lock()) {
           self->c_.engines->ActivateEngine(value);
           Publish(*self->c_.bus, SettingsChanged{});
+          self->EngineChanged();
         }
       });
       break;
+    case SettingCommand::kSaveKey:
+      SaveKey(value);
+      break;
+    case SettingCommand::kForgetKey:
+      ForgetKey(value);
+      break;
+    case SettingCommand::kCheckEngine:
+      c_.engines->ProbeLanguages();
+      break;
   }
+}
+
+void MainPageBridge::EngineChanged() {
+  // The new engine's pages take the requests once they have loaded.
+  c_.requests->RetranslateUntranslated();
+  RefreshKey();
+}
+
+void MainPageBridge::RefreshKey() {
+  const auto active = c_.engines->ActiveProfile();
+  key_saved_.reset();
+  if (!c_.keys || !active || !active->TakesOption("key")) {
+    c_.page->RunJs(EngineStatusCall());
+    return;
+  }
+  key_saved_ = false;
+  c_.keys->Lookup(active->Id, [weak = weak_from_this(), id = active->Id](auto key) {
+    auto self = weak.lock();
+    const auto now_active = self ? self->c_.engines->ActiveProfile() : nullptr;
+    if (!now_active || now_active->Id != id)
+      return;
+    self->key_saved_ = key.has_value();
+    self->c_.page->RunJs(self->EngineStatusCall());
+  });
+}
+
+void MainPageBridge::SaveKey(const std::string& request) {
+  // {"Engine": id, "Key": key}. The key is never written anywhere but to the key store, and
+  // never sent back to a page.
+  const auto parsed = nlohmann::json::parse(request, nullptr, false);
+  if (!c_.keys || !parsed.is_object() || !parsed.contains("Engine") || !parsed.contains("Key") ||
+      !parsed["Engine"].is_string() || !parsed["Key"].is_string())
+    return;
+  const std::string id = parsed["Engine"].get<std::string>();
+  std::string key = parsed["Key"].get<std::string>();
+  // Pasted keys come with white space around them more often than not.
+  const size_t first = key.find_first_not_of(" \t\r\n");
+  const size_t last = key.find_last_not_of(" \t\r\n");
+  key = first == std::string::npos ? std::string() : key.substr(first, last - first + 1);
+  if (id.empty() || key.empty())
+    return;
+  c_.keys->Save(id, key, [weak = weak_from_this(), id] {
+    auto self = weak.lock();
+    const auto active = self ? self->c_.engines->ActiveProfile() : nullptr;
+    if (!active || active->Id != id)
+      return;
+    self->key_saved_ = true;
+    self->c_.page->RunJs(self->EngineStatusCall());
+    // With its key the engine may answer now: ask it, and give the lines another try.
+    self->c_.engines->ProbeLanguages();
+    self->c_.requests->RetranslateUntranslated();
+  });
+}
+
+void MainPageBridge::ForgetKey(const std::string& engine_id) {
+  if (!c_.keys || engine_id.empty())
+    return;
+  c_.keys->Forget(engine_id, [weak = weak_from_this(), engine_id] {
+    auto self = weak.lock();
+    const auto active = self ? self->c_.engines->ActiveProfile() : nullptr;
+    if (!active || active->Id != engine_id)
+      return;
+    self->key_saved_ = false;
+    self->c_.page->RunJs(self->EngineStatusCall());
+  });
 }
 
 void MainPageBridge::RunLineCommand(const std::string& word, const std::string& argument) {

@@ -16,6 +16,7 @@
 #include "platform/accessibility.h"
 #include "platform/address_opener.h"
 #include "platform/clipboard.h"
+#include "platform/key_store.h"
 #include "platform/main_queue.h"
 #include "platform/script_target.h"
 #include "platform/window_control.h"
@@ -56,6 +57,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
     std::optional<std::string> version;
     // Which caption source the worker reads; the page shows it and sets its mode.
     std::shared_ptr<CaptionSourceSwitch> caption_sources;
+    // Where engine keys are kept; without one, no key is kept.
+    std::shared_ptr<KeyStore> keys;
   };
 
   // How long `Init` waits after the profile list, and how often the ready command looks for
@@ -70,7 +73,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
 
   // From now on for the life of the process: every lines-changed event reaches the page as a
   // `Juzi` call, every user-line event as an `UpdateUserAddLine` call, in the order posted, and
-  // every change of the caption source read as an `UpdateCaptionSource` call.
+  // every change of the caption source read as an `UpdateCaptionSource` call, every change of
+  // the engine's status as an `UpdateEngineStatus` call.
   void Subscribe();
 
   // `MainWindow`, once window setup has made it; the window words do nothing before.
@@ -80,6 +84,9 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   std::string UpdateUserAddLineCall() const;
   // The caption source's mode, the source read now and why, as the page's call.
   std::string CaptionSourceCall() const;
+  // What is known of the active engine (whether it answers, why not, how long its last
+  // translation took, the languages it reported) and the captions' language, as the page's call.
+  std::string EngineStatusCall() const;
 
  private:
   void PageReady(const std::string& profiles);
@@ -90,9 +97,17 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   void RunLineCommand(const std::string& word, const std::string& argument);
   void PressWindowButton(const std::string& text);
   void RunWindowCommand(const std::string& word);
+  void SaveKey(const std::string& request);
+  void ForgetKey(const std::string& engine_id);
+  // Learns whether the active engine has a key, then sends the status.
+  void RefreshKey();
+  // After the active engine's pages were made anew: its key, and the lines it has not translated.
+  void EngineChanged();
 
   Collaborators c_;
   std::shared_ptr<WindowControl> main_window_;
+  // Whether the active engine has a key: unknown, or for an engine that takes none, absent.
+  std::optional<bool> key_saved_;
 };
 
 }  // namespace quensary

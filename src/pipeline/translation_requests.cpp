@@ -2,7 +2,34 @@
 
 #include <chrono>
 
+#include "platform/script_result_deadline.h"
+#include "translate/translate_script.h"
+
 namespace quensary {
+namespace {
+
+// Why a line has no translation, in words, from what the engine page answered.
+std::string FailureReason(const TranslateAnswer& answer, const TranslatorProfile& profile,
+                          std::chrono::steady_clock::duration waited) {
+  switch (answer.kind) {
+    case TranslateAnswer::Kind::kFailed:
+      return answer.text.empty() ? profile.Name + " gave no translation" : answer.text;
+    case TranslateAnswer::Kind::kNotLoaded:
+      return profile.Name + ": its page has not loaded";
+    case TranslateAnswer::Kind::kNoAnswer:
+      if (waited >= kScriptResultTimeout)
+        return profile.Name + " did not answer within " +
+               std::to_string(
+                   std::chrono::duration_cast<std::chrono::seconds>(kScriptResultTimeout).count()) +
+               " seconds";
+      return profile.Name + " did not answer: its page went away";
+    case TranslateAnswer::Kind::kTranslated:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
 
 TranslationRequests::TranslationRequests(std::shared_ptr<SettingsStore> settings,
                                          std::shared_ptr<EnginePool> engines,
@@ -40,23 +67,32 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
   const std::string source = settings_->SourceLanguage();
   const std::string target = settings_->TargetLanguage();
 
-  engines_->Translate(
-      text, source, target,
-      [lines = lines_, history = history_, id = std::move(id), finish](std::string result) {
-        // Nothing came back: the line keeps the translation it has.
-        if (result.empty())
-          return;
-        {
-          auto held = lines->LineLock();
-          if (const auto line = lines->FindLine(held, id)) {
-            line->Tar = result;
-            lines->PublishLines(held);
-          }
-        }
-        // The history keeps finished lines also after they have left the list.
-        if (finish)
-          history->SetTranslation(id, result);
-      });
+  engines_->Translate(text, source, target,
+                      [lines = lines_, history = history_, engines = engines_, clock = clock_,
+                       profile, started = now, id = std::move(id), finish](std::string result) {
+                        const std::chrono::steady_clock::duration waited = clock->Now() - started;
+                        const TranslateAnswer answer = ReadTranslateAnswer(result);
+                        const bool ok = answer.kind == TranslateAnswer::Kind::kTranslated;
+                        const std::string reason =
+                            ok ? std::string() : FailureReason(answer, *profile, waited);
+                        {
+                          auto held = lines->LineLock();
+                          const auto line = lines->FindLine(held, id);
+                          // A failure keeps the translation the line has, and says why.
+                          if (line && (ok || line->Fail != reason)) {
+                            if (ok)
+                              line->Tar = answer.text;
+                            line->Fail = reason;
+                            lines->PublishLines(held);
+                          }
+                        }
+                        // The history keeps finished lines also after they have left the list.
+                        if (ok && finish)
+                          history->SetTranslation(id, answer.text);
+                        engines->NoteTranslation(
+                            profile, ok, reason,
+                            std::chrono::duration_cast<std::chrono::milliseconds>(waited).count());
+                      });
 }
 
 void TranslationRequests::RetranslateLine(const std::string& id) {
@@ -75,6 +111,21 @@ void TranslationRequests::RetranslateLine(const std::string& id) {
     finish = line->Finish;
   }
   RequestTranslation(std::move(line_id), std::move(ori), finish, true);
+}
+
+void TranslationRequests::RetranslateUntranslated() {
+  std::vector<std::string> ids;
+  {
+    auto held = lines_->LineLock();
+    const auto& listed = lines_->LineList(held);
+    for (auto it = listed.rbegin(); it != listed.rend() && ids.size() < kMaxRetranslated; ++it) {
+      if ((*it)->Tar.empty() && !(*it)->Ori.empty())
+        ids.push_back((*it)->Id);
+    }
+  }
+  // Oldest first, as they were spoken.
+  for (auto it = ids.rbegin(); it != ids.rend(); ++it)
+    RetranslateLine(*it);
 }
 
 }  // namespace quensary

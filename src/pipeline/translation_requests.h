@@ -24,13 +24,19 @@ class TranslationRequests {
 
   // Translates one caption line, unless no target language is set, no engine has been activated
   // yet, or the request is unforced and comes within the active profile's Delay of the last one
-  // that passed (then it is dropped, not queued). A non-empty result becomes the listed line's
-  // translation and is published; for a finished line it also goes into the history, whether
-  // or not the line is still listed. An empty result changes nothing.
+  // that passed (then it is dropped, not queued). A translation becomes the listed line's and is
+  // published; for a finished line it also goes into the history, whether or not the line is
+  // still listed. A failure keeps the line's translation and gives it the reason, in words, which
+  // is published too. Either outcome goes into the engine's status.
   void RequestTranslation(std::string id, std::string text, bool finish, bool force);
 
   // Translates a listed line again, past the Delay; does nothing for an unlisted Id.
   void RetranslateLine(const std::string& id);
+
+  // Translates again, past the Delay, the listed lines that have no translation (the newest
+  // kMaxRetranslated of them): after the target language or the engine changed.
+  void RetranslateUntranslated();
+  static constexpr size_t kMaxRetranslated = 20;
 
  private:
   const std::shared_ptr<SettingsStore> settings_;

@@ -65,6 +65,10 @@ std::string JuziCall(Page page, std::string_view lines_json) {
 std::string MainPageInitJson(const SettingsStore& settings, std::string_view version) {
   nlohmann::json init = DisplaySettings(settings);
   init[StorageKey(Setting::kTargetLanguage)] = settings.TargetLanguage();
+  // What the user gave the engines (addresses, models; never keys), as an object.
+  const auto options = nlohmann::json::parse(settings.EngineOptions(), nullptr, false);
+  init[StorageKey(Setting::kEngineOptions)] =
+      options.is_object() ? options : nlohmann::json::object();
   init[WordOf(SettingCommand::kSelectEngine)] = settings.SelectedEngineId();
   init[WordOf(InitMember::kAppVersion)] = std::string(version);
   return AsciiJson(init);
@@ -93,7 +97,10 @@ std::string PageProtocolScript() {
         {"contentHeight", WordOf(PageHandler::kContentHeight)}}},
       {"settingCommands",
        {{"openAddress", WordOf(SettingCommand::kOpenAddress)},
-        {"selectEngine", WordOf(SettingCommand::kSelectEngine)}}},
+        {"selectEngine", WordOf(SettingCommand::kSelectEngine)},
+        {"saveKey", WordOf(SettingCommand::kSaveKey)},
+        {"forgetKey", WordOf(SettingCommand::kForgetKey)},
+        {"checkEngine", WordOf(SettingCommand::kCheckEngine)}}},
       {"lineCommands",
        {{"deleteLine", WordOf(LineCommand::kDeleteLine)},
         {"translateAgain", WordOf(LineCommand::kRetranslate)},

@@ -23,9 +23,12 @@ constexpr WordTable<PageHandler, 8> kHandlers{{
     {PageHandler::kWindowCommand, Sealed::HandlerWindowCommand},
     {PageHandler::kContentHeight, Sealed::HandlerContentHeight},
 }};
-constexpr WordTable<SettingCommand, 2> kSettingCommands{{
+constexpr WordTable<SettingCommand, 5> kSettingCommands{{
     {SettingCommand::kOpenAddress, Sealed::WordOpenAddress},
     {SettingCommand::kSelectEngine, Sealed::WordSelectEngine},
+    {SettingCommand::kSaveKey, Sealed::WordSaveKey},
+    {SettingCommand::kForgetKey, Sealed::WordForgetKey},
+    {SettingCommand::kCheckEngine, Sealed::WordCheckEngine},
 }};
 constexpr WordTable<LineCommand, 3> kLineCommands{{
     {LineCommand::kDeleteLine, Sealed::WordDeleteLine},

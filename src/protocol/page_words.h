@@ -22,7 +22,8 @@ enum class PageHandler {
 };
 
 // Words sent through the set-setting handler that are commands, not settings.
-enum class SettingCommand { kOpenAddress, kSelectEngine };
+// The key commands carry an engine's key to the program; nothing carries one back.
+enum class SettingCommand { kOpenAddress, kSelectEngine, kSaveKey, kForgetKey, kCheckEngine };
 
 // What the line-command handler does with a line or with the history.
 enum class LineCommand { kDeleteLine, kRetranslate, kCopyLines };

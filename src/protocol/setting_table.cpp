@@ -36,6 +36,8 @@ constexpr SettingSpec kSettings[] = {
      "userEngineJson"},
     {Setting::kCaptionSource, Sealed::KeyCaptionSource, Kind::kText, false, 0, 0, 0, nullptr,
      "captionSource"},
+    {Setting::kEngineOptions, Sealed::KeyEngineOptions, Kind::kText, false, 0, 0, 0, nullptr,
+     "engineOptions"},
 };
 
 }  // namespace

@@ -23,6 +23,7 @@ enum class Setting {
   kSelectedEngineId,    // the Id of the active engine profile
   kUserEngineJson,      // the user's own engine profile as JSON text
   kCaptionSource,       // where captions are read from (a CaptionSourceMode word)
+  kEngineOptions,       // what the user gave each engine (address, model) as a JSON object
 };
 
 enum class SettingKind { kBool, kInt, kText };

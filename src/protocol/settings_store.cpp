@@ -110,6 +110,13 @@ void SettingsStore::SetCaptionSource(std::string_view value) {
   WriteText(Setting::kCaptionSource, value);
 }
 
+std::string SettingsStore::EngineOptions() const {
+  return ReadText(Setting::kEngineOptions);
+}
+void SettingsStore::SetEngineOptions(std::string_view value) {
+  WriteText(Setting::kEngineOptions, value);
+}
+
 std::string SettingsStore::ProviderLanguage() const {
   const auto value = store_->ReadForeignText(RevealText(Sealed::ProviderDomain),
                                              RevealText(Sealed::ProviderLanguageKey));

@@ -43,6 +43,8 @@ class SettingsStore {
   void SetUserEngineJson(std::string_view value);
   std::string CaptionSource() const;
   void SetCaptionSource(std::string_view value);
+  std::string EngineOptions() const;
+  void SetEngineOptions(std::string_view value);
 
   // The caption provider's caption language from its own preferences, cut at the first "-";
   // empty when its file, the key or a text value is missing.

@@ -16,4 +16,9 @@ LiveCaptionsStream::BusNames LiveCaptionsBusNames() {
           RevealText(Sealed::LiveCaptionsActiveProperty)};
 }
 
+SecretServiceKeys::Names EngineKeyNames() {
+  return {RevealText(Sealed::KeyServiceName), RevealText(Sealed::KeySchemaName),
+          RevealText(Sealed::KeyAttributeName), RevealText(Sealed::KeyItemLabel)};
+}
+
 }  // namespace quensary

@@ -2,6 +2,7 @@
 
 #include "platform/glib/key_file_preferences.h"
 #include "platform/glib/live_captions_stream.h"
+#include "platform/glib/secret_service_keys.h"
 
 namespace quensary {
 
@@ -9,5 +10,6 @@ namespace quensary {
 // adapters sit below the literal vault and are handed what they need.
 KeyFilePreferences::FileNames SettingsFileNames();
 LiveCaptionsStream::BusNames LiveCaptionsBusNames();
+SecretServiceKeys::Names EngineKeyNames();
 
 }  // namespace quensary

@@ -25,6 +25,9 @@ class EnginePageFactory {
     // Run on the main thread after every navigation that finishes, or fails after it was
     // committed; never for a failure before commit.
     std::function<void()> on_loaded;
+    // Run on the main thread when a navigation fails before it was committed (also a first load
+    // that was given up): the page then has no document of the engine.
+    std::function<void()> on_load_failed;
   };
 
   virtual ~EnginePageFactory() = default;

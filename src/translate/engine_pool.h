@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,9 +17,20 @@
 
 namespace quensary {
 
+// What the program knows of the active engine, for the main page.
+struct EngineStatus {
+  std::string engine_id;    // the active profile's Id; empty before the first activation
+  std::string engine_name;  // and its Name
+  // Whether the engine answered the last time it was asked; unknown until it was.
+  std::optional<bool> answering;
+  std::string reason;              // why it did not, in words
+  std::optional<int64_t> last_ms;  // how long its last translation took
+  std::string languages_json;      // what its page reported of its languages; empty if nothing
+};
+
 // The translation engines of the running program: the profile list delivered by the main page,
-// the active profile and its open engine pages, served in turn. The program creates one and
-// keeps it for its whole life. Main thread only.
+// the active profile and its open engine pages, served in turn, and what is known of the active
+// engine's health. The program creates one and keeps it for its whole life. Main thread only.
 class EnginePool {
  public:
   // More pages than this are never opened for one profile, whatever its `Cot` says: each page is
@@ -41,28 +55,52 @@ class EnginePool {
 
   // Makes the profile active and replaces every engine page by `Cot` new ones (none when `Cot`
   // is 0 or negative); the old pages are told to stop. The next request goes to the first page.
+  // The engine's status starts afresh; once the first page has loaded, its languages are asked.
   void RebuildEnginePages(TranslatorProfilePtr profile);
 
   // The engine page for the next request, in turn; null when there is none.
   std::shared_ptr<EnginePage> NextEnginePage();
 
-  // Awaits the next engine page's `trans` and delivers its text, or the empty text when there
-  // is no page or no text came back (the page seam ends a call that never settles).
+  // Awaits the next engine page's translate script (TranslateScript) and delivers its answer
+  // (read it with ReadTranslateAnswer): the empty text when there is no page or nothing came
+  // back (the page seam ends a call that never settles). A page still loading gets the request
+  // once it has loaded, within the same time limit; a page that could not be loaded answers
+  // kNotLoadedMark at once.
   void Translate(std::string_view text, std::string_view source, std::string_view target,
                  ScriptTarget::TextCallback done);
+
+  // Asks the active engine's first page for its languages (LanguagesScript) once it has loaded;
+  // the answer goes into the status.
+  void ProbeLanguages();
+
+  // The outcome of a translation by `profile`'s engine, for the status; ignored when another
+  // engine has become active since. `ms` is how long a translation took.
+  void NoteTranslation(const TranslatorProfilePtr& profile, bool ok, std::string reason,
+                       std::optional<int64_t> ms);
+
+  const EngineStatus& EngineState() const;
+  // Called on the main thread after every change of the status.
+  void SetStatusListener(std::function<void()> listener);
 
   const TranslatorProfileList& ProfileList() const { return ProfileList_; }
   TranslatorProfilePtr ActiveProfile() const { return ActiveProfile_; }
   const std::vector<std::shared_ptr<EnginePage>>& EnginePageList() const { return EnginePageList_; }
 
  private:
+  struct PageState;
+  struct StatusBoard;
+
+  void RunWhenLoaded(size_t index, const std::string& script, ScriptTarget::TextCallback done);
+
   const std::shared_ptr<SettingsStore> settings_;
   const std::shared_ptr<EnginePageFactory> page_factory_;
   const std::shared_ptr<MainQueue> main_queue_;
   TranslatorProfileList ProfileList_;
   TranslatorProfilePtr ActiveProfile_;
   std::vector<std::shared_ptr<EnginePage>> EnginePageList_;
-  size_t EnginePageCursor_ = 0;  // the page that serves the next request
+  std::vector<std::shared_ptr<PageState>> page_states_;  // beside EnginePageList_
+  size_t EnginePageCursor_ = 0;                          // the page that serves the next request
+  const std::shared_ptr<StatusBoard> board_;
 };
 
 }  // namespace quensary

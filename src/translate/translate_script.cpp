@@ -1,5 +1,7 @@
 #include "translate/translate_script.h"
 
+#include "support/literal_vault.h"
+#include "support/sealed_literals.h"
 #include "support/valid_utf8.h"
 
 namespace quensary {
@@ -34,14 +36,38 @@ std::string TemplateLiteralContents(std::string_view raw) {
 
 std::string TranslateScript(std::string_view text, std::string_view source,
                             std::string_view target) {
-  std::string script = "await trans(`";
+  // An expression, since the page seam returns the value of its script; its promise is awaited.
+  std::string script = RevealText(Sealed::TranslateScriptHead);
   script += TemplateLiteralContents(text);
   script += "`,`";
   script += TemplateLiteralContents(source);
   script += "`,`";
   script += TemplateLiteralContents(target);
-  script += "`)";
+  script += RevealText(Sealed::TranslateScriptTail);
   return script;
+}
+
+std::string LanguagesScript() {
+  return RevealText(Sealed::LanguagesScript);
+}
+
+TranslateAnswer ReadTranslateAnswer(std::string_view answer) {
+  using Kind = TranslateAnswer::Kind;
+  if (answer.empty())
+    return {Kind::kNoAnswer, {}};
+  if (answer.front() == kNotLoadedMark && answer.size() == 1)
+    return {Kind::kNotLoaded, {}};
+  if (answer.front() != kFailureMark)
+    return {Kind::kTranslated, std::string(answer)};
+  std::string reason = ValidUtf8(Utf8Head(answer.substr(1), kMaxReasonBytes));
+  for (char& c : reason) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f')
+      c = ' ';
+  }
+  const size_t first = reason.find_first_not_of(' ');
+  const size_t last = reason.find_last_not_of(' ');
+  return {Kind::kFailed,
+          first == std::string::npos ? std::string() : reason.substr(first, last - first + 1)};
 }
 
 }  // namespace quensary

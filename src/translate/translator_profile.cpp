@@ -1,8 +1,13 @@
 #include "translate/translator_profile.h"
 
+#include <glib.h>
+
+#include <algorithm>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
+
+#include "platform/glib/glib_ptr.h"
 
 namespace quensary {
 namespace {
@@ -45,6 +50,44 @@ std::optional<std::string> TextMember(const json& object, const char* name, std:
   return it->get<std::string>();
 }
 
+std::string TextOr(const json& object, const char* name) {
+  const auto it = object.find(name);
+  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+std::optional<RelaySpec> RelayFromJson(const json& profile) {
+  const auto it = profile.find("Relay");
+  if (it == profile.end() || !it->is_object())
+    return std::nullopt;
+  RelaySpec relay;
+  relay.address = TextOr(*it, "Address");
+  relay.key_header = TextOr(*it, "KeyHeader");
+  relay.key_prefix = TextOr(*it, "KeyPrefix");
+  relay.key_member = TextOr(*it, "KeyMember");
+  const auto required = it->find("KeyRequired");
+  relay.key_required = required != it->end() && required->is_boolean() && required->get<bool>();
+  const auto by_key = it->find("KeyAddresses");
+  if (by_key != it->end() && by_key->is_object()) {
+    for (const auto& [ending, address] : by_key->items()) {
+      if (address.is_string() && !ending.empty())
+        relay.key_addresses[ending] = address.get<std::string>();
+    }
+  }
+  return relay;
+}
+
+std::vector<std::string> OptionsFromJson(const json& profile) {
+  std::vector<std::string> options;
+  const auto it = profile.find("Options");
+  if (it != profile.end() && it->is_array()) {
+    for (const auto& option : *it) {
+      if (option.is_string())
+        options.push_back(option.get<std::string>());
+    }
+  }
+  return options;
+}
+
 TranslatorProfilePtr ProfileFromJson(const json& value, std::string& fault) {
   if (!value.is_object()) {
     fault = "a profile is not an object";
@@ -54,7 +97,9 @@ TranslatorProfilePtr ProfileFromJson(const json& value, std::string& fault) {
   const auto cot = delay ? IntegerMember(value, "Cot", fault) : std::nullopt;
   if (!cot)
     return nullptr;
-  TranslatorProfile profile{*delay, *cot, {}, {}, {}, {}, {}};
+  TranslatorProfile profile;
+  profile.Delay = *delay;
+  profile.Cot = *cot;
   const std::pair<const char*, std::string*> texts[] = {
       {"Id", &profile.Id},   {"Name", &profile.Name},
       {"Url", &profile.Url}, {"BeforeJs", &profile.BeforeJs},
@@ -66,6 +111,8 @@ TranslatorProfilePtr ProfileFromJson(const json& value, std::string& fault) {
       return nullptr;
     *field = std::move(*text);
   }
+  profile.Relay = RelayFromJson(value);
+  profile.Options = OptionsFromJson(value);
   return std::make_shared<const TranslatorProfile>(std::move(profile));
 }
 
@@ -80,6 +127,10 @@ std::optional<json> Parse(std::string_view text, std::string& fault) {
 }
 
 }  // namespace
+
+bool TranslatorProfile::TakesOption(std::string_view name) const {
+  return std::find(Options.begin(), Options.end(), name) != Options.end();
+}
 
 TranslatorProfilePtr DecodeProfile(std::string_view text) {
   std::string fault;
@@ -103,6 +154,32 @@ std::variant<TranslatorProfileList, std::string> DecodeProfileList(std::string_v
     profiles.push_back(std::move(profile));
   }
   return profiles;
+}
+
+std::string EngineOption(std::string_view options_json, std::string_view engine_id,
+                         std::string_view name) {
+  const auto options = json::parse(options_json, nullptr, false);
+  if (!options.is_object())
+    return {};
+  const auto engine = options.find(engine_id);
+  return engine != options.end() && engine->is_object() ? TextOr(*engine, std::string(name).c_str())
+                                                        : std::string();
+}
+
+std::string EnginePageAddress(const TranslatorProfile& profile, std::string_view options_json) {
+  std::string query;
+  for (const char* name : {"address", "model"}) {
+    if (!profile.TakesOption(name))
+      continue;
+    std::string value = EngineOption(options_json, profile.Id, name);
+    if (value.empty() && std::string_view(name) == "address" && profile.Relay)
+      value = profile.Relay->address;
+    const GCharPtr escaped(g_uri_escape_string(value.c_str(), nullptr, FALSE));
+    query += (query.empty() ? "" : "&") + std::string(name) + "=" + escaped.get();
+  }
+  if (query.empty())
+    return profile.Url;
+  return profile.Url + (profile.Url.find('?') == std::string::npos ? "?" : "&") + query;
 }
 
 }  // namespace quensary

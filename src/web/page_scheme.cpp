@@ -55,6 +55,11 @@ void Respond(WebKitURISchemeRequest* request, GInputStream* body, gint64 size, g
   webkit_uri_scheme_request_finish_with_response(request, response.get());
 }
 
+std::function<void(WebKitURISchemeRequest*)>& RelayHandler() {
+  static std::function<void(WebKitURISchemeRequest*)> handler;
+  return handler;
+}
+
 void AnswerNotFound(WebKitURISchemeRequest* request) {
   static constexpr char kBody[] = "Not found";
   auto body = GObjectRef<GInputStream>::Adopt(
@@ -69,6 +74,10 @@ void ServePage(WebKitURISchemeRequest* request, gpointer) {
     return;
   }
   const char* path = webkit_uri_scheme_request_get_path(request);
+  if (path && g_str_has_prefix(path, kRelayPath) && RelayHandler()) {
+    RelayHandler()(request);
+    return;
+  }
   if (g_strcmp0(path, kProtocolScriptPath) == 0) {
     static const std::string script = PageProtocolScript();  // the words never change
     const GBytesPtr bytes(g_bytes_new_static(script.data(), script.size()));
@@ -96,6 +105,28 @@ void ServePage(WebKitURISchemeRequest* request, gpointer) {
 }
 
 }  // namespace
+
+void SetRelayHandler(std::function<void(WebKitURISchemeRequest*)> handler) {
+  RelayHandler() = std::move(handler);
+}
+
+void RespondToPage(WebKitURISchemeRequest* request, unsigned status,
+                   const std::string& content_type,
+                   const std::map<std::string, std::string>& headers, std::string body) {
+  const auto size = static_cast<gint64>(body.size());
+  const GBytesPtr bytes(g_bytes_new_take(g_memdup2(body.data(), body.size()), body.size()));
+  auto stream = GObjectRef<GInputStream>::Adopt(g_memory_input_stream_new_from_bytes(bytes.get()));
+  auto response = GObjectRef<WebKitURISchemeResponse>::Adopt(
+      webkit_uri_scheme_response_new(stream.get(), size));
+  webkit_uri_scheme_response_set_status(response.get(), status, nullptr);
+  webkit_uri_scheme_response_set_content_type(response.get(), content_type.c_str());
+  SoupMessageHeaders* soup_headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
+  soup_message_headers_replace(soup_headers, "Content-Type", content_type.c_str());
+  for (const auto& [name, value] : headers)
+    soup_message_headers_replace(soup_headers, name.c_str(), value.c_str());
+  webkit_uri_scheme_response_set_http_headers(response.get(), soup_headers);  // takes them
+  webkit_uri_scheme_request_finish_with_response(request, response.get());
+}
 
 std::string PageAddress(std::string_view path) {
   return std::string(kPageScheme) + "://" + kPageHost + "/" + std::string(path);

@@ -22,6 +22,7 @@ std::shared_ptr<EnginePage> WebEnginePageFactory::Create(
   page->PageJs = std::move(setup.before_js);
   if (setup.on_loaded)
     page->OnLoaded = std::move(setup.on_loaded);
+  page->OnLoadFailed = std::move(setup.on_load_failed);
 
   WebObjDelegate::Options options;
   if (auto* sibling = dynamic_cast<WebEnginePage*>(related.get()))

@@ -42,6 +42,8 @@ class WebObj final : public ScriptTarget {
   std::string PageJs;               // injected at document start in the main frame
   // Run after every navigation that finishes, or fails after it was committed.
   std::function<void()> OnLoaded = [] {};
+  // Run after a navigation that fails before it was committed (a first load given up included).
+  std::function<void()> OnLoadFailed;
   std::map<std::string, Handler, std::less<>> Handlers;
   // The view keeps to the program's own pages: its handlers run only while it shows one, and
   // any navigation elsewhere is refused (a link to a web address opens in the browser instead).

@@ -229,6 +229,12 @@ void WebObjDelegate::LoadEvent(NavigationOutcome::Event event) {
   }
   if (loaded)
     RunOnLoaded();
+  if (event == NavigationOutcome::Event::kFailedBeforeCommit) {
+    auto page = WebObj_.lock();
+    // A copy: the callback may drop the page.
+    if (auto on_failed = page ? page->OnLoadFailed : nullptr)
+      on_failed();
+  }
 }
 
 void WebObjDelegate::WebProcessDied() {

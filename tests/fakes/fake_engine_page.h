@@ -9,6 +9,7 @@
 #include "platform/main_queue.h"
 #include "platform/script_result_deadline.h"
 #include "translate/engine_page.h"
+#include "translate/translate_script.h"
 
 namespace quensary::testing {
 
@@ -28,8 +29,14 @@ class FakeEnginePage final : public EnginePage {
   void RunJs(const std::string& script) override { scripts.push_back(script); }
 
   void RunJsAsync(const std::string& script, TextCallback done) override {
-    async_scripts.push_back(script);
     auto deliver = WithResultDeadline(queue_, kScriptResultTimeout, std::move(done));
+    // The question for the engine's languages is answered apart from translations.
+    if (script == LanguagesScript()) {
+      ++language_questions;
+      queue_.Post([deliver, text = languages_answer] { deliver(text); });
+      return;
+    }
+    async_scripts.push_back(script);
     const auto answer = responder ? responder(script) : std::nullopt;
     if (answer) {
       queue_.Post([deliver, text = *answer] { deliver(text); });
@@ -54,12 +61,19 @@ class FakeEnginePage final : public EnginePage {
     if (setup.on_loaded)
       setup.on_loaded();
   }
+  // The page's first navigation failed before commit.
+  void FailLoad() {
+    if (setup.on_load_failed)
+      setup.on_load_failed();
+  }
 
   EnginePageFactory::PageSetup setup;
   std::shared_ptr<EnginePage> related;
   Responder responder;
   std::vector<std::string> scripts;        // fire-and-forget scripts, in order
-  std::vector<std::string> async_scripts;  // awaited scripts, in order
+  std::vector<std::string> async_scripts;  // awaited scripts but the languages question, in order
+  std::string languages_answer;            // what the page's languages question answers
+  int language_questions = 0;
   int stop_count = 0;
 
  private:
@@ -68,7 +82,8 @@ class FakeEnginePage final : public EnginePage {
 };
 
 // Makes FakeEnginePages and keeps every one it made, in creation order. New pages get the
-// factory's responder (none: calls are held until answered).
+// factory's responder (none: calls are held until answered) and, unless told otherwise, finish
+// their first load in a task of the queue.
 class FakeEnginePageFactory final : public EnginePageFactory {
  public:
   explicit FakeEnginePageFactory(MainQueue& queue) : queue_(queue) {}
@@ -77,12 +92,19 @@ class FakeEnginePageFactory final : public EnginePageFactory {
                                      const std::shared_ptr<EnginePage>& related) override {
     auto page = std::make_shared<FakeEnginePage>(queue_, std::move(setup), related);
     page->responder = responder;
+    if (load_at_once) {
+      queue_.Post([weak = std::weak_ptr<FakeEnginePage>(page)] {
+        if (auto held = weak.lock())
+          held->FinishLoad();
+      });
+    }
     pages.push_back(page);
     made.push_back(page);
     return page;
   }
 
   FakeEnginePage::Responder responder;
+  bool load_at_once = true;
   std::vector<std::shared_ptr<FakeEnginePage>> pages;
   // The same pages, watched without keeping them: a test that clears `pages` sees which ones
   // are still held elsewhere.

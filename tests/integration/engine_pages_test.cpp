@@ -173,47 +173,5 @@ TEST_F(EnginePages, TranslationResumesAfterTheWebProcessIsKilled) {
   server_->ServeHtml("/stuck.html", "<script>window.trans = () => new Promise(() => {});</script>");
 }
 
-// The offline engine end to end: Debian's Apertium APy on a loopback port of this test's own, the
-// engine page served from the program's scheme.
-TEST_F(EnginePages, TheOfflineEngineTranslatesOnLoopbackOnlySplitsLongTextsAndFailsEmpty) {
-  const int port = testing::ClosedLoopbackPort();
-  auto apy = testing::StartApertium(port);
-  ASSERT_TRUE(apy);
-  std::istringstream sockets(testing::ListenersOn(port));
-  for (std::string line; std::getline(sockets, line);)
-    EXPECT_NE(line.find(" 127.0.0.1:" + std::to_string(port) + " "), std::string::npos) << line;
-  auto profile = std::make_shared<TranslatorProfile>(*DecodeProfile(
-      testing::ReadFile(QUENSARY_SOURCE_DIR "/pages/engines/apertium-english-spanish.json")));
-  profile->Url += "?port=" + std::to_string(port);
-  engines_->RebuildEnginePages(profile);
-  ASSERT_TRUE(RunLoopUntil([&] {
-    return AwaitScript(PageOf(engines_->EnginePageList().front()), "typeof trans") == "function";
-  }));
-  // Checked loosely, so that an update of the language data does not break it.
-  EXPECT_NE(TranslateText("Good morning, everyone.").value_or("").find("Buenos"),
-            std::string::npos);
-  std::string text;  // about 7,000 characters, beyond what APy takes in one request
-  for (int i = 0; i < 500; ++i)
-    text += "Good morning. ";
-  const std::string translated = TranslateText(text).value_or("");
-  size_t count = 0;
-  for (size_t at = translated.find("Buenos"); at != std::string::npos;
-       at = translated.find("Buenos", at + 1))
-    ++count;
-  EXPECT_EQ(count, 500u);
-  EXPECT_EQ(TranslateText("Good morning.", "xx"), "") << "an engine error";
-
-  for (int i = 0; i < 5; ++i)
-    text += text;  // long enough to be in flight when the engine stops
-  auto in_flight = std::make_shared<std::optional<std::string>>();
-  engines_->Translate(text, "en", "es", [in_flight](std::string t) { *in_flight = std::move(t); });
-  testing::RunLoopFor(std::chrono::milliseconds(200));
-  apy->Stop();
-  // Well within the 30 s after which the page seam would give up on its own.
-  EXPECT_TRUE(RunLoopUntil([&] { return in_flight->has_value(); }, std::chrono::seconds(10)));
-  EXPECT_EQ(in_flight->value_or("<no answer>"), "");
-  EXPECT_EQ(TranslateText("Good morning."), "");
-}
-
 }  // namespace
 }  // namespace quensary

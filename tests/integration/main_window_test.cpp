@@ -66,28 +66,35 @@ TEST_F(MainWindowTest, ThePageShowsTheEngineListTheStartValuesAndLinesAsText) {
   EXPECT_NE(Js("document.getElementById('engine').selectedOptions[0].textContent").find("Apertium"),
             std::string::npos);
   EXPECT_EQ(Js("document.getElementById('target-language').value"), "es");
+  // Only what the engine offers from English: Apertium's pairs, without a server to ask.
+  EXPECT_EQ(Js("Array.from(document.getElementById('target-language').options, o => o.value)"),
+            "es,ca,gl,eo,hbs");
   EXPECT_EQ(Js("document.getElementById('show-translation').checked"), "false");
   EXPECT_EQ(Js("getComputedStyle(document.getElementById('overlay-off-notice')).display == 'none'"),
             "false");
   TheProgram().MainCtrl->MainPage()->RunJs(
       R"(Juzi([{"Id":"1","Ori":"<b>x</b> & 'y'","Finish":true,"Tar":"<i>uno</i>"},)"
-      R"({"Id":"2","Ori":"two","Finish":true,"Tar":"dos"},{"Id":"3","Ori":"three","Finish":false,"Tar":""}]))");
+      R"({"Id":"2","Ori":"two","Finish":true,"Tar":"dos"},{"Id":"3","Ori":"three","Finish":false,"Tar":""},)"
+      R"({"Id":"4","Ori":"four","Finish":true,"Tar":"","Fail":"<b>down</b>"}]))");
   ASSERT_TRUE(RunLoopUntil(
-      [] { return Js("document.querySelectorAll('#lines [data-id]').length") == "3"; }));
+      [] { return Js("document.querySelectorAll('#lines [data-id]').length") == "4"; }));
   EXPECT_EQ(Js("document.querySelector('[data-id=\"1\"] .ori').textContent"), "<b>x</b> & 'y'");
   EXPECT_EQ(Js("document.querySelector('[data-id=\"1\"] .tar').textContent"), "<i>uno</i>");
   EXPECT_EQ(Js("document.querySelectorAll('#lines b, #lines i').length"), "0")
       << "text, never markup";
   EXPECT_EQ(Js("document.querySelector('[data-id=\"2\"] .tar').textContent"), "dos");
+  EXPECT_EQ(Js("document.querySelector('[data-id=\"3\"] .tar').textContent"), "…");
+  EXPECT_EQ(Js("document.querySelector('[data-id=\"4\"] .tar').textContent"),
+            "Not translated: <b>down</b>");
 }
 
 TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
   Program& program = TheProgram();
   Click("#show-translation");
   ASSERT_TRUE(RunLoopUntil([&] { return program.settings->ShowTranslation(); }));
-  Js("(() => { const s = document.getElementById('target-language'); s.value = 'fr';"
+  Js("(() => { const s = document.getElementById('target-language'); s.value = 'ca';"
      " s.dispatchEvent(new Event('change')); })() || 1");
-  ASSERT_TRUE(RunLoopUntil([&] { return program.settings->TargetLanguage() == "fr"; }));
+  ASSERT_TRUE(RunLoopUntil([&] { return program.settings->TargetLanguage() == "ca"; }));
   // An engine of the test's own that answers at once, chosen as the user's own profile.
   testing::LoopbackHttpServer server;
   server.ServeHtml("/echo.html", "<script>window.trans = async (t, s, d) => d + ':' + t;</script>");
@@ -114,11 +121,24 @@ TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
   ASSERT_TRUE(RunLoopUntil([&] {
     Click("[data-id=\"" + first + "\"] .retranslate");
     return Js("document.querySelector('[data-id=\"" + first + "\"] .tar').textContent") ==
-           "fr:first line";
+           "ca:first line";
+  }));
+  EXPECT_EQ(Js("document.getElementById('engine-status').textContent").rfind("Echo answers.", 0),
+            0u);
+  // An engine that fails says why, on the line and once in the status line.
+  server.ServeHtml("/echo.html",
+                   "<script>window.trans = async () => { throw 'Echo is tired'; };"
+                   "</script>");
+  handlers.at(RevealText(Sealed::HandlerSetSetting))(RevealText(Sealed::WordSelectEngine), "echo");
+  Publish({"third line"});
+  EXPECT_TRUE(RunLoopUntil([] {
+    return Js("document.querySelector('#lines li:last-child .tar').textContent") ==
+               "Not translated: Echo is tired" &&
+           Js("document.getElementById('engine-status').textContent") == "Echo is tired";
   }));
   Click("[data-id=\"" + first + "\"] .delete");
   ASSERT_TRUE(
-      RunLoopUntil([&] { return program.lines->LineList(program.lines->LineLock()).size() == 1; }));
+      RunLoopUntil([&] { return program.lines->LineList(program.lines->LineLock()).size() == 2; }));
   ASSERT_TRUE(program.history->Flush(std::chrono::seconds(5)));
   EXPECT_EQ(testing::LatestLinesNow(*program.history).value().front()->Ori, "second line");
   TheProgram().lines->DeleteLines("");

@@ -45,7 +45,7 @@ TEST(Updater, OnlyANewerVersionOpensTheWindowRaisedAndKeptAboveAfterTwoSeconds) 
   // Notes that would take a wrapping label many seconds to lay out, and a body past the limit.
   server.ServeHtml("/long-notes", Feed("1.2.10", std::string(900 * 1024, 'w') + " end"));
   server.ServeHtml("/huge", Feed("1.2.10", std::string(Appcast::kMaxFeedBytes, 'w')));
-  server.Serve("/silent", {"", 0});
+  server.Serve("/silent", testing::LoopbackHttpServer::Reply::Page("", 0));
 
   const struct {
     std::string path;

@@ -23,6 +23,8 @@
 namespace quensary {
 namespace {
 
+using Reply = testing::LoopbackHttpServer::Reply;
+
 using testing::AwaitScript;
 using testing::LoopbackHttpServer;
 using testing::OpenCountedPage;
@@ -177,7 +179,7 @@ TEST_F(Bridge, CaptionTextsReachAnEchoTransUnchanged) {
 }
 
 TEST_F(Bridge, OnLoadedRunsForAPageAndANotFoundPageButNotForARefusedOne) {
-  server_->Serve("/missing.html", {"<p>missing</p>", 404});
+  server_->Serve("/missing.html", Reply::Page("<p>missing</p>", 404));
   auto ok = OpenCountedPage(server_->Url("/blank.html"));
   auto missing = OpenCountedPage(server_->Url("/missing.html"));
   auto refused =
@@ -195,14 +197,13 @@ TEST_F(Bridge, ThePageSchemeServesTheProgramsPagesOnItsOwnHostOnly) {
   auto page = OpenLoadedPage(PageAddress("engines/apertium.html"));
   ASSERT_TRUE(page);
   EXPECT_EQ(AwaitScript(*page, "typeof trans"), "function");
-  EXPECT_EQ(AwaitScript(
-                *page,
-                "await (async () => { const seen = [];"
-                "for (const f of ['apertium.html', 'apertium.js', 'apertium-english-spanish.json',"
-                " 'missing.html', '../engines/', 'apertium.js/x'"
-                "]) { const r = await fetch(f);"
-                " seen.push(r.status + ' ' + r.headers.get('content-type')); }"
-                "return seen.join(', '); })()"),
+  EXPECT_EQ(AwaitScript(*page,
+                        "await (async () => { const seen = [];"
+                        "for (const f of ['apertium.html', 'apertium.js', 'apertium.json',"
+                        " 'missing.html', '../engines/', 'apertium.js/x'"
+                        "]) { const r = await fetch(f);"
+                        " seen.push(r.status + ' ' + r.headers.get('content-type')); }"
+                        "return seen.join(', '); })()"),
             "200 text/html, 200 text/javascript, 200 application/json, 404 text/plain, "
             "404 text/plain, 404 text/plain");
   for (const char* address :
@@ -215,8 +216,8 @@ TEST_F(Bridge, ThePageSchemeServesTheProgramsPagesOnItsOwnHostOnly) {
         << address;
   }
   // Its pages reach a loopback server that allows them, and only such a one.
-  server_->Serve("/open.json", {"\"open\"", 200, "application/json", true});
-  server_->Serve("/closed.json", {"\"closed\"", 200, "application/json"});
+  server_->Serve("/open.json", Reply::Json("\"open\"", true));
+  server_->Serve("/closed.json", Reply::Json("\"closed\"", false));
   EXPECT_EQ(AwaitScript(*page, "await (await fetch('" + server_->Url("/open.json") + "')).json()"),
             "open");
   EXPECT_EQ(
@@ -246,9 +247,9 @@ TEST_F(Bridge, BothPagesKeepCallsThatComeBeforeTheyAreSetUpAndApplyThemInOrder) 
 
 TEST_F(Bridge, TheOfflineEnginePageTakesNothingButAPortNumberFromItsAddress) {
   // Whatever follows "port=" must never choose where the captions go.
-  server_->Serve("/elsewhere",
-                 {R"({"responseData":{"translatedText":"diverted"},"responseStatus":200})", 200,
-                  "application/json", true});
+  server_->Serve(
+      "/elsewhere",
+      Reply::Json(R"({"responseData":{"translatedText":"diverted"},"responseStatus":200})", true));
   auto page = OpenLoadedPage(
       PageAddress("engines/apertium.html?port=" + std::to_string(server_->Port()) + "/elsewhere?"));
   ASSERT_TRUE(page);

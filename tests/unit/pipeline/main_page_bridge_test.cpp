@@ -6,6 +6,7 @@
 
 #include "fakes/core_fixture.h"
 #include "fakes/fake_accessibility.h"
+#include "fakes/memory_key_store.h"
 #include "fakes/recorders.h"
 #include "protocol/page_calls.h"
 
@@ -43,6 +44,7 @@ class MainPageBridgeTest : public testing::CoreFixture {
   static std::string Key(Setting setting) { return StorageKey(setting); }
 
   std::shared_ptr<testing::RecordingPage> page = std::make_shared<testing::RecordingPage>();
+  std::shared_ptr<testing::MemoryKeyStore> keys = std::make_shared<testing::MemoryKeyStore>();
   std::shared_ptr<testing::RecordingWindow> window = std::make_shared<testing::RecordingWindow>();
   std::shared_ptr<testing::RecordingOpener> browser = std::make_shared<testing::RecordingOpener>();
   std::shared_ptr<testing::RecordingClipboard> clipboard =
@@ -57,7 +59,7 @@ class MainPageBridgeTest : public testing::CoreFixture {
           std::make_shared<CaptionWorker>(std::make_unique<SentenceTracker>(nullptr, clock), lines,
                                           queue),
           desktop, clipboard, browser, [](std::function<void()> work) { work(); },
-          [this] { ++quits; }, &startup_complete, "1.2.3", nullptr});
+          [this] { ++quits; }, &startup_complete, "1.2.3", nullptr, keys});
   std::map<std::string, MainPageBridge::Handler, std::less<>> handlers;
   std::mutex events_mutex;
   std::vector<std::string> events;
@@ -126,8 +128,10 @@ TEST_F(MainPageBridgeTest, SetSettingMovesWindowsOpensTheFixedAddressAndActivate
     Send(Sealed::HandlerSetSetting, Key(Setting::kUserEngineJson), ProfileJson(id, 1, 0, "second"));
     EXPECT_EQ(Events(), std::vector<std::string>{"user line"});
     EXPECT_EQ(engines->ActiveProfile()->Url, url) << id;
-    EXPECT_EQ(page->scripts.back(),
-              "    UpdateUserAddLine(" + ProfileJson(id, 1, 0, "second") + ")");
+    EXPECT_EQ(std::count(page->scripts.begin(), page->scripts.end(),
+                         "    UpdateUserAddLine(" + ProfileJson(id, 1, 0, "second") + ")"),
+              1);
+    page->scripts.clear();
   }
   EXPECT_EQ(factory->pages.size(), 2u);
 }
@@ -166,10 +170,11 @@ TEST_F(MainPageBridgeTest,
     ASSERT_TRUE(history->Flush(5s));
     Events();
     EXPECT_EQ(engines->ProfileList().front()->Id, "a") << "the first list is kept";
-    ASSERT_EQ(page->scripts.size(), 3u);
+    ASSERT_EQ(page->scripts.size(), 4u);
     EXPECT_EQ(page->scripts[0], bridge->UpdateUserAddLineCall());
     EXPECT_EQ(page->scripts[1], InitCall(Page::kMain, MainPageInitJson(*settings, "1.2.3")));
-    EXPECT_EQ(page->scripts[2], JuziCall(Page::kMain, published.Last()));
+    EXPECT_EQ(page->scripts[2], bridge->EngineStatusCall());
+    EXPECT_EQ(page->scripts[3], JuziCall(Page::kMain, published.Last()));
     EXPECT_EQ(nlohmann::json::parse(published.Last())[0]["Tar"], "guardado");
     page->scripts.clear();
   }
@@ -219,6 +224,30 @@ TEST_F(MainPageBridgeTest, LineCommandsDeleteRetranslateAndCopyInThreeModesOnly)
   Send(Sealed::HandlerLineCommand, RevealText(Sealed::WordDeleteLine), "");
   EXPECT_TRUE(Listed().empty());
   EXPECT_TRUE(Stored().empty());
+}
+
+TEST_F(MainPageBridgeTest, ANewTargetOrEngineRetranslatesTheUntranslatedLinesAndTheStatusIsSent) {
+  Activate(1, 0);
+  queue->RunPending();
+  {
+    auto held = lines->LineLock();
+    for (const char* text : {"one", "two", "three"})
+      lines->UpsertLine(held, text, true);
+    lines->LineList(held)[1]->Tar = "dos";
+  }
+  Send(Sealed::HandlerSetSetting, Key(Setting::kTargetLanguage), "ca");
+  std::vector<std::string> sent;
+  for (const auto& script : AsyncScripts())
+    sent.push_back(testing::CallArguments(script).at(0));
+  EXPECT_EQ(sent, (std::vector<std::string>{"one", "three"}));
+  const std::string& call = page->scripts.back();
+  const auto status =
+      nlohmann::json::parse(call.substr(call.find('(') + 1, call.size() - call.find('(') - 2));
+  EXPECT_EQ(status["Engine"], "e");
+  EXPECT_EQ(status["Answering"], true);
+  EXPECT_TRUE(status["LastMs"].is_number());
+  Send(Sealed::HandlerSetSetting, RevealText(Sealed::WordSelectEngine), "e");
+  EXPECT_EQ(AsyncScripts().size(), 2u) << "the lines have translations now";
 }
 
 TEST_F(MainPageBridgeTest, WindowWordsReachTheMainWindowAndLinksOnlyThroughTheirWord) {

@@ -121,17 +121,22 @@ TEST_F(TranslationRequestsTest, AResultTranslatesTheListedLineAndAFinishedOnesHi
   EXPECT_EQ(ListedTar("2"), "es:how are");
   EXPECT_EQ(StoredTar("2"), "stored") << "an unfinished line's result stays out of the history";
   EXPECT_EQ(nlohmann::json::parse(published.Last())[1]["Tar"], "es:how are");
-  // An empty result keeps the translation and publishes nothing; unlisted Ids are ignored.
+  // A failure keeps the translation and publishes why, once; unlisted Ids are ignored.
   factory->pages[0]->responder = [](const std::string&) -> std::optional<std::string> {
-    return "";
+    return "\x01"
+           "Engine e is down";
   };
   const size_t publications = published.Texts().size();
   requests->RetranslateLine("1");
+  requests->RetranslateLine("1");
   requests->RetranslateLine("unlisted");
   queue->RunPending();
-  EXPECT_EQ(AsyncScripts().size(), 3u);
+  EXPECT_EQ(AsyncScripts().size(), 4u);
   EXPECT_EQ(ListedTar("1"), "es:good morning");
-  EXPECT_EQ(published.Texts().size(), publications);
+  EXPECT_EQ(published.Texts().size(), publications + 1);
+  EXPECT_EQ(nlohmann::json::parse(published.Last())[0]["Fail"], "Engine e is down");
+  EXPECT_EQ(engines->EngineState().reason, "Engine e is down");
+  EXPECT_EQ(engines->EngineState().answering, false);
 }
 
 TEST_F(TranslationRequestsTest, ResultsArriveInAnswerOrderAndReachTheHistoryAfterTheLineHasGone) {

@@ -86,6 +86,7 @@ TEST_F(EnginePoolTest, ARebuildStopsAndReleasesTheOldPagesAndBoundsTheirNumber) 
 }
 
 TEST_F(EnginePoolTest, EveryLoadRunsTheScriptOfTheProfileThePageWasMadeFor) {
+  factory->load_at_once = false;
   engines->LoadProfiles("[" + ProfileJson("a", 1) + "," + ProfileJson("b", 1) + "]");
   engines->ActivateEngine("a");
   engines->ActivateEngine("b");
@@ -102,6 +103,7 @@ TEST_F(EnginePoolTest, EveryLoadRunsTheScriptOfTheProfileThePageWasMadeFor) {
 TEST_F(EnginePoolTest, RequestsGoToThePagesInTurnStartingAgainAfterARebuild) {
   engines->LoadProfiles("[" + ProfileJson("a", 3) + "," + ProfileJson("b", 2) + "]");
   engines->ActivateEngine("a");
+  queue->RunPending();
   std::vector<std::string> results;
   for (const char* text : {"1", "2", "3", "4"})
     engines->Translate(text, "en", "es", [&](std::string r) { results.push_back(r); });
@@ -109,11 +111,48 @@ TEST_F(EnginePoolTest, RequestsGoToThePagesInTurnStartingAgainAfterARebuild) {
   engines->Translate("5", "en", "es", [&](std::string r) { results.push_back(r); });
   EXPECT_TRUE(results.empty()) << "pages answer later";
   queue->RunPending();
-  EXPECT_EQ(Page(0).async_scripts,
-            (std::vector<std::string>{"await trans(`1`,`en`,`es`)", "await trans(`4`,`en`,`es`)"}));
+  ASSERT_EQ(Page(0).async_scripts.size(), 2u);
+  EXPECT_EQ(testing::CallArguments(Page(0).async_scripts[1]),
+            (std::vector<std::string>{"4", "en", "es"}));
   EXPECT_EQ(Page(2).async_scripts.size(), 1u);
   EXPECT_EQ(Page(3).async_scripts.size(), 1u);
   EXPECT_EQ(results, (std::vector<std::string>{"es:1", "es:2", "es:3", "es:4", "es:5"}));
+}
+
+TEST_F(EnginePoolTest, RequestsWaitForTheirPageAndTheStatusFollowsTheActiveEngineOnly) {
+  factory->load_at_once = false;
+  engines->LoadProfiles("[" + ProfileJson("a", 2) + "," + ProfileJson("b", 1) + "]");
+  engines->ActivateEngine("a");
+  std::vector<std::string> results;
+  const auto translate = [&] {
+    engines->Translate("t", "en", "es", [&](std::string r) { results.push_back(r); });
+  };
+  translate();
+  translate();
+  queue->RunPending();
+  EXPECT_TRUE(Page(0).async_scripts.empty()) << "held until the page has loaded";
+  Page(0).languages_answer = R"({"pairs":[["en","ca"]]})";
+  Page(0).FinishLoad();
+  Page(1).FailLoad();
+  queue->RunPending();
+  EXPECT_EQ(results, (std::vector<std::string>{"\x02", "es:t"})) << "the failed page at once";
+  EXPECT_EQ(engines->EngineState().languages_json, R"({"pairs":[["en","ca"]]})");
+  EXPECT_EQ(engines->EngineState().answering, true);
+
+  const auto a = engines->ActiveProfile();
+  engines->NoteTranslation(a, false, "down", std::nullopt);
+  EXPECT_EQ(engines->EngineState().reason, "down");
+  engines->NoteTranslation(a, true, "", 12);
+  EXPECT_EQ(Page(0).language_questions, 2) << "asked again once it answers again";
+  EXPECT_EQ(engines->EngineState().last_ms, 12);
+  engines->ActivateEngine("b");
+  engines->NoteTranslation(a, false, "late news of a", std::nullopt);
+  EXPECT_EQ(engines->EngineState().engine_id, "b");
+  EXPECT_FALSE(engines->EngineState().answering.has_value());
+  translate();
+  clock->Advance(kScriptResultTimeout);
+  queue->RunPending();
+  EXPECT_EQ(results.back(), "") << "a page that never loads: the time limit ends the wait";
 }
 
 }  // namespace

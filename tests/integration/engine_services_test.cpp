@@ -1,0 +1,280 @@
+// Engines with an account or a server of their own, end to end: each shipped profile's page in a
+// hidden WebKitGTK page, the program's relay, the engine's key in the headless desktop's Secret
+// Service, and a loopback server that answers as the service documents, errors included, and
+// refuses a browser's cross-origin requests as the real services do.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "fakes/memory_preferences.h"
+#include "platform/glib/glib_main_queue.h"
+#include "platform/glib/secret_service_keys.h"
+#include "support/adapter_names.h"
+#include "support/loopback_http_server.h"
+#include "support/main_loop_wait.h"
+#include "support/web_page_wait.h"
+#include "translate/engine_pool.h"
+#include "translate/translate_script.h"
+#include "web/engine_relay.h"
+#include "web/page_scheme.h"
+#include "web/web_engine_page_factory.h"
+
+namespace quensary {
+namespace {
+
+using namespace std::chrono_literals;
+using json = nlohmann::json;
+using testing::LoopbackHttpServer;
+using testing::RunLoopUntil;
+using Reply = LoopbackHttpServer::Reply;
+using Request = LoopbackHttpServer::Request;
+
+Reply JsonReply(int status, const json& body) {
+  Reply reply = Reply::Json(body.dump(), false);
+  reply.status = status;
+  return reply;
+}
+
+// A service that refuses browsers: a request with an Origin (and any preflight) gets 403 without
+// Access-Control-Allow-Origin. Otherwise `answer` has the request's JSON body.
+LoopbackHttpServer::Handler RefusingBrowsers(
+    std::function<Reply(const json&, const Request&)> answer) {
+  return [answer](const Request& request) {
+    if (request.headers.count("origin") || request.method == "OPTIONS")
+      return Reply::Page("", 403);
+    return answer(json::parse(request.body.empty() ? "{}" : request.body, nullptr, false), request);
+  };
+}
+
+struct ReasonCase {
+  std::string text;
+  std::string target;
+  std::string reason;
+};
+
+class EngineServices : public ::testing::Test {
+ protected:
+  EngineServices() {
+    SetRelayHandler([relay = relay_](WebKitURISchemeRequest* request) { relay->Serve(request); });
+  }
+  ~EngineServices() override { SetRelayHandler(nullptr); }
+
+  static TranslatorProfile Shipped(const std::string& name) {
+    std::stringstream text;
+    text << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/" + name + ".json").rdbuf();
+    return *DecodeProfile(text.str());
+  }
+  // Opens the engine's pages and waits until its first page has said how it is.
+  void Open(TranslatorProfile profile) {
+    engines_->RebuildEnginePages(std::make_shared<TranslatorProfile>(std::move(profile)));
+    ASSERT_TRUE(RunLoopUntil([&] { return engines_->EngineState().answering.has_value(); }, 20s));
+  }
+  std::string Translate(const std::string& text, const std::string& target = "de") {
+    auto result = std::make_shared<std::optional<std::string>>();
+    engines_->Translate(text, "en", target, [result](std::string t) { *result = std::move(t); });
+    RunLoopUntil([&] { return result->has_value(); }, 20s);
+    return result->value_or("<no answer>");
+  }
+  // What each text, into its target, failed for.
+  void ExpectReasons(const std::vector<ReasonCase>& cases) {
+    for (const auto& c : cases)
+      EXPECT_EQ(ReadTranslateAnswer(Translate(c.text, c.target)).text, c.reason) << c.text;
+  }
+  std::string InPage(const std::string& script) {
+    auto& page = *dynamic_cast<WebEnginePage&>(*engines_->EnginePageList().front()).Page();
+    return testing::AwaitScript(page, script).value_or("<none>");
+  }
+  // The answer of a fetch the page makes itself, as "status text", or "refused".
+  std::string PageFetch(const std::string& address) {
+    return InPage("await fetch('" + address +
+                  "', {method: 'POST', headers: {'Content-Type': "
+                  "'application/json'}, body: '{}'}).then(async r => r.status + ' ' + "
+                  "await r.text(), () => 'refused')");
+  }
+  void Keep(const std::string& engine, const std::optional<std::string>& key) {
+    bool done = false;
+    if (key)
+      keys_->Save(engine, *key, [&] { done = true; });
+    else
+      keys_->Forget(engine, [&] { done = true; });
+    ASSERT_TRUE(RunLoopUntil([&] { return done; }));
+  }
+
+  std::shared_ptr<GlibMainQueue> queue_ = std::make_shared<GlibMainQueue>();
+  std::shared_ptr<SettingsStore> settings_ =
+      std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>());
+  std::shared_ptr<SecretServiceKeys> keys_ = std::make_shared<SecretServiceKeys>(EngineKeyNames());
+  std::shared_ptr<EnginePool> engines_ = std::make_shared<EnginePool>(
+      settings_, std::make_shared<WebEnginePageFactory>(queue_), queue_);
+  std::shared_ptr<EngineRelay> relay_ =
+      std::make_shared<EngineRelay>(engines_, settings_, keys_, std::chrono::seconds(2));
+};
+
+TEST_F(EngineServices, LibreTranslateGoesThroughTheRelayWithItsKeyAndSaysWhatWentWrong) {
+  LoopbackHttpServer server;
+  server.Handle(
+      "/languages", RefusingBrowsers([](const json&, const Request&) {
+        return JsonReply(200, json::array({{{"code", "en"}, {"targets", {"en", "de", "fr"}}}}));
+      }));
+  server.Handle(
+      "/translate", RefusingBrowsers([](const json& body, const Request&) {
+        const std::string q = body.value("q", "");
+        const std::string key = body.value("api_key", "");
+        if (key.empty())
+          return JsonReply(403, {{"error", "Visit the portal to get an API key"}});
+        if (key != "lt-key")
+          return JsonReply(403, {{"error", "Invalid API key"}});
+        if (q == "too many")
+          return JsonReply(429, {{"error", "Too many request limits violations"}});
+        if (q == "broken")
+          return JsonReply(500, {{"error", "Internal error"}});
+        if (body.value("target", "") == "xx")
+          return JsonReply(400, {{"error", "xx is not supported"}});
+        Reply reply = JsonReply(200, {{"translatedText", body.value("target", "") + ":" + q}});
+        reply.delay = q == "slow" ? 4s : 0s;
+        return reply;
+      }));
+  settings_->SetEngineOptions(json{{"libretranslate", {{"address", server.Url("")}}}}.dump());
+  Keep("libretranslate", "lt-key");
+  Open(Shipped("libre-translate"));
+  EXPECT_EQ(engines_->EngineState().languages_json, R"({"Pairs":[["en","de"],["en","fr"]]})");
+  EXPECT_EQ(Translate("Hello"), "de:Hello");
+  EXPECT_EQ(PageFetch(server.Url("/translate")), "refused") << "the page's own request";
+  // The relay goes nowhere but to the engine's address, for the engine's page only.
+  EXPECT_EQ(PageFetch("/relay//example.org/translate"), "403 ");
+  auto other = testing::OpenLoadedPage(PageAddress("engines/deepl.html"));
+  ASSERT_TRUE(other);
+  EXPECT_EQ(testing::AwaitScript(*other,
+                                 "await fetch('/relay/translate').then(r => r.status + ' ' "
+                                 "+ r.headers.get('X-Quensary-Relay'))"),
+            "403 null");
+  ExpectReasons({
+      {"too many", "de", "LibreTranslate refused: too many requests, try again later"},
+      {"broken", "de", "LibreTranslate failed on its side (HTTP 500)"},
+      {"Hello", "xx", "LibreTranslate cannot translate English to xx: xx is not supported"},
+      {"slow", "de", "LibreTranslate did not answer within 2 seconds"},
+  });
+  Keep("libretranslate", "stale-key");
+  ExpectReasons({{"Hello", "de", "LibreTranslate refused the key"}});
+  Keep("libretranslate", std::nullopt);
+  ExpectReasons({{"Hello", "de",
+                  "LibreTranslate needs a key: enter it under the engine's settings (Visit the "
+                  "portal to get an API key)"}});
+  const int before = server.Hits("/translate");
+  for (const auto& [address, reason] : std::vector<std::pair<std::string, std::string>>{
+           {testing::ClosedLoopbackAddress(), "LibreTranslate is not running at "},
+           {"http://192.0.2.1:5000",
+            "LibreTranslate's address http://192.0.2.1:5000 must use "
+            "https, or be on this computer"}}) {
+    settings_->SetEngineOptions(json{{"libretranslate", {{"address", address}}}}.dump());
+    Open(Shipped("libre-translate"));
+    EXPECT_EQ(ReadTranslateAnswer(Translate("Hello")).text.rfind(reason, 0), 0u) << address;
+  }
+  EXPECT_EQ(server.Hits("/translate"), before);
+}
+
+TEST_F(EngineServices, DeepLTakesTheFreeOrThePaidEndpointByItsKeyAndNamesEachRefusal) {
+  LoopbackHttpServer free_api, paid_api;
+  for (auto* api : {&free_api, &paid_api}) {
+    api->Handle("/v2/languages", RefusingBrowsers([](const json&, const Request&) {
+                  return JsonReply(200, json::array({{{"language", "DE"}},
+                                                     {{"language", "EN-GB"}},
+                                                     {{"language", "EN-US"}}}));
+                }));
+    api->Handle("/v2/translate", RefusingBrowsers([](const json& body, const Request& r) {
+                  const std::string text = body["text"][0];
+                  if (!r.headers.count("authorization") ||
+                      r.headers.at("authorization").find("-Auth-Key good") == std::string::npos)
+                    return JsonReply(403, {{"message", "Authorization failed"}});
+                  const std::map<std::string, int> refusals = {
+                      {"quota", 456}, {"busy", 429}, {"down", 503}};
+                  if (refusals.count(text))
+                    return JsonReply(refusals.at(text), {{"message", "refused"}});
+                  return JsonReply(
+                      200, {{"translations",
+                             {{{"text", body["target_lang"].get<std::string>() + ":" + text}}}}});
+                }));
+  }
+  auto profile = Shipped("deepl");
+  profile.Relay->address = paid_api.Url("");
+  profile.Relay->key_addresses = {{":fx", free_api.Url("")}};
+  Keep("deepl", std::nullopt);
+  Open(profile);
+  ExpectReasons({{"Hello", "de", "DeepL needs a key: enter it under the engine's settings"}});
+  EXPECT_EQ(engines_->EngineState().answering, false);
+
+  Keep("deepl", "good:fx");
+  Open(profile);
+  EXPECT_EQ(engines_->EngineState().languages_json,
+            R"({"Source":["de","en"],"Target":["de","en"]})");
+  EXPECT_EQ(Translate("Hello", "en"), "EN-US:Hello");
+  EXPECT_EQ(PageFetch(free_api.Url("/v2/translate")), "refused") << "DeepL refuses browsers";
+  ASSERT_FALSE(free_api.Requests("/v2/translate").empty());
+  EXPECT_EQ(free_api.Requests("/v2/translate").front().headers.at("authorization"),
+            "DeepL-Auth-Key good:fx");
+  EXPECT_EQ(paid_api.Hits("/v2/translate"), 0);
+  ExpectReasons({
+      {"quota", "de", "DeepL's quota for this key is used up"},
+      {"busy", "de", "DeepL refused: too many requests, try again later"},
+      {"down", "de", "DeepL is unavailable (HTTP 503)"},
+  });
+  Keep("deepl", "good");
+  EXPECT_EQ(Translate("Hello"), "DE:Hello");
+  EXPECT_EQ(paid_api.Hits("/v2/translate"), 1) << "a paid key";
+  Keep("deepl", "bad");
+  ExpectReasons({{"Hello", "de", "DeepL refused the key"}});
+  Keep("deepl", std::nullopt);
+}
+
+TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesWithItsModelWithOrWithoutAKey) {
+  LoopbackHttpServer server;
+  server.Handle("/v1/models", RefusingBrowsers([](const json&, const Request&) {
+                  return JsonReply(200, {{"data", {{{"id", "local"}}}}});
+                }));
+  server.Handle(
+      "/v1/chat/completions", RefusingBrowsers([](const json& body, const Request& r) {
+        const std::string text = body["messages"][1]["content"];
+        if (body.value("model", "") != "local")
+          return JsonReply(404, {{"error", {{"message", "model not found"}}}});
+        if (r.headers.count("authorization") && r.headers.at("authorization") != "Bearer sk-good")
+          return JsonReply(401, {{"error", {{"message", "Incorrect API key"}}}});
+        if (text == "quota")
+          return JsonReply(429, {{"error", {{"code", "insufficient_quota"}}}});
+        if (text == "busy")
+          return JsonReply(429, {{"error", {{"code", "rate_limit_exceeded"}}}});
+        const std::string instruction = body["messages"][0]["content"];
+        return JsonReply(
+            200,
+            {{"choices",
+              {{{"message", {{"content", "<think>hmm</think> " + instruction + "|" + text}}}}}}});
+      }));
+  settings_->SetEngineOptions(
+      json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "local"}}}}.dump());
+  Keep("openai-compatible", std::nullopt);
+  Open(Shipped("openai"));
+  EXPECT_EQ(engines_->EngineState().answering, true);
+  EXPECT_EQ(Translate("Good morning.", "fr"),
+            "Translate the user's text from English into French. Answer with the translation "
+            "only.|Good morning.");
+  ExpectReasons({
+      {"quota", "de", "The OpenAI-compatible server: the account's quota is used up"},
+      {"busy", "de", "The OpenAI-compatible server refused: too many requests, try again later"},
+  });
+  Keep("openai-compatible", "sk-good");
+  EXPECT_NE(Translate("Hello").find("|Hello"), std::string::npos);
+  Keep("openai-compatible", "sk-bad");
+  ExpectReasons({{"Hello", "de", "The OpenAI-compatible server refused the key"}});
+  Keep("openai-compatible", std::nullopt);
+  settings_->SetEngineOptions(
+      json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "big"}}}}.dump());
+  Open(Shipped("openai"));
+  ExpectReasons({{"Hello", "de",
+                  "The OpenAI-compatible server has no model “big”: choose one under the "
+                  "engine's settings"}});
+}
+
+}  // namespace
+}  // namespace quensary

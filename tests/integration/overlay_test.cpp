@@ -137,6 +137,24 @@ class OverlayTest : public ::testing::Test {
     };
     return at(lower) < at(upper) && at(upper) != order.end();
   }
+  // The grip's centre on the screen, for the window at `frame`.
+  static std::pair<int, int> GripCentre(const ScreenRect& frame) {
+    const auto grip = nlohmann::json::parse(
+        Js("JSON.stringify(document.getElementById('grip').getBoundingClientRect())"));
+    return {int(frame.x) + grip["x"].get<int>() + grip["width"].get<int>() / 2,
+            int(frame.y) + grip["y"].get<int>() + grip["height"].get<int>() / 2};
+  }
+  // The window's place and size as the X server has them.
+  static ScreenRect ServerFrame() {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    const ::Window xid = GDK_WINDOW_XID(gtk_widget_get_window(GTK_WIDGET(Window())));
+    ::Window root = 0, child = 0;
+    int x = 0, y = 0, rx = 0, ry = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    XGetGeometry(display, xid, &root, &x, &y, &w, &h, &border, &depth);
+    XTranslateCoordinates(display, xid, root, 0, 0, &rx, &ry, &child);
+    return {double(rx), double(ry), double(w), double(h)};
+  }
   static void Screenshot(const std::string& name) {
     testing::RunToEnd({"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/" + name});
   }
@@ -196,10 +214,7 @@ TEST_F(OverlayTest, ItsGripDragsItAndItStaysAboveTheMainWindowKeptOnTop) {
   const ScreenRect frame = Frame();
   ASSERT_TRUE(MoveTo(frame.x + frame.width / 2, frame.y + 5));
   ASSERT_TRUE(Hovered(true));
-  const auto grip = nlohmann::json::parse(
-      Js("JSON.stringify(document.getElementById('grip').getBoundingClientRect())"));
-  const int gx = int(frame.x) + grip["x"].get<int>() + grip["width"].get<int>() / 2;
-  const int gy = int(frame.y) + grip["y"].get<int>() + grip["height"].get<int>() / 2;
+  const auto [gx, gy] = GripCentre(frame);
   ASSERT_TRUE(Pointer(
       {"mousemove", std::to_string(gx), std::to_string(gy), "mousedown", "1", "sleep", "0.1",
        "mousemove", std::to_string(gx - 25), std::to_string(gy + 15), "sleep", "0.1", "mousemove",
@@ -229,6 +244,65 @@ TEST_F(OverlayTest, ItsGripDragsItAndItStaysAboveTheMainWindowKeptOnTop) {
   ASSERT_TRUE(main_over);
   EXPECT_TRUE(RunLoopUntil([&] { return StackedOver(overlay, main); }));
   TheProgram().MainCtrl->MainPage()->Handlers.at("set-setting")("main-window-on-top", "0");
+}
+
+TEST_F(OverlayTest, ADoubleClickEndingADragDoesNotZoomZoomedOnlyTheTextTakesThePointer) {
+  Monitor().OverlayWebObj()->RunJs(
+      R"(Juzi([{"Id":"9","Ori":"Zoom in.","Finish":true,"Tar":"Acercar."}]))");
+  const ScreenRect frame = ServerFrame();
+  ASSERT_TRUE(MoveTo(frame.x + frame.width / 2, frame.y + 5));
+  ASSERT_TRUE(Hovered(true));
+  const auto [gx, gy] = GripCentre(frame);
+  // A quick drag ended by a click: to the page, whose grip stays under the pointer, that is a
+  // double click.
+  const std::string x0 = std::to_string(gx), y0 = std::to_string(gy);
+  ASSERT_TRUE(
+      Pointer({"mousemove", x0, y0, "mousedown", "1", "sleep", "0.05", "mousemove",
+               std::to_string(gx + 40), y0, "sleep", "0.05", "mouseup", "1", "click", "1"}));
+  ASSERT_TRUE(RunLoopUntil([&] { return ServerFrame().x == frame.x + 40; }));
+  Js("0");  // the page has sent whatever those clicks made it send
+  ASSERT_TRUE(MoveTo(5, 5));
+  ASSERT_TRUE(Hovered(false));
+  EXPECT_FALSE(Monitor().Zoomed());
+  EXPECT_EQ(ServerFrame().width, frame.width);
+
+  // A double click zooms; only the strip of text takes the pointer, darkened behind the text.
+  const ScreenRect moved = ServerFrame();
+  const auto [mx, my] = GripCentre(moved);  // the page is laid out anew only later after a zoom
+  const auto zoom = [&] {
+    return MoveTo(mx, my) && Hovered(true) && Pointer({"click", "--repeat", "2", "1"}) &&
+           RunLoopUntil([] {
+             return Monitor().Zoomed() && ServerFrame().width == 1920 && Js("innerWidth") == "1920";
+           });
+  };
+  ASSERT_TRUE(zoom());
+  ASSERT_TRUE(MoveTo(960, 60));
+  ASSERT_TRUE(RunLoopUntil([] {
+    return Monitor().state().Inarea() && Monitor().TakesInput() && Monitor().BackdropAlpha() == 0;
+  }));
+  // The test's light window below shows without a backdrop over it.
+  EXPECT_TRUE(RunLoopUntil([&] { return Brightness(960, 900) > 200; }));
+  Screenshot("overlay-zoomed.png");
+  // The rest of the screen takes clicks. The grip un-zooms with one click, and so does Escape,
+  // which goes to the overlay after a double click on it; the window is back where it was.
+  ASSERT_TRUE(MoveTo(960, 1000));
+  ASSERT_TRUE(RunLoopUntil([] { return !Monitor().state().Inarea() && !Monitor().TakesInput(); }));
+  const int before = clicks_below_;
+  ASSERT_TRUE(Pointer({"click", "1"}));
+  EXPECT_TRUE(RunLoopUntil([&] { return clicks_below_ > before; })) << "the desktop stays usable";
+  const auto [zx, zy] = GripCentre(ServerFrame());
+  ASSERT_TRUE(MoveTo(zx, zy) && RunLoopUntil([] { return Monitor().TakesInput(); }));
+  ASSERT_TRUE(Pointer({"click", "1"}));
+  const auto back = [&] {
+    const ScreenRect now = ServerFrame();
+    return !Monitor().Zoomed() && now.x == moved.x && now.y == moved.y && now.width == moved.width;
+  };
+  EXPECT_TRUE(RunLoopUntil(back));
+  ASSERT_TRUE(zoom());
+  ASSERT_TRUE(testing::Xdotool({"key", "Escape"}));
+  EXPECT_TRUE(RunLoopUntil(back));
+  ASSERT_TRUE(MoveTo(5, 5));
+  ASSERT_TRUE(Hovered(false));
 }
 
 TEST_F(OverlayTest, ThePageShowsLinesByItsSwitchesHidesWithBothOffAndSizesTheWindow) {

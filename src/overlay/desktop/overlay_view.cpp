@@ -40,6 +40,8 @@ OverlayView::OverlayView(GtkWidget* page_view, std::function<void()> on_lock_cli
   g_signal_connect(lock_button_, "clicked", G_CALLBACK(OnLockClicked), this);
   g_signal_connect(window, "configure-event", G_CALLBACK(OnConfigure), this);
   g_signal_connect(window, "size-allocate", G_CALLBACK(OnSizeAllocate), this);
+  g_signal_connect(window, "window-state-event", G_CALLBACK(OnWindowState), this);
+  g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), this);
   revealer_ = gtk_revealer_new();
   gtk_revealer_set_transition_type(GTK_REVEALER(revealer_), GTK_REVEALER_TRANSITION_TYPE_CROSSFADE);
   gtk_revealer_set_transition_duration(GTK_REVEALER(revealer_), kFadeMs);
@@ -74,6 +76,26 @@ void OverlayView::OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self) {
 
 void OverlayView::OnLockClicked(GtkButton*, gpointer self) {
   static_cast<OverlayView*>(self)->on_lock_clicked_();
+}
+
+gboolean OverlayView::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
+  auto* view = static_cast<OverlayView*>(self);
+  const bool zoomed = event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED;
+  if (zoomed != view->zoomed_) {
+    view->zoomed_ = zoomed;
+    if (view->on_zoom_changed_)
+      view->on_zoom_changed_(zoomed);
+  }
+  return FALSE;
+}
+
+gboolean OverlayView::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+  // Escape is the way out of a zoomed overlay that everyone tries first.
+  auto* view = static_cast<OverlayView*>(self);
+  if (event->keyval != GDK_KEY_Escape || !view->zoomed_)
+    return FALSE;
+  gtk_window_unmaximize(GTK_WINDOW(view->window_.get()));
+  return TRUE;
 }
 
 void OverlayView::RecordLockButton() {
@@ -131,6 +153,7 @@ void OverlayView::RevealLockButton(bool revealed) {
 }
 
 void OverlayView::FitContentHeight(double height) {
+  content_height_ = height;
   GtkWindow* window = GTK_WINDOW(window_.get());
   if (gtk_window_is_maximized(window))
     return;

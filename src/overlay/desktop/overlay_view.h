@@ -48,16 +48,25 @@ class OverlayView {
   // Gives the window the height that the page's content needs, within the screen's work area;
   // a maximized window keeps its size.
   void FitContentHeight(double height);
+  // The height the page's content asked for last, also while zoomed.
+  double ContentHeight() const { return content_height_; }
+  // Zoomed is maximized, from the window manager's own notice.
+  bool Zoomed() const { return zoomed_; }
+  // Runs whenever the window is zoomed or restored.
+  void OnZoomChanged(std::function<void(bool)> changed) { on_zoom_changed_ = std::move(changed); }
   void SetShown(bool shown);
 
  private:
   static gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer self);
   static void OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
   static void OnLockClicked(GtkButton*, gpointer self);
+  static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self);
+  static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
   void RecordLockButton();
 
   GtkWidget* page_view_;
   std::function<void()> on_lock_clicked_;
+  std::function<void(bool)> on_zoom_changed_;
   GObjectRef<FloatWindow> window_;
   GtkWidget* revealer_ = nullptr;
   GtkWidget* lock_button_ = nullptr;
@@ -68,6 +77,8 @@ class OverlayView {
   std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> no_input_{cairo_region_create(),
                                                                              cairo_region_destroy};
   bool takes_input_ = true;
+  bool zoomed_ = false;
+  double content_height_ = 0;
   double backdrop_ = 0;
   // The window's top-left corner on the screen. Kept from the window manager's notices: asking
   // the X server on every tick would cost a second round trip.

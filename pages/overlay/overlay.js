@@ -29,12 +29,15 @@
     fontSize: STORED.overlayFontSize.default,
     opacityPercent: STORED.overlayOpacity.default,
     colour: STORED.overlayTextColour.default,
+    linesShown: STORED.overlayLinesShown.default,
     engineName: '',
   });
   const FONT_MIN = STORED.overlayFontSize.min;
   const FONT_MAX = STORED.overlayFontSize.max;
   const OPACITY_MIN = STORED.overlayOpacity.min;
   const OPACITY_MAX = STORED.overlayOpacity.max;
+  const LINES_MIN = STORED.overlayLinesShown.min;
+  const LINES_MAX = STORED.overlayLinesShown.max;
   const PANEL_ALPHA = 0.55;
 
   // Init's members.
@@ -44,6 +47,7 @@
     fontSize: STORED.overlayFontSize.key,
     opacityPercent: STORED.overlayOpacity.key,
     colour: STORED.overlayTextColour.key,
+    linesShown: STORED.overlayLinesShown.key,
     engineName: PROTOCOL.initMembers.currentEngineName,
   });
 
@@ -110,6 +114,7 @@
       fontSize: num(o[SETTING.fontSize], DEFAULTS.fontSize, FONT_MIN, FONT_MAX),
       opacityPercent: num(o[SETTING.opacityPercent], DEFAULTS.opacityPercent, OPACITY_MIN, OPACITY_MAX),
       colour: colour(o[SETTING.colour]),
+      linesShown: Math.round(num(o[SETTING.linesShown], DEFAULTS.linesShown, LINES_MIN, LINES_MAX)),
       engineName: typeof o[SETTING.engineName] === 'string' ? o[SETTING.engineName].trim() : '',
     };
   }
@@ -121,6 +126,7 @@
     style.setProperty('--text-colour', settings.colour);
     const alpha = Math.round(PANEL_ALPHA * settings.opacityPercent * 10) / 1000;
     style.setProperty('--panel-bg', `rgba(0, 0, 0, ${alpha})`);
+    style.setProperty('--lines-shown', String(settings.linesShown));
     root.classList.toggle('both', settings.showOri && settings.showTar);
 
     const label = settings.engineName

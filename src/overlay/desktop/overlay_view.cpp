@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "overlay/desktop/lock_button.h"
 #include "overlay/overlay_page_protocol.h"
@@ -12,6 +13,15 @@ namespace {
 
 constexpr int kLockMargin = 16;
 constexpr guint kFadeMs = 200;
+
+// The work area of the monitor that shows the window (all zero before it is realized).
+ScreenRect WorkAreaOf(GtkWidget* window) {
+  GdkRectangle area{0, 0, 0, 0};
+  if (GdkWindow* surface = gtk_widget_get_window(window))
+    gdk_monitor_get_workarea(
+        gdk_display_get_monitor_at_window(gdk_window_get_display(surface), surface), &area);
+  return {double(area.x), double(area.y), double(area.width), double(area.height)};
+}
 
 }  // namespace
 
@@ -67,6 +77,10 @@ gboolean OverlayView::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer
   auto* view = static_cast<OverlayView*>(self);
   view->origin_x_ = event->x;
   view->origin_y_ = event->y;
+  // A zoomed window is at the screen's corner; the place to come back to is not that.
+  const bool screen_wide = event->width >= WorkAreaOf(GTK_WIDGET(view->window_.get())).width;
+  if (!view->zoomed_ && !screen_wide && std::pair(event->x, event->y) != view->asked_place_)
+    view->user_place_ = std::pair(event->x, event->y);
   return FALSE;
 }
 
@@ -160,15 +174,17 @@ void OverlayView::FitContentHeight(double height) {
   int x = 0, y = 0, w = 0, h = 0;
   gtk_window_get_position(window, &x, &y);
   gtk_window_get_size(window, &w, &h);
-  GdkRectangle area{0, 0, 0, 0};
-  if (GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(window)))
-    gdk_monitor_get_workarea(
-        gdk_display_get_monitor_at_window(gdk_window_get_display(surface), surface), &area);
+  if (user_place_)
+    std::tie(x, y) = *user_place_;
   const ScreenRect next = OverlayPageProtocol::FrameForContentHeight(
-      {double(x), double(y), double(w), double(h)}, height,
-      {double(area.x), double(area.y), double(area.width), double(area.height)});
-  gtk_window_move(window, static_cast<int>(next.x), static_cast<int>(std::lround(next.y)));
+      {double(x), double(y), double(w), double(h)}, height, WorkAreaOf(GTK_WIDGET(window)));
+  MoveTo(static_cast<int>(next.x), static_cast<int>(std::lround(next.y)));
   gtk_window_resize(window, w, static_cast<int>(std::lround(next.height)));
+}
+
+void OverlayView::MoveTo(int x, int y) {
+  asked_place_ = {x, y};
+  gtk_window_move(GTK_WINDOW(window_.get()), x, y);
 }
 
 void OverlayView::SetShown(bool shown) {

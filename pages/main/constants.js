@@ -22,6 +22,7 @@ Quensary.constants = Object.freeze({
     fontSize: QuensaryProtocolSettings.overlayFontSize.default,
     opacity: QuensaryProtocolSettings.overlayOpacity.default,
     colour: QuensaryProtocolSettings.overlayTextColour.default,
+    linesShown: QuensaryProtocolSettings.overlayLinesShown.default,
     onTop: QuensaryProtocolSettings.mainWindowOnTop.default,
   }),
 
@@ -29,6 +30,8 @@ Quensary.constants = Object.freeze({
   FONT_MAX: QuensaryProtocolSettings.overlayFontSize.max,
   OPACITY_MIN: QuensaryProtocolSettings.overlayOpacity.min,
   OPACITY_MAX: QuensaryProtocolSettings.overlayOpacity.max,
+  LINES_MIN: QuensaryProtocolSettings.overlayLinesShown.min,
+  LINES_MAX: QuensaryProtocolSettings.overlayLinesShown.max,
   RANGE_SEND_INTERVAL_MS: 100,
   CLEAR_CONFIRM_MS: 5000,
   STATUS_MS: 3500,
@@ -49,6 +52,7 @@ Quensary.constants = Object.freeze({
     fontSize: QuensaryProtocolSettings.overlayFontSize.key,
     opacity: QuensaryProtocolSettings.overlayOpacity.key,
     colour: QuensaryProtocolSettings.overlayTextColour.key,
+    linesShown: QuensaryProtocolSettings.overlayLinesShown.key,
     userEngine: QuensaryProtocolSettings.userEngineJson.key,
   }),
 

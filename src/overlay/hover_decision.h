@@ -38,7 +38,13 @@ struct HoverLook {
   bool operator==(const HoverLook&) const = default;
 };
 
-// The look a tick's outcome gives an overlay that has the look `current`.
-HoverLook LookAfter(HoverOutcome outcome, const HoverLook& current);
+// The look a tick's outcome gives an overlay that has the look `current`. A zoomed overlay fills
+// the screen, so its backdrop stays off: the page darkens its own panel behind the text instead.
+HoverLook LookAfter(HoverOutcome outcome, const HoverLook& current, bool zoomed = false);
+
+// Where the pointer counts as over the overlay. Zoomed, that is only the strip the page's content
+// takes at the window's top (`content_height`): a screen-filling window that took every click
+// would leave the desktop unusable.
+ScreenRect HoverArea(const ScreenRect& window, bool zoomed, double content_height);
 
 }  // namespace quensary

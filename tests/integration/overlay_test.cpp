@@ -137,6 +137,24 @@ class OverlayTest : public ::testing::Test {
     };
     return at(lower) < at(upper) && at(upper) != order.end();
   }
+  // The grip's centre on the screen, for the window at `frame`.
+  static std::pair<int, int> GripCentre(const ScreenRect& frame) {
+    const auto grip = nlohmann::json::parse(
+        Js("JSON.stringify(document.getElementById('grip').getBoundingClientRect())"));
+    return {int(frame.x) + grip["x"].get<int>() + grip["width"].get<int>() / 2,
+            int(frame.y) + grip["y"].get<int>() + grip["height"].get<int>() / 2};
+  }
+  // The window's place and size as the X server has them.
+  static ScreenRect ServerFrame() {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    const ::Window xid = GDK_WINDOW_XID(gtk_widget_get_window(GTK_WIDGET(Window())));
+    ::Window root = 0, child = 0;
+    int x = 0, y = 0, rx = 0, ry = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    XGetGeometry(display, xid, &root, &x, &y, &w, &h, &border, &depth);
+    XTranslateCoordinates(display, xid, root, 0, 0, &rx, &ry, &child);
+    return {double(rx), double(ry), double(w), double(h)};
+  }
   static void Screenshot(const std::string& name) {
     testing::RunToEnd({"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/" + name});
   }
@@ -201,10 +219,7 @@ TEST_F(OverlayTest, ItsGripDragsItAndItStaysAboveTheMainWindowKeptOnTop) {
   const ScreenRect frame = Frame();
   ASSERT_TRUE(MoveTo(frame.x + frame.width / 2, frame.y + 5));
   ASSERT_TRUE(Hovered(true));
-  const auto grip = nlohmann::json::parse(
-      Js("JSON.stringify(document.getElementById('grip').getBoundingClientRect())"));
-  const int gx = int(frame.x) + grip["x"].get<int>() + grip["width"].get<int>() / 2;
-  const int gy = int(frame.y) + grip["y"].get<int>() + grip["height"].get<int>() / 2;
+  const auto [gx, gy] = GripCentre(frame);
   ASSERT_TRUE(Pointer(
       {"mousemove", std::to_string(gx), std::to_string(gy), "mousedown", "1", "sleep", "0.1",
        "mousemove", std::to_string(gx - 25), std::to_string(gy + 15), "sleep", "0.1", "mousemove",
@@ -236,7 +251,101 @@ TEST_F(OverlayTest, ItsGripDragsItAndItStaysAboveTheMainWindowKeptOnTop) {
   TheProgram().MainCtrl->MainPage()->Handlers.at("set-setting")("main-window-on-top", "0");
 }
 
-TEST_F(OverlayTest, ThePageShowsLinesByItsSwitchesHidesWithBothOffAndSizesTheWindow) {
+TEST_F(OverlayTest, ADoubleClickEndingADragDoesNotZoomZoomedOnlyTheTextTakesThePointer) {
+  Monitor().OverlayWebObj()->RunJs(
+      R"(Juzi([{"Id":"9","Ori":"Zoom in.","Finish":true,"Tar":"Acercar."}]))");
+  const ScreenRect frame = ServerFrame();
+  ASSERT_TRUE(MoveTo(frame.x + frame.width / 2, frame.y + 5));
+  ASSERT_TRUE(Hovered(true));
+  const auto [gx, gy] = GripCentre(frame);
+  // A quick drag ended by a click: to the page, whose grip stays under the pointer, that is a
+  // double click.
+  const std::string x0 = std::to_string(gx), y0 = std::to_string(gy);
+  ASSERT_TRUE(
+      Pointer({"mousemove", x0, y0, "mousedown", "1", "sleep", "0.05", "mousemove",
+               std::to_string(gx + 40), y0, "sleep", "0.05", "mouseup", "1", "click", "1"}));
+  ASSERT_TRUE(RunLoopUntil([&] { return ServerFrame().x == frame.x + 40; }));
+  Js("0");  // the page has sent whatever those clicks made it send
+  ASSERT_TRUE(MoveTo(5, 5));
+  ASSERT_TRUE(Hovered(false));
+  EXPECT_FALSE(Monitor().Zoomed());
+  EXPECT_EQ(ServerFrame().width, frame.width);
+
+  // A double click zooms; only the strip of text takes the pointer, darkened behind the text.
+  const ScreenRect moved = ServerFrame();
+  const auto [mx, my] = GripCentre(moved);  // the page is laid out anew only later after a zoom
+  const auto zoom = [&] {
+    return MoveTo(mx, my) && Hovered(true) && Pointer({"click", "--repeat", "2", "1"}) &&
+           RunLoopUntil([] {
+             return Monitor().Zoomed() && ServerFrame().width == 1920 && Js("innerWidth") == "1920";
+           });
+  };
+  ASSERT_TRUE(zoom());
+  ASSERT_TRUE(MoveTo(960, 60));
+  ASSERT_TRUE(RunLoopUntil([] {
+    return Monitor().state().Inarea() && Monitor().TakesInput() && Monitor().BackdropAlpha() == 0;
+  }));
+  // The test's light window below shows without a backdrop over it.
+  EXPECT_TRUE(RunLoopUntil([&] { return Brightness(960, 900) > 200; }));
+  Screenshot("overlay-zoomed.png");
+  // The rest of the screen takes clicks. The grip un-zooms with one click, and so does Escape,
+  // which goes to the overlay after a double click on it; the window is back where it was.
+  ASSERT_TRUE(MoveTo(960, 1000));
+  ASSERT_TRUE(RunLoopUntil([] { return !Monitor().state().Inarea() && !Monitor().TakesInput(); }));
+  const int before = clicks_below_;
+  ASSERT_TRUE(Pointer({"click", "1"}));
+  EXPECT_TRUE(RunLoopUntil([&] { return clicks_below_ > before; })) << "the desktop stays usable";
+  const auto [zx, zy] = GripCentre(ServerFrame());
+  ASSERT_TRUE(MoveTo(zx, zy) && RunLoopUntil([] { return Monitor().TakesInput(); }));
+  ASSERT_TRUE(Pointer({"click", "1"}));
+  const auto back = [&] {
+    const ScreenRect now = ServerFrame();
+    return !Monitor().Zoomed() && now.x == moved.x && now.y == moved.y && now.width == moved.width;
+  };
+  EXPECT_TRUE(RunLoopUntil(back));
+  ASSERT_TRUE(zoom());
+  ASSERT_TRUE(testing::Xdotool({"key", "Escape"}));
+  EXPECT_TRUE(RunLoopUntil(back));
+  ASSERT_TRUE(MoveTo(5, 5));
+  ASSERT_TRUE(Hovered(false));
+}
+
+TEST_F(OverlayTest, ALongSentenceShowsItsNewestLinesAndTheWindowReturnsToItsPlaceAfter) {
+  Program& program = TheProgram();
+  program.settings->SetShowOriginal(true);
+  Monitor().SendInit();
+  gtk_window_move(GTK_WINDOW(Window()), 50, 980);  // the user's place, near the bottom
+  ASSERT_TRUE(RunLoopUntil([] { return ServerFrame().y == 980; }));
+  std::string words;
+  for (int i = 0; i < 100; ++i)
+    words += "word" + std::to_string(i) + " ";
+  Monitor().OverlayWebObj()->RunJs(R"(Juzi([{"Id":"20","Ori":")" + words +
+                                   R"(end","Finish":false,)" + R"("Tar":")" + words + R"(fin"}]))");
+  const auto bottom = [] { return ServerFrame().y + ServerFrame().height; };
+  ASSERT_TRUE(RunLoopUntil([&] { return ServerFrame().y < 980 && bottom() == 1080; }));
+  EXPECT_LT(ServerFrame().height, 200);
+  // The newest words are the ones in view.
+  EXPECT_EQ(Js(R"((() => {
+    const text = document.querySelector('#subtitles .line:last-child .tar');
+    const range = document.createRange();
+    range.setStart(text.firstChild, text.firstChild.length - 3);
+    range.setEnd(text.firstChild, text.firstChild.length);
+    const last = range.getBoundingClientRect(), box = text.getBoundingClientRect();
+    return last.top >= box.top && last.bottom <= box.bottom + 1;
+  })())"),
+            "true");
+  const ScreenRect tall = ServerFrame();
+  EXPECT_TRUE(
+      RunLoopUntil([&] { return Brightness(tall.x + 200, tall.y + tall.height - 20) < 150; }));
+  Screenshot("overlay-long-sentence.png");
+  Monitor().OverlayWebObj()->RunJs(
+      R"(Juzi([{"Id":"21","Ori":"Short.","Finish":true,"Tar":"Corto."}]))");
+  EXPECT_TRUE(RunLoopUntil([] { return ServerFrame().y == 980; })) << ServerFrame().y;
+  program.settings->SetShowOriginal(false);
+  Monitor().SendInit();
+}
+
+TEST_F(OverlayTest, ThePageShowsLinesByItsSwitchesAndHidesWithBothOff) {
   Program& program = TheProgram();
   const auto shown = [] {
     return Js(
@@ -251,11 +360,6 @@ TEST_F(OverlayTest, ThePageShowsLinesByItsSwitchesHidesWithBothOffAndSizesTheWin
   program.settings->SetShowOriginal(false);
   Monitor().SendInit();
   ASSERT_TRUE(RunLoopUntil([&] { return shown() == "uno"; })) << shown();
-  const double short_height = Frame().height;
-  Monitor().OverlayWebObj()->RunJs("Juzi([{\"Id\":\"3\",\"Ori\":\"x\",\"Finish\":true,\"Tar\":\"" +
-                                   std::string(600, 'w') + " " + std::string(600, 'w') + "\"}])");
-  EXPECT_TRUE(RunLoopUntil([&] { return Frame().height > short_height + 20; }))
-      << "the window follows the content";
   program.settings->SetShowTranslation(false);
   Monitor().SendInit();
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(Window())));

@@ -54,6 +54,10 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
     // The page's grip shows while the window can be dragged by it.
     shown_feed->ShowGrip(state->Inarea() && !state->IsLock());
   });
+  view_->OnZoomChanged([feed = std::weak_ptr(feed_)](bool zoomed) {
+    if (const auto held = feed.lock())
+      held->ShowZoomed(zoomed);
+  });
   ticker_ = std::make_unique<HoverTicker>(view_, state_);
 }
 

@@ -41,6 +41,7 @@ class FloatHoverMonitor {
   // Whether the window takes clicks, and its backdrop's alpha, as the last tick left them.
   bool TakesInput() const { return view_->Look().takes_input; }
   double BackdropAlpha() const { return view_->Look().backdrop; }
+  bool Zoomed() const { return view_->Zoomed(); }
 
  private:
   std::shared_ptr<FloatState> state_;

@@ -40,13 +40,13 @@ void HoverTicker::Tick() {
   const ScreenRect frame = view_->Frame();
   const ScreenRect& lock = view_->LockButtonRect();
   bool inside = false;
-  const HoverOutcome outcome =
-      DecideHover(px, py, frame, {frame.x + lock.x, frame.y + lock.y, lock.width, lock.height},
-                  state_->IsLock(), &inside);
+  const HoverOutcome outcome = DecideHover(
+      px, py, HoverArea(frame, view_->Zoomed(), view_->ContentHeight()),
+      {frame.x + lock.x, frame.y + lock.y, lock.width, lock.height}, state_->IsLock(), &inside);
   // On the lock button the pointer's place in the window is left as it was.
   if (outcome != HoverOutcome::kOpenInputOnly)
     state_->SetInarea(inside);
-  view_->ShowLook(LookAfter(outcome, view_->Look()));
+  view_->ShowLook(LookAfter(outcome, view_->Look(), view_->Zoomed()));
 }
 
 }  // namespace quensary

@@ -23,6 +23,8 @@ void OverlayPageFeed::SendInit() {
 
 void OverlayPageFeed::PageLoaded() {
   grip_shown_ = false;
+  if (view_->Zoomed())
+    ShowZoomed(true);
   SendInit();
 }
 
@@ -35,8 +37,16 @@ void OverlayPageFeed::ShowGrip(bool shown) {
   if (shown == grip_shown_)
     return;
   grip_shown_ = shown;
-  page_->RunJs(std::string("document.documentElement.classList.toggle('pointer-inside', ") +
-               (shown ? "true" : "false") + ")");
+  MarkPage("pointer-inside", shown);
+}
+
+void OverlayPageFeed::ShowZoomed(bool zoomed) {
+  MarkPage("zoomed", zoomed);
+}
+
+void OverlayPageFeed::MarkPage(const char* state_class, bool on) {
+  page_->RunJs(std::string("document.documentElement.classList.toggle('") + state_class + "', " +
+               (on ? "true" : "false") + ")");
   view_->Repaint();
 }
 

@@ -28,12 +28,16 @@ class OverlayPageFeed {
   void ShowLines(const std::string& lines_json);
   // The grip by which the window can be dragged.
   void ShowGrip(bool shown);
+  // A zoomed page draws its own dark panel and takes a click on its grip as the way back.
+  void ShowZoomed(bool zoomed);
 
  private:
   std::shared_ptr<WebObj> page_;
   std::shared_ptr<OverlayView> view_;
   std::shared_ptr<SettingsStore> settings_;
   std::shared_ptr<EnginePool> engines_;
+  void MarkPage(const char* state_class, bool on);
+
   bool grip_shown_ = false;
 };
 

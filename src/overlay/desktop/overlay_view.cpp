@@ -3,6 +3,7 @@
 #include <webkit2/webkit2.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "overlay/desktop/lock_button.h"
 #include "overlay/overlay_page_protocol.h"
@@ -12,6 +13,15 @@ namespace {
 
 constexpr int kLockMargin = 16;
 constexpr guint kFadeMs = 200;
+
+// The work area of the monitor that shows the window (all zero before it is realized).
+ScreenRect WorkAreaOf(GtkWidget* window) {
+  GdkRectangle area{0, 0, 0, 0};
+  if (GdkWindow* surface = gtk_widget_get_window(window))
+    gdk_monitor_get_workarea(
+        gdk_display_get_monitor_at_window(gdk_window_get_display(surface), surface), &area);
+  return {double(area.x), double(area.y), double(area.width), double(area.height)};
+}
 
 }  // namespace
 
@@ -40,6 +50,8 @@ OverlayView::OverlayView(GtkWidget* page_view, std::function<void()> on_lock_cli
   g_signal_connect(lock_button_, "clicked", G_CALLBACK(OnLockClicked), this);
   g_signal_connect(window, "configure-event", G_CALLBACK(OnConfigure), this);
   g_signal_connect(window, "size-allocate", G_CALLBACK(OnSizeAllocate), this);
+  g_signal_connect(window, "window-state-event", G_CALLBACK(OnWindowState), this);
+  g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), this);
   revealer_ = gtk_revealer_new();
   gtk_revealer_set_transition_type(GTK_REVEALER(revealer_), GTK_REVEALER_TRANSITION_TYPE_CROSSFADE);
   gtk_revealer_set_transition_duration(GTK_REVEALER(revealer_), kFadeMs);
@@ -65,6 +77,10 @@ gboolean OverlayView::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer
   auto* view = static_cast<OverlayView*>(self);
   view->origin_x_ = event->x;
   view->origin_y_ = event->y;
+  // A zoomed window is at the screen's corner; the place to come back to is not that.
+  const bool screen_wide = event->width >= WorkAreaOf(GTK_WIDGET(view->window_.get())).width;
+  if (!view->zoomed_ && !screen_wide && std::pair(event->x, event->y) != view->asked_place_)
+    view->user_place_ = std::pair(event->x, event->y);
   return FALSE;
 }
 
@@ -74,6 +90,26 @@ void OverlayView::OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self) {
 
 void OverlayView::OnLockClicked(GtkButton*, gpointer self) {
   static_cast<OverlayView*>(self)->on_lock_clicked_();
+}
+
+gboolean OverlayView::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
+  auto* view = static_cast<OverlayView*>(self);
+  const bool zoomed = event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED;
+  if (zoomed != view->zoomed_) {
+    view->zoomed_ = zoomed;
+    if (view->on_zoom_changed_)
+      view->on_zoom_changed_(zoomed);
+  }
+  return FALSE;
+}
+
+gboolean OverlayView::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self) {
+  // Escape is the way out of a zoomed overlay that everyone tries first.
+  auto* view = static_cast<OverlayView*>(self);
+  if (event->keyval != GDK_KEY_Escape || !view->zoomed_)
+    return FALSE;
+  gtk_window_unmaximize(GTK_WINDOW(view->window_.get()));
+  return TRUE;
 }
 
 void OverlayView::RecordLockButton() {
@@ -131,21 +167,24 @@ void OverlayView::RevealLockButton(bool revealed) {
 }
 
 void OverlayView::FitContentHeight(double height) {
+  content_height_ = height;
   GtkWindow* window = GTK_WINDOW(window_.get());
   if (gtk_window_is_maximized(window))
     return;
   int x = 0, y = 0, w = 0, h = 0;
   gtk_window_get_position(window, &x, &y);
   gtk_window_get_size(window, &w, &h);
-  GdkRectangle area{0, 0, 0, 0};
-  if (GdkWindow* surface = gtk_widget_get_window(GTK_WIDGET(window)))
-    gdk_monitor_get_workarea(
-        gdk_display_get_monitor_at_window(gdk_window_get_display(surface), surface), &area);
+  if (user_place_)
+    std::tie(x, y) = *user_place_;
   const ScreenRect next = OverlayPageProtocol::FrameForContentHeight(
-      {double(x), double(y), double(w), double(h)}, height,
-      {double(area.x), double(area.y), double(area.width), double(area.height)});
-  gtk_window_move(window, static_cast<int>(next.x), static_cast<int>(std::lround(next.y)));
+      {double(x), double(y), double(w), double(h)}, height, WorkAreaOf(GTK_WIDGET(window)));
+  MoveTo(static_cast<int>(next.x), static_cast<int>(std::lround(next.y)));
   gtk_window_resize(window, w, static_cast<int>(std::lround(next.height)));
+}
+
+void OverlayView::MoveTo(int x, int y) {
+  asked_place_ = {x, y};
+  gtk_window_move(GTK_WINDOW(window_.get()), x, y);
 }
 
 void OverlayView::SetShown(bool shown) {

@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "overlay/hover_decision.h"
 #include "platform/glib/gobject_ref.h"
@@ -45,19 +47,31 @@ class OverlayView {
   void RevealLockButton(bool revealed);
   // Call after anything that changes what the page's view shows.
   void Repaint() { repaint_.Repaint(); }
-  // Gives the window the height that the page's content needs, within the screen's work area;
-  // a maximized window keeps its size.
+  // Gives the window the height that the page's content needs, within the screen's work area,
+  // measured from where the user put it: it moves up only as far as the work area needs, and
+  // back down when the content shrinks again. A maximized window keeps its size.
   void FitContentHeight(double height);
+  // Moves the window as the program's own choice, not taken as the user's place.
+  void MoveTo(int x, int y);
+  // The height the page's content asked for last, also while zoomed.
+  double ContentHeight() const { return content_height_; }
+  // Zoomed is maximized, from the window manager's own notice.
+  bool Zoomed() const { return zoomed_; }
+  // Runs whenever the window is zoomed or restored.
+  void OnZoomChanged(std::function<void(bool)> changed) { on_zoom_changed_ = std::move(changed); }
   void SetShown(bool shown);
 
  private:
   static gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer self);
   static void OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
   static void OnLockClicked(GtkButton*, gpointer self);
+  static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self);
+  static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
   void RecordLockButton();
 
   GtkWidget* page_view_;
   std::function<void()> on_lock_clicked_;
+  std::function<void(bool)> on_zoom_changed_;
   GObjectRef<FloatWindow> window_;
   GtkWidget* revealer_ = nullptr;
   GtkWidget* lock_button_ = nullptr;
@@ -68,7 +82,13 @@ class OverlayView {
   std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> no_input_{cairo_region_create(),
                                                                              cairo_region_destroy};
   bool takes_input_ = true;
+  bool zoomed_ = false;
+  double content_height_ = 0;
   double backdrop_ = 0;
+  // Where the user put the window: any move the program did not ask for itself (a drag, the
+  // window manager, a test). Absent until the window is first placed.
+  std::optional<std::pair<int, int>> user_place_;
+  std::pair<int, int> asked_place_{-1, -1};
   // The window's top-left corner on the screen. Kept from the window manager's notices: asking
   // the X server on every tick would cost a second round trip.
   int origin_x_ = 0, origin_y_ = 0;

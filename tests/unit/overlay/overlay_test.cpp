@@ -62,6 +62,16 @@ TEST(HoverDecision, TheLockButtonOpensOnlyTheInputActiveDarkensAndFloatsPassiveC
   EXPECT_EQ(fresh, (HoverLook{true, 0, WindowControl::kFloatingLevel}));
 }
 
+TEST(HoverDecision, ZoomedOnlyTheContentStripCountsAndTheBackdropStaysOff) {
+  const ScreenRect screen{0, 0, 1920, 1080};
+  for (const auto& [zoomed, content, height] : std::vector<std::tuple<bool, double, double>>{
+           {true, 150, 150}, {false, 150, 1080}, {true, 0, 1080}, {true, 5000, 1080}}) {
+    EXPECT_EQ(HoverArea(screen, zoomed, content).height, height) << zoomed << " " << content;
+  }
+  EXPECT_EQ(LookAfter(Outcome::kActive, HoverLook{}, true),
+            (HoverLook{true, 0, WindowControl::kFloatingLevel}));
+}
+
 TEST(FloatState, EveryAssignmentNotifiesEvenWithoutAChange) {
   FloatState state;
   int notified = 0;

@@ -29,7 +29,7 @@ TEST(PageProtocol, EachPageGetsItsStartValuesAndCallsInItsOwnForm) {
   } cases[] = {
       {Page::kMain, MainPageInitJson(settings, "1.2.3"), 10, WordOf(InitMember::kAppVersion),
        "    "},
-      {Page::kOverlay, OverlayPageInitJson(settings, "Named \"engine\" \xFF"), 7,
+      {Page::kOverlay, OverlayPageInitJson(settings, "Named \"engine\" \xFF"), 8,
        WordOf(InitMember::kCurrentEngineName), ""},
   };
   for (const auto& c : cases) {

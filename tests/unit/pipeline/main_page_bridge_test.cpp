@@ -20,15 +20,18 @@ class MainPageBridgeTest : public testing::CoreFixture {
  protected:
   MainPageBridgeTest() {
     for (const char* event : {Sealed::EventSettingsChanged, Sealed::EventUserLineChanged})
-      bus.Subscribe(RevealText(event), false, [this, name = RevealText(event)](const LnsMessage&) {
-        std::lock_guard lock(events_mutex);
-        events.push_back(name == RevealText(Sealed::EventSettingsChanged) ? "settings"
-                                                                          : "user line");
-      });
+      bus.Subscribe(RevealText(event), false,
+                    [record = record_, name = RevealText(event)](const LnsMessage&) {
+                      std::lock_guard lock(record->mutex);
+                      record->events.push_back(name == RevealText(Sealed::EventSettingsChanged)
+                                                   ? "settings"
+                                                   : "user line");
+                    });
     bridge->SetMainWindow(window);
     bridge->Subscribe();
     handlers = bridge->Handlers();
   }
+
   void Send(const char* handler, const std::string& first, const std::string& second = "") {
     handlers.at(RevealText(handler))(first, second);
     queue->RunPending();
@@ -38,8 +41,8 @@ class MainPageBridgeTest : public testing::CoreFixture {
     queue->RunPending();
     bus.WaitIdle();
     queue->RunPending();
-    std::lock_guard lock(events_mutex);
-    return std::exchange(events, {});
+    std::lock_guard lock(record_->mutex);
+    return std::exchange(record_->events, {});
   }
   static std::string Key(Setting setting) { return StorageKey(setting); }
 
@@ -61,8 +64,12 @@ class MainPageBridgeTest : public testing::CoreFixture {
           desktop, clipboard, browser, [](std::function<void()> work) { work(); },
           [this] { ++quits; }, &startup_complete, "1.2.3", nullptr, keys});
   std::map<std::string, MainPageBridge::Handler, std::less<>> handlers;
-  std::mutex events_mutex;
-  std::vector<std::string> events;
+  // Shared with the subscriptions: the bus outlives this fixture's own members.
+  struct EventRecord {
+    std::mutex mutex;
+    std::vector<std::string> events;
+  };
+  std::shared_ptr<EventRecord> record_ = std::make_shared<EventRecord>();
 };
 
 TEST_F(MainPageBridgeTest, SetSettingStoresConvertedValuesAndPostsTheirEvents) {
@@ -119,7 +126,7 @@ TEST_F(MainPageBridgeTest, SetSettingMovesWindowsOpensTheFixedAddressAndActivate
   settings->SetUserEngineJson(ProfileJson("mine", 1, 0, "first"));
   handlers.at(RevealText(Sealed::HandlerSetSetting))(RevealText(Sealed::WordSelectEngine), "mine");
   bus.WaitIdle();
-  EXPECT_TRUE(events.empty()) << "the event follows the activation";
+  EXPECT_TRUE(record_->events.empty()) << "the event follows the activation";
   EXPECT_EQ(Events(), std::vector<std::string>{"settings"});
   EXPECT_EQ(engines->ActiveProfile()->Id, "mine");
   // The user's own profile: with the active Id it is rebuilt, with another only stored and echoed.

@@ -31,23 +31,23 @@ nlohmann::json DisplaySettings(const SettingsStore& s) {
   };
 }
 
-nlohmann::json SpecJson(const SettingSpec& spec) {
-  nlohmann::json json = {{"key", RevealText(spec.sealed_key)}};
-  switch (spec.kind) {
+nlohmann::json SpecJson(const SettingSpec& row) {
+  nlohmann::json json = {{"key", RevealText(row.sealed_key)}};
+  switch (row.kind) {
     case SettingKind::kBool:
       json["kind"] = "bool";
-      json["default"] = spec.bool_default;
+      json["default"] = row.bool_default;
       break;
     case SettingKind::kInt:
       json["kind"] = "int";
-      json["default"] = spec.int_default;
-      json["min"] = spec.int_min;
-      json["max"] = spec.int_max;
+      json["default"] = row.int_default;
+      json["min"] = row.int_min;
+      json["max"] = row.int_max;
       break;
     case SettingKind::kText:
       json["kind"] = "text";
       json["default"] =
-          spec.sealed_text_default ? RevealText(spec.sealed_text_default) : std::string();
+          row.sealed_text_default ? RevealText(row.sealed_text_default) : std::string();
       break;
   }
   return json;
@@ -83,8 +83,8 @@ std::string OverlayPageInitJson(const SettingsStore& settings, std::string_view 
 
 std::string PageProtocolScript() {
   nlohmann::json settings = nlohmann::json::object();
-  for (const SettingSpec& spec : AllSettings())
-    settings[spec.page_name] = SpecJson(spec);
+  for (const SettingSpec& row : AllSettings())
+    settings[row.page_name] = SpecJson(row);
   const nlohmann::json protocol = {
       {"settings", settings},
       {"handlers",

@@ -49,9 +49,9 @@ std::span<const SettingSpec> AllSettings() {
 }
 
 const SettingSpec& SpecOf(Setting setting) {
-  for (const SettingSpec& spec : kSettings) {
-    if (spec.setting == setting)
-      return spec;
+  for (const SettingSpec& row : kSettings) {
+    if (row.setting == setting)
+      return row;
   }
   return kSettings[0];  // unreachable: every setting has its row
 }
@@ -61,18 +61,18 @@ std::string StorageKey(Setting setting) {
 }
 
 std::optional<Setting> SettingFromStorageKey(std::string_view key) {
-  for (const SettingSpec& spec : kSettings) {
-    if (RevealText(spec.sealed_key) == key)
-      return spec.setting;
+  for (const SettingSpec& row : kSettings) {
+    if (RevealText(row.sealed_key) == key)
+      return row.setting;
   }
   return std::nullopt;
 }
 
 int64_t ClampToRange(Setting setting, int64_t value) {
-  const SettingSpec& spec = SpecOf(setting);
-  if (spec.kind != SettingKind::kInt)
+  const SettingSpec& row = SpecOf(setting);
+  if (row.kind != SettingKind::kInt)
     return value;
-  return std::clamp(value, spec.int_min, spec.int_max);
+  return std::clamp(value, row.int_min, row.int_max);
 }
 
 }  // namespace quensary

@@ -36,15 +36,15 @@ GUriPtr Parse(std::string_view address) {
 
 }  // namespace
 
-std::string RelayAddress(const RelaySpec& spec, std::string_view user_address,
+std::string RelayAddress(const RelaySpec& service, std::string_view user_address,
                          const std::optional<std::string>& key) {
   if (key) {
-    for (const auto& [ending, address] : spec.key_addresses) {
+    for (const auto& [ending, address] : service.key_addresses) {
       if (key->ends_with(ending))
         return address;
     }
   }
-  return user_address.empty() ? spec.address : std::string(user_address);
+  return user_address.empty() ? service.address : std::string(user_address);
 }
 
 bool IsRelayableAddress(std::string_view address) {
@@ -58,16 +58,16 @@ bool IsRelayableAddress(std::string_view address) {
   return scheme == "http" && (host == "127.0.0.1" || host == "::1" || host == "localhost");
 }
 
-std::variant<RelayPlan, RelayRefusal> PlanRelay(const RelaySpec& spec,
+std::variant<RelayPlan, RelayRefusal> PlanRelay(const RelaySpec& service,
                                                 std::string_view user_address,
                                                 const std::optional<std::string>& key,
                                                 const RelayRequest& request) {
   const bool has_key = key && !key->empty();
   if (has_key && HasControlCharacters(*key))
     return RelayRefusal::kNoKey;
-  if (spec.key_required && !has_key)
+  if (service.key_required && !has_key)
     return RelayRefusal::kNoKey;
-  const std::string address = RelayAddress(spec, user_address, key);
+  const std::string address = RelayAddress(service, user_address, key);
   if (!IsRelayableAddress(address))
     return RelayRefusal::kAddress;
   if ((request.method != "GET" && request.method != "POST") || !IsPlainPath(request.path) ||
@@ -93,15 +93,15 @@ std::variant<RelayPlan, RelayRefusal> PlanRelay(const RelaySpec& spec,
   if (!request.content_type.empty())
     plan.headers.emplace_back("Content-Type", request.content_type);
   // A key that travels in the body goes into the JSON bodies of POSTs; a GET carries none.
-  if (has_key && !spec.key_member.empty() && request.method == "POST") {
+  if (has_key && !service.key_member.empty() && request.method == "POST") {
     auto body = nlohmann::json::parse(request.body, nullptr, false);
     if (!body.is_object())
       return RelayRefusal::kRequest;
-    body[spec.key_member] = *key;
+    body[service.key_member] = *key;
     plan.body = body.dump();
   }
-  if (has_key && !spec.key_header.empty())
-    plan.headers.emplace_back(spec.key_header, spec.key_prefix + *key);
+  if (has_key && !service.key_header.empty())
+    plan.headers.emplace_back(service.key_header, service.key_prefix + *key);
   return plan;
 }
 

@@ -18,7 +18,7 @@ TEST(RelayPlan, GoesOnlyBelowTheServicesAddressWithTheKeyWhereTheProfileSays) {
   const RelayRequest post{"POST", "/v2/translate?x=1", "application/json", R"({"q":"hi"})"};
   using K = std::optional<std::string>;
   const struct {
-    const RelaySpec& spec;
+    const RelaySpec& service;
     std::string user_address;
     K key;
     RelayRequest request;
@@ -54,7 +54,7 @@ TEST(RelayPlan, GoesOnlyBelowTheServicesAddressWithTheKeyWhereTheProfileSays) {
        "{}"},
   };
   for (const auto& c : cases) {
-    const auto planned = PlanRelay(c.spec, c.user_address, c.key, c.request);
+    const auto planned = PlanRelay(c.service, c.user_address, c.key, c.request);
     if (const auto* refusal = std::get_if<RelayRefusal>(&planned)) {
       EXPECT_EQ(std::to_string(static_cast<int>(*refusal)), c.url) << c.request.path;
       continue;

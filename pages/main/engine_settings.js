@@ -96,8 +96,9 @@
   function saveOptions() {
     if (!engine) return;
     const address = el.address.value.trim();
-    if (address !== '' && !/^https?:\/\/[^\s/]+/i.test(address)) {
-      flash(el.optionsMessage, 'The address must start with http:// or https://.', 'error');
+    if (address !== '' && !/^https?:\/\/[^\s/@]+(\/\S*)?$/i.test(address)) {
+      flash(el.optionsMessage, 'The address must start with http:// or https:// and hold no ' +
+        'user name: a key goes under API key.', 'error');
       return;
     }
     const next = Object.assign({}, options);

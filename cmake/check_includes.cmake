@@ -9,7 +9,9 @@
 #   history/;
 # - the core (everything but app/, web/, the desktop adapters and any desktop/ sub-folder)
 #   includes no GTK, GDK, WebKit, AT-SPI, ATK or X11 header. The compiler would not notice X11's,
-#   which sit on the default include path.
+#   which sit on the default include path;
+# - only platform/x11/ speaks X11 itself (Xlib, XCB, GDK's X11 backend): everything else reaches
+#   the X server through it.
 set(layer_app 1)
 set(layer_overlay 2)
 set(layer_pipeline 2)
@@ -26,6 +28,7 @@ set(desktop_adapters gtk atspi x11)
 # history/, and what joins translations to lines and history sits above both.
 set(kept_apart "translate>history")
 set(desktop_header_regex "^#include <(gtk|gdk|webkit|webkit2|atspi|atk|X11|jsc|xcb)/")
+set(x11_header_regex "^#include <(X11/|xcb/|gdk/gdkx)")
 
 # The folder a path below src/ belongs to: "platform" for the seams, "platform/<name>" for an
 # adapter, else the first path component.
@@ -86,6 +89,12 @@ foreach(relative IN LISTS files)
       set(desktop TRUE)
     endif()
   endforeach()
+  if(NOT from STREQUAL "platform/x11")
+    file(STRINGS ${SOURCE_DIR}/${relative} x11_includes REGEX "${x11_header_regex}")
+    if(x11_includes)
+      list(APPEND offenders "${relative}: only platform/x11/ includes ${x11_includes}")
+    endif()
+  endif()
   if(NOT desktop)
     file(STRINGS ${SOURCE_DIR}/${relative} desktop_includes REGEX "${desktop_header_regex}")
     if(desktop_includes)

@@ -4,8 +4,8 @@
   'use strict';
 
   const {
-    CAPTION_SOURCE_MODES, DEFAULTS, FONT_MAX, FONT_MIN, LANGUAGES, OPACITY_MAX, OPACITY_MIN,
-    RANGE_SEND_INTERVAL_MS, SETTING,
+    CAPTION_SOURCE_MODES, DEFAULTS, FONT_MAX, FONT_MIN, LANGUAGES, LINES_MAX, LINES_MIN,
+    OPACITY_MAX, OPACITY_MIN, RANGE_SEND_INTERVAL_MS, SETTING,
   } = Quensary.constants;
   const { nameOf } = window.QuensaryLanguages;
   const { noteSetting, sendSetting, sendSettingIfChanged } = Quensary.bridge;
@@ -29,6 +29,8 @@
       textSizeValue: $('text-size-value'),
       panelOpacity: $('panel-opacity'),
       panelOpacityValue: $('panel-opacity-value'),
+      linesShown: $('lines-shown'),
+      linesShownValue: $('lines-shown-value'),
       textColour: $('text-colour'),
       onTop: $('on-top'),
       providerWindow: $('provider-window'),
@@ -45,8 +47,11 @@
     el.textSize.max = String(FONT_MAX);
     el.panelOpacity.min = String(OPACITY_MIN);
     el.panelOpacity.max = String(OPACITY_MAX);
+    el.linesShown.min = String(LINES_MIN);
+    el.linesShown.max = String(LINES_MAX);
     setRange(el.textSize, DEFAULTS.fontSize);
     setRange(el.panelOpacity, DEFAULTS.opacity);
+    setRange(el.linesShown, DEFAULTS.linesShown);
     updateNotice();
     wireSettings();
   }
@@ -68,6 +73,10 @@
     const opacity = intOr(o[SETTING.opacity], DEFAULTS.opacity, OPACITY_MIN, OPACITY_MAX);
     setRange(el.panelOpacity, opacity);
     noteSetting(SETTING.opacity, String(opacity));
+
+    const lines = intOr(o[SETTING.linesShown], DEFAULTS.linesShown, LINES_MIN, LINES_MAX);
+    setRange(el.linesShown, lines);
+    noteSetting(SETTING.linesShown, String(lines));
 
     el.textColour.value = toHexColour(o[SETTING.colour]) || DEFAULTS.colour;
     noteSetting(SETTING.colour, el.textColour.value);
@@ -168,6 +177,9 @@
     if (input === el.textSize) {
       el.textSizeValue.textContent = `${input.value} px`;
       input.setAttribute('aria-valuetext', `${input.value} pixels`);
+    } else if (input === el.linesShown) {
+      el.linesShownValue.textContent = input.value;
+      input.setAttribute('aria-valuetext', `${input.value} ${input.value === '1' ? 'line' : 'lines'}`);
     } else {
       el.panelOpacityValue.textContent = `${input.value} %`;
       input.setAttribute('aria-valuetext', `${input.value} percent`);
@@ -225,6 +237,7 @@
     const ranges = [
       [el.textSize, SETTING.fontSize],
       [el.panelOpacity, SETTING.opacity],
+      [el.linesShown, SETTING.linesShown],
     ];
     for (const [input, key] of ranges) {
       const sender = throttledSender(key, () => input.value);

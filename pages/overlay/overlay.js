@@ -14,6 +14,10 @@
   // Tall enough for the program's 60 px lock button, and the grip stays reachable when empty.
   const MIN_HEIGHT = 60;
   const SHOWN_LINES = 2;
+  // A press on the grip whose pointer travels further than this (px) is a drag, not a click;
+  // two clicks within this time (ms) are a double click.
+  const DRAG_SLOP = 4;
+  const DOUBLE_CLICK_MS = 400;
 
   // What the overlay shares with the program comes from its protocol script (../protocol.js,
   // loaded first): settings keys, defaults, ranges and words.
@@ -25,12 +29,15 @@
     fontSize: STORED.overlayFontSize.default,
     opacityPercent: STORED.overlayOpacity.default,
     colour: STORED.overlayTextColour.default,
+    linesShown: STORED.overlayLinesShown.default,
     engineName: '',
   });
   const FONT_MIN = STORED.overlayFontSize.min;
   const FONT_MAX = STORED.overlayFontSize.max;
   const OPACITY_MIN = STORED.overlayOpacity.min;
   const OPACITY_MAX = STORED.overlayOpacity.max;
+  const LINES_MIN = STORED.overlayLinesShown.min;
+  const LINES_MAX = STORED.overlayLinesShown.max;
   const PANEL_ALPHA = 0.55;
 
   // Init's members.
@@ -40,6 +47,7 @@
     fontSize: STORED.overlayFontSize.key,
     opacityPercent: STORED.overlayOpacity.key,
     colour: STORED.overlayTextColour.key,
+    linesShown: STORED.overlayLinesShown.key,
     engineName: PROTOCOL.initMembers.currentEngineName,
   });
 
@@ -57,6 +65,13 @@
   let boxEmpty = true;
   let lastReported = -1;
   let dragging = false;
+  // Where the grip's latest press began (screen), and whether it moved the window. Double clicks
+  // are counted here rather than taken from the browser, which counts the release of a drag as
+  // a click where the grip still is and would zoom at the click that ends a drag.
+  let pressPoint = null;
+  let pressMoved = false;
+  let lastClick = { at: -Infinity, x: 0, y: 0 };
+  let lastClickZoomed = false;
 
   function clamp(n, lo, hi) {
     return Math.min(hi, Math.max(lo, n));
@@ -99,6 +114,7 @@
       fontSize: num(o[SETTING.fontSize], DEFAULTS.fontSize, FONT_MIN, FONT_MAX),
       opacityPercent: num(o[SETTING.opacityPercent], DEFAULTS.opacityPercent, OPACITY_MIN, OPACITY_MAX),
       colour: colour(o[SETTING.colour]),
+      linesShown: Math.round(num(o[SETTING.linesShown], DEFAULTS.linesShown, LINES_MIN, LINES_MAX)),
       engineName: typeof o[SETTING.engineName] === 'string' ? o[SETTING.engineName].trim() : '',
     };
   }
@@ -110,6 +126,7 @@
     style.setProperty('--text-colour', settings.colour);
     const alpha = Math.round(PANEL_ALPHA * settings.opacityPercent * 10) / 1000;
     style.setProperty('--panel-bg', `rgba(0, 0, 0, ${alpha})`);
+    style.setProperty('--lines-shown', String(settings.linesShown));
     root.classList.toggle('both', settings.showOri && settings.showTar);
 
     const label = settings.engineName
@@ -249,23 +266,48 @@
     send(MESSAGE.contentHeight, String(h));
   }
 
+  // The program marks the page while its window is zoomed.
+  function zoomed() {
+    return root.classList.contains('zoomed');
+  }
+
   function setUpGrip() {
     grip.addEventListener('mousedown', (e) => {
       if (e.button !== 0) return;
       // Keeps the press from selecting or focusing anything while the window moves.
       e.preventDefault();
+      pressPoint = { x: e.screenX, y: e.screenY };
+      // A zoomed window stays where it is; a click on the grip brings it back instead.
+      if (zoomed()) return;
       dragging = true;
       send(MESSAGE.windowCommand, WINDOW_COMMAND.dragOn);
     });
-    document.addEventListener('mouseup', () => {
+    document.addEventListener('mouseup', (e) => {
+      if (pressPoint) {
+        pressMoved = Math.abs(e.screenX - pressPoint.x) + Math.abs(e.screenY - pressPoint.y) > DRAG_SLOP;
+        pressPoint = null;
+      }
       if (!dragging) return;
       dragging = false;
       send(MESSAGE.windowCommand, WINDOW_COMMAND.dragOff);
     }, true);
-    grip.addEventListener('dblclick', (e) => {
-      e.preventDefault();
-      send(MESSAGE.windowCommand, WINDOW_COMMAND.zoomToggle);
+    // A double click zooms; zoomed, a single click is the way back. The clicks right after
+    // either belong to it and do nothing.
+    grip.addEventListener('click', (e) => {
+      // Two clicks make a double click only at one place on the screen: once the window has
+      // zoomed or come back, its grip is elsewhere.
+      const isDouble = !pressMoved && e.timeStamp - lastClick.at < DOUBLE_CLICK_MS &&
+        Math.abs(e.screenX - lastClick.x) + Math.abs(e.screenY - lastClick.y) <= DRAG_SLOP;
+      if (pressMoved || (isDouble && lastClickZoomed)) {
+        lastClick.at = -Infinity;
+        lastClickZoomed = false;
+        return;
+      }
+      lastClick = { at: e.timeStamp, x: e.screenX, y: e.screenY };
+      lastClickZoomed = zoomed() || isDouble;
+      if (lastClickZoomed) send(MESSAGE.windowCommand, WINDOW_COMMAND.zoomToggle);
     });
+    grip.addEventListener('dblclick', (e) => e.preventDefault());
     // A window cannot be dragged from the keyboard; zooming is what the grip can do there.
     grip.addEventListener('keydown', (e) => {
       if (e.key === 'Enter' || e.key === ' ') {

@@ -1,14 +1,12 @@
 #include "app/permission_window.h"
 
-#include <X11/extensions/XTest.h>
-#include <gdk/gdkx.h>
-
 #include <chrono>
 #include <memory>
 
 #include "platform/glib/accessibility_status.h"
 #include "platform/glib/gobject_ref.h"
 #include "platform/worker_queue.h"
+#include "platform/x11/x11_fake_motion.h"
 #include "support/literal_vault.h"
 #include "support/process_end.h"
 #include "support/sealed_literals.h"
@@ -56,11 +54,7 @@ void ShowPermissionHelp(const std::shared_ptr<MainQueue>& main_queue) {
 void Grant(GtkButton*, gpointer data) {
   const auto& context = *static_cast<const PermissionContext*>(data);
   // A pointer motion first, as the desktop's own prompt needs the user's attention.
-  if (GDK_IS_X11_DISPLAY(gdk_display_get_default())) {
-    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
-    XTestFakeMotionEvent(display, -1, 1, 1, CurrentTime);
-    XFlush(display);
-  }
+  X11FakeMotion(1, 1);
   context.background->Post(AccessibilityStatus::Enable);  // a bus call: not on the main thread
   ShowPermissionHelp(context.main_queue);
 }

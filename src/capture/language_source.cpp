@@ -89,8 +89,9 @@ std::string ReadCaptionText(const AccessibleElement& container) {
   return text;
 }
 
-std::string ReadCaption(Accessibility& accessibility) {
-  const AccessibleElementPtr window = FindCaptionWindow(accessibility);
+namespace {
+
+std::string ReadCaptionWindow(const AccessibleElementPtr& window) {
   if (!window)
     return {};
   const AccessibleElementPtr container = FindCaptionElement(*window);
@@ -99,8 +100,21 @@ std::string ReadCaption(Accessibility& accessibility) {
   return ReadCaptionText(*container);
 }
 
+}  // namespace
+
+std::string ReadCaption(Accessibility& accessibility) {
+  return ReadCaptionWindow(FindCaptionWindow(accessibility));
+}
+
 std::function<std::string()> CaptionTextSource(std::shared_ptr<Accessibility> accessibility) {
-  return [accessibility = std::move(accessibility)] { return ReadCaption(*accessibility); };
+  return [accessibility = std::move(accessibility)] {
+    const AccessibleElementPtr window = FindCaptionWindow(*accessibility);
+    // A read that misses the window keeps the watch: a provider that went sends nothing, and
+    // one that is only slow to answer need not be asked again.
+    if (window)
+      accessibility->WatchChanges(window.get());
+    return ReadCaptionWindow(window);
+  };
 }
 
 }  // namespace LanguageSource

@@ -33,6 +33,7 @@ std::string ReadCaptionText(const AccessibleElement& container);
 std::string ReadCaption(Accessibility& accessibility);
 
 // The caption worker's text source: each call is one whole read of the provider on this desktop.
+// The provider found is watched for change notices (Accessibility::WatchChanges).
 std::function<std::string()> CaptionTextSource(std::shared_ptr<Accessibility> accessibility);
 
 }  // namespace LanguageSource

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/window_control.h"
+
 namespace quensary {
 
 // A rectangle in screen coordinates (y grows downwards). It contains a point on its top and left
@@ -23,5 +25,26 @@ enum class HoverOutcome {
 // pointer is inside the window; it is only meaningful when the outcome is not kOpenInputOnly.
 HoverOutcome DecideHover(double pointer_x, double pointer_y, const ScreenRect& window,
                          const ScreenRect& lock_button, bool is_lock, bool* inside);
+
+// How the overlay meets the pointer: whether it takes clicks, the alpha of its dark backdrop and
+// its window level. A new overlay takes clicks, shows no backdrop and floats.
+struct HoverLook {
+  static constexpr double kActiveBackdrop = 0.9;
+
+  bool takes_input = true;
+  double backdrop = 0;
+  int level = WindowControl::kFloatingLevel;
+
+  bool operator==(const HoverLook&) const = default;
+};
+
+// The look a tick's outcome gives an overlay that has the look `current`. A zoomed overlay fills
+// the screen, so its backdrop stays off: the page darkens its own panel behind the text instead.
+HoverLook LookAfter(HoverOutcome outcome, const HoverLook& current, bool zoomed = false);
+
+// Where the pointer counts as over the overlay. Zoomed, that is only the strip the page's content
+// takes at the window's top (`content_height`): a screen-filling window that took every click
+// would leave the desktop unusable.
+ScreenRect HoverArea(const ScreenRect& window, bool zoomed, double content_height);
 
 }  // namespace quensary

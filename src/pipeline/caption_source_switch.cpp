@@ -1,6 +1,6 @@
 #include "pipeline/caption_source_switch.h"
 
-#include "capture/stream_sentences.h"
+#include "pipeline/sentence_tracker.h"
 
 namespace quensary {
 
@@ -11,7 +11,8 @@ CaptionSourceSwitch::CaptionSourceSwitch(std::function<std::string()> accessibil
     : accessibility_text_(std::move(accessibility_text)),
       stream_(std::move(stream)),
       settings_(std::move(settings)),
-      clock_(std::move(clock)) {}
+      clock_(std::move(clock)),
+      transcript_(SentenceTracker::StableTimeout) {}
 
 namespace {
 
@@ -34,6 +35,10 @@ CaptionSourceChoice CaptionSourceSwitch::Choice() const {
 std::string CaptionSourceSwitch::ReadText() {
   const CaptionSourceChoice choice = Choice();
   if (choice != last_) {
+    // The tracker read the caption window meanwhile: what the stream handed it before would
+    // look new to it.
+    if (last_ && last_->kind != choice.kind && choice.kind == CaptionSourceKind::kStream)
+      transcript_.ForgetHandedOver();
     last_ = choice;
     ChoiceChanged changed;
     {
@@ -43,9 +48,12 @@ std::string CaptionSourceSwitch::ReadText() {
     if (changed)
       changed(choice);
   }
-  if (choice.kind == CaptionSourceKind::kStream)
-    return StreamSentences(stream_->Text());
-  return accessibility_text_();
+  if (choice.kind != CaptionSourceKind::kStream)
+    return accessibility_text_();
+  const Clock::TimePoint now = clock_->Now();
+  for (const std::string& text : stream_->TakeTexts())
+    transcript_.Merge(text, now);
+  return transcript_.TakeRows(now);
 }
 
 void CaptionSourceSwitch::WakeOnStreamText(std::weak_ptr<CaptionWorker> worker) {
@@ -53,6 +61,17 @@ void CaptionSourceSwitch::WakeOnStreamText(std::weak_ptr<CaptionWorker> worker) 
   stream_->SetOnText(
       [settings = settings_, clock = clock_, stream = stream_.get(), worker = std::move(worker)] {
         if (ChoiceNow(*settings, *stream, *clock).kind != CaptionSourceKind::kStream)
+          return;
+        if (auto alive = worker.lock())
+          alive->Wake();
+      });
+}
+
+void CaptionSourceSwitch::WakeOnProviderChanges(Accessibility& accessibility,
+                                                std::weak_ptr<CaptionWorker> worker) {
+  accessibility.SetOnChange(
+      [settings = settings_, clock = clock_, stream = stream_, worker = std::move(worker)] {
+        if (ChoiceNow(*settings, *stream, *clock).kind != CaptionSourceKind::kAccessibility)
           return;
         if (auto alive = worker.lock())
           alive->Wake();

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "capture/caption_source_choice.h"
+#include "capture/stream_transcript.h"
 #include "pipeline/caption_worker.h"
+#include "platform/accessibility.h"
 #include "platform/caption_stream.h"
 #include "platform/clock.h"
 #include "protocol/settings_store.h"
@@ -26,16 +28,19 @@ class CaptionSourceSwitch {
                       std::shared_ptr<CaptionStream> stream,
                       std::shared_ptr<SettingsStore> settings, std::shared_ptr<const Clock> clock);
 
-  // One read of the chosen source, as rows joined by the caption separator. Worker thread.
+  // One read of the chosen source, as rows joined by the caption separator: the stream's texts
+  // are merged into its transcript, whose sentences are the rows. Worker thread.
   std::string ReadText();
 
   // The choice as it stands now. Any thread.
   CaptionSourceChoice Choice() const;
   CaptionSourceMode Mode() const;
 
-  // Each text the stream pushes wakes the worker, while the stream is the source read: the
-  // caption window keeps its fixed poll.
+  // Each text the stream pushes wakes the worker, while the stream is the source read; so does
+  // each change notice of the caption provider, while its window is read. Either keeps its
+  // fixed poll for what sends no notice.
   void WakeOnStreamText(std::weak_ptr<CaptionWorker> worker);
+  void WakeOnProviderChanges(Accessibility& accessibility, std::weak_ptr<CaptionWorker> worker);
 
   // Runs on the reading thread whenever a read's choice differs from the previous read's.
   void SetOnChoiceChanged(ChoiceChanged changed);
@@ -49,6 +54,7 @@ class CaptionSourceSwitch {
   std::mutex mutex_;
   ChoiceChanged changed_;                    // guarded by mutex_
   std::optional<CaptionSourceChoice> last_;  // the reading thread's alone
+  StreamTranscript transcript_;              // the reading thread's alone
 };
 
 }  // namespace quensary

@@ -29,8 +29,9 @@ void CaptionWorker::Start() {
 void CaptionWorker::Run(std::stop_token stop) {
   pthread_setname_np(pthread_self(), "caption-worker");
   auto last_poll = std::chrono::steady_clock::now();
+  int prompt_polls = 0;  // polls in a row that followed a finished row without a sleep
   while (true) {
-    {
+    if (prompt_polls == 0) {
       // Sleep first: the first poll comes one interval after the start.
       std::unique_lock lock(sleep_mutex_);
       if (sleep_wake_.wait_for(lock, stop, poll_interval_, [this] { return woken_; })) {
@@ -39,12 +40,19 @@ void CaptionWorker::Run(std::stop_token stop) {
         sleep_wake_.wait_until(lock, stop, floor, [] { return false; });
       }
       woken_ = false;
-      if (stop.stop_requested())
-        return;
     }
+    if (stop.stop_requested())
+      return;
     last_poll = std::chrono::steady_clock::now();
-    if (const auto event = tracker_->PollCaption())
+    const auto event = tracker_->PollCaption();
+    if (event)
       ApplyCaption(event->text, event->finished);
+    // A finished row was most likely pushed up by a new bottom row, which the tracker reports on
+    // its next poll: poll again at once, so that the new row reaches the pages with this tick
+    // instead of the next. (After the time rule the extra poll finds nothing.) A run of them is
+    // capped, so that a source finishing a row on every read still leaves the sleep its turn.
+    prompt_polls =
+        event && event->finished && prompt_polls < kMaxPromptPolls ? prompt_polls + 1 : 0;
   }
 }
 

@@ -15,9 +15,10 @@
 namespace quensary {
 
 // The caption worker: a thread that sleeps `PollInterval`, polls the caption provider once and
-// applies the event, for as long as the program runs. It updates the line list under `LineLock`
-// and hands translation to the main thread without waiting for it, so a slow engine never
-// delays polling.
+// applies the event, for as long as the program runs. After a poll that finished a row it polls
+// again without sleeping, for the new bottom row that pushed it up. It updates the line list under
+// `LineLock` and hands translation to the main thread without waiting for it, so a slow engine
+// never delays polling.
 class CaptionWorker {
  public:
   // Runs on the main thread for every caption event: the line's Id, the event's text, whether
@@ -29,6 +30,8 @@ class CaptionWorker {
   // A woken worker polls at once, but never sooner than this after its previous poll, however
   // often it is woken.
   static constexpr std::chrono::milliseconds kWakeFloor{50};
+  // A poll that finished a row is followed by another at once, up to this many in a row.
+  static constexpr int kMaxPromptPolls = 8;
 
   // Nothing runs until Start. Tests may shorten the interval.
   CaptionWorker(std::unique_ptr<SentenceTracker> tracker, std::shared_ptr<CaptionLines> lines,

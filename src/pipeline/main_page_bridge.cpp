@@ -181,6 +181,7 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
     case Setting::kOverlayFontSize:
     case Setting::kOverlayOpacity:
     case Setting::kOverlayTextColour:
+    case Setting::kOverlayLinesShown:
       Publish(*c_.bus, SettingsChanged{});
       break;
     case Setting::kMainWindowOnTop:

@@ -6,6 +6,10 @@ bool AccessibleElement::SetMinimized(bool) {
   return false;
 }
 
+void Accessibility::WatchChanges(const AccessibleElement*) {}
+
+void Accessibility::SetOnChange(std::function<void()>) {}
+
 AccessibleElementPtr AccessibleElement::FindFirstDescendantWithSubrole(
     std::string_view subrole) const {
   return FindFirstDescendantWithSubroleByWalk(*this, subrole);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -97,6 +98,13 @@ class Accessibility {
   // Whether a window manager keeps windows on screen, so that a move far off screen does not
   // hide a window.
   virtual bool KeepsWindowsOnScreen() const = 0;
+
+  // Change notices: asks the application that owns `element` (null: none) to report changed
+  // texts, children and names, one application at a time; each of its notices runs the callback
+  // of SetOnChange on the main thread. An application that sends none is only read when asked.
+  // Any thread. The defaults send no notices.
+  virtual void WatchChanges(const AccessibleElement* element);
+  virtual void SetOnChange(std::function<void()> changed);
 };
 
 }  // namespace quensary

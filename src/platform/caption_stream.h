@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/clock.h"
 
@@ -32,14 +33,23 @@ inline std::string_view StreamTextTail(std::string_view text) {
   return text.substr(begin);
 }
 
-// A caption source that pushes its text (a live-caption application on the session bus): only
-// its latest text is kept. Read from any thread.
+// Texts that arrived and were not taken yet are kept up to this many, and this many bytes, the
+// newest first: a reader that falls behind then sees a jump instead of memory and work growing.
+inline constexpr size_t kMaxPendingStreamTexts = 64;
+inline constexpr size_t kMaxPendingStreamBytes = 4 * kMaxStreamTextBytes;
+
+// A caption source that pushes its text (a live-caption application on the session bus). Read
+// from any thread.
 class CaptionStream {
  public:
   virtual ~CaptionStream() = default;
   virtual CaptionStreamState State() const = 0;
   // The latest text as sent (lines broken by width, oldest first); empty while none is known.
   virtual std::string Text() const = 0;
+  // Every text since the previous call, oldest first, each kept as StreamTextTail keeps it. A
+  // display scrolls a line away between two texts, so a reader that merges them must see each;
+  // a sender that goes away leaves an empty text (its display is gone).
+  virtual std::vector<std::string> TakeTexts() = 0;
   // Runs on the main thread after each text that arrives.
   virtual void SetOnText(std::function<void()> on_text) = 0;
 };

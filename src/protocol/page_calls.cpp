@@ -26,6 +26,7 @@ nlohmann::json DisplaySettings(const SettingsStore& s) {
       {StorageKey(Setting::kOverlayFontSize), s.OverlayFontSize()},
       {StorageKey(Setting::kOverlayOpacity), s.OverlayOpacity()},
       {StorageKey(Setting::kOverlayTextColour), s.OverlayTextColour()},
+      {StorageKey(Setting::kOverlayLinesShown), s.OverlayLinesShown()},
       {StorageKey(Setting::kMainWindowOnTop), s.MainWindowOnTop()},
   };
 }

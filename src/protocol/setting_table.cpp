@@ -30,6 +30,8 @@ constexpr SettingSpec kSettings[] = {
      "overlayFontSize"},
     {Setting::kOverlayTextColour, Sealed::KeyOverlayTextColour, Kind::kText, false, 0, 0, 0,
      Sealed::DefaultOverlayTextColour, "overlayTextColour"},
+    {Setting::kOverlayLinesShown, Sealed::KeyOverlayLinesShown, Kind::kInt, false, 2, 1, 6, nullptr,
+     "overlayLinesShown"},
     {Setting::kSelectedEngineId, Sealed::KeySelectedEngineId, Kind::kText, false, 0, 0, 0,
      Sealed::DefaultSelectedEngineId, "selectedEngineId"},
     {Setting::kUserEngineJson, Sealed::KeyUserEngineJson, Kind::kText, false, 0, 0, 0, nullptr,

@@ -20,6 +20,7 @@ enum class Setting {
   kOverlayOpacity,      // the overlay panel's opacity in percent
   kOverlayFontSize,     // the overlay's text size in pixels
   kOverlayTextColour,   // the overlay's text colour (CSS)
+  kOverlayLinesShown,   // how many lines of each text the overlay shows at most (the newest)
   kSelectedEngineId,    // the Id of the active engine profile
   kUserEngineJson,      // the user's own engine profile as JSON text
   kCaptionSource,       // where captions are read from (a CaptionSourceMode word)

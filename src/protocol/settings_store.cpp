@@ -85,6 +85,12 @@ int64_t SettingsStore::OverlayFontSize() const {
 void SettingsStore::SetOverlayFontSize(int64_t value) {
   WriteInt(Setting::kOverlayFontSize, value);
 }
+int64_t SettingsStore::OverlayLinesShown() const {
+  return ReadInt(Setting::kOverlayLinesShown);
+}
+void SettingsStore::SetOverlayLinesShown(int64_t value) {
+  WriteInt(Setting::kOverlayLinesShown, value);
+}
 std::string SettingsStore::OverlayTextColour() const {
   return ReadText(Setting::kOverlayTextColour);
 }

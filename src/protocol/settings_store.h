@@ -37,6 +37,8 @@ class SettingsStore {
   void SetOverlayFontSize(int64_t value);
   std::string OverlayTextColour() const;
   void SetOverlayTextColour(std::string_view value);
+  int64_t OverlayLinesShown() const;
+  void SetOverlayLinesShown(int64_t value);
   std::string SelectedEngineId() const;
   void SetSelectedEngineId(std::string_view value);
   std::string UserEngineJson() const;

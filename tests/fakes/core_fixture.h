@@ -16,6 +16,7 @@
 #include "fakes/test_clock.h"
 #include "history/sqlite_helper.h"
 #include "pipeline/caption_lines.h"
+#include "pipeline/caption_worker.h"
 #include "pipeline/translation_requests.h"
 #include "platform/diagnostics.h"
 #include "protocol/settings_store.h"
@@ -105,6 +106,18 @@ class CoreFixture : public ::testing::Test {
   }
 
   ~CoreFixture() override { queue->Clear(); }
+
+  // A caption worker over the lines whose events go the program's way to the request path.
+  std::unique_ptr<CaptionWorker> MakeWorker(SentenceTracker::CaptionTextSource source,
+                                            std::chrono::milliseconds interval) {
+    auto worker = std::make_unique<CaptionWorker>(
+        std::make_unique<SentenceTracker>(std::move(source), clock), lines, queue, interval);
+    worker->SetTranslationRequest(
+        [r = requests](std::string id, std::string text, bool finish, bool force) {
+          r->RequestTranslation(std::move(id), std::move(text), finish, force);
+        });
+    return worker;
+  }
 
   // Loads a list with one profile "e" and activates it.
   void Activate(int64_t cot, int64_t delay) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -93,8 +94,12 @@ class FakeAccessibility final : public Accessibility {
     return nullptr;
   }
   bool KeepsWindowsOnScreen() const override { return keeps_windows_on_screen; }
+  void WatchChanges(const AccessibleElement* element) override { watched = element; }
+  void SetOnChange(std::function<void()> changed) override { on_change = std::move(changed); }
 
   std::vector<App> apps;
+  const AccessibleElement* watched = nullptr;  // the element whose application is watched
+  std::function<void()> on_change;             // a change notice of the watched application
   bool keeps_windows_on_screen = false;
   std::vector<int32_t> elements_asked;  // the pids whose element was asked for, in order
 };

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <tuple>
-#include <vector>
+#include <utility>
 
 #include "fakes/test_clock.h"
 #include "platform/main_queue.h"
@@ -40,7 +40,7 @@ class ManualMainQueue final : public MainQueue {
   // Drops every task still waiting, and what they hold (the queue itself, say, through the
   // objects the tasks keep).
   void Clear() {
-    std::vector<Entry> dropped;
+    decltype(State::pending) dropped;
     std::lock_guard lock(state_->mutex);
     dropped.swap(state_->pending);
   }
@@ -50,49 +50,40 @@ class ManualMainQueue final : public MainQueue {
   }
 
  private:
-  struct Entry {
-    Clock::TimePoint due;
-    uint64_t sequence;
-    Task task;
-  };
+  // Tasks by the time they are due, then by the order they came in.
+  using Key = std::pair<Clock::TimePoint, uint64_t>;
   struct State {
     std::mutex mutex;
-    std::vector<Entry> pending;
+    std::map<Key, Task> pending;
     uint64_t next = 0;
   };
   // Cancelling after the queue is gone does nothing.
   struct Handle final : Pending {
-    Handle(const std::shared_ptr<State>& state, uint64_t sequence)
-        : state(state), sequence(sequence) {}
+    Handle(const std::shared_ptr<State>& state, Key key) : state(state), key(key) {}
     void Cancel() override {
       if (auto held = state.lock()) {
         std::lock_guard lock(held->mutex);
-        std::erase_if(held->pending, [&](const Entry& e) { return e.sequence == sequence; });
+        held->pending.erase(key);
       }
     }
     std::weak_ptr<State> state;
-    uint64_t sequence;
+    Key key;
   };
 
   Clock::TimePoint Time() const { return clock_ ? clock_->Now() : Clock::TimePoint{}; }
-  uint64_t Add(std::chrono::milliseconds delay, Task task) {
+  Key Add(std::chrono::milliseconds delay, Task task) {
     std::lock_guard lock(state_->mutex);
-    state_->pending.push_back({Time() + delay, state_->next, std::move(task)});
-    return state_->next++;
+    const Key key{Time() + delay, state_->next++};
+    state_->pending.emplace(key, std::move(task));
+    return key;
   }
   std::optional<Task> TakeDue() {
     std::lock_guard lock(state_->mutex);
-    auto& pending = state_->pending;
-    auto best = pending.end();
-    for (auto it = pending.begin(); it != pending.end(); ++it) {
-      if (it->due <= Time() && (best == pending.end() || std::tie(it->due, it->sequence) <
-                                                             std::tie(best->due, best->sequence)))
-        best = it;
-    }
-    if (best == pending.end())
+    auto first = state_->pending.begin();
+    if (first == state_->pending.end() || first->first.first > Time())
       return std::nullopt;
-    Task task = std::move(best->task);
-    pending.erase(best);
+    Task task = std::move(first->second);
+    state_->pending.erase(first);
     return task;
   }
 

@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace quensary::testing {
@@ -27,5 +28,17 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The whole content of a file; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Replaces a file's content, making its folders first.
+inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
 
 }  // namespace quensary::testing

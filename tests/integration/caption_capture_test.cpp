@@ -87,7 +87,7 @@ TEST_F(CaptionCapture, PoliciesComeFromX11AndWithoutX11OrABusTheIdentifierOrNoth
 TEST_F(CaptionCapture, TheCollectionSearchFindsWhatTheWalkFindsAndNeverTheWindowItself) {
   BackgroundProcess demo({QUENSARY_CAPTION_DEMO, "--transcript",
                           QUENSARY_SOURCE_DIR "/tools/caption_demo/sample-transcript.txt",
-                          "--extra-widgets", "300"});
+                          "--extra-widgets", "300", "--language", "fr-CA"});
   AccessibleElementPtr window;
   ASSERT_TRUE(RunLoopUntil(
       [&] { return (window = LanguageSource::FindCaptionWindow(accessibility_)) != nullptr; }));
@@ -101,6 +101,11 @@ TEST_F(CaptionCapture, TheCollectionSearchFindsWhatTheWalkFindsAndNeverTheWindow
   for (char& c : upper)
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_EQ(window->FindFirstDescendantWithSubrole(upper), nullptr);
+  // The demo stores its language where the program reads the provider's.
+  EXPECT_EQ(SettingsStore(std::make_shared<KeyFilePreferences>(
+                              KeyFilePreferences::DefaultConfigDir(), SettingsFileNames()))
+                .ProviderLanguage(),
+            "fr");
   demo.Stop();
 
   json self = CaptionWindow({"rows"});
@@ -111,6 +116,44 @@ TEST_F(CaptionCapture, TheCollectionSearchFindsWhatTheWalkFindsAndNeverTheWindow
       [&] { return (window = LanguageSource::FindCaptionWindow(accessibility_)) != nullptr; }));
   EXPECT_EQ(window->Subrole(), subrole);
   EXPECT_EQ(LanguageSource::FindCaptionElement(*window), nullptr);
+}
+
+// Change notices come from the watched provider alone: a regular application that speaks as
+// well sends none once the provider has gone.
+TEST_F(CaptionCapture, OnlyTheWatchedProviderSendsChangeNotices) {
+  const std::string transcript = QUENSARY_SOURCE_DIR "/tools/caption_demo/sample-transcript.txt";
+  const std::vector<std::string> speaking = {
+      QUENSARY_CAPTION_DEMO, "--transcript", transcript,   "--loop",
+      "--word-ms",           "50",           "--pause-ms", "0"};
+  auto provider = std::make_unique<BackgroundProcess>(speaking);
+  std::vector<std::string> regular = speaking;
+  regular.push_back("--regular");
+  BackgroundProcess bystander(regular);
+  auto accessibility = std::make_shared<AtspiAccessibility>();
+  const auto read = LanguageSource::CaptionTextSource(accessibility);
+  int notices = 0;
+  accessibility->SetOnChange([&] { ++notices; });
+  // Read as the worker does: every half second and after each notice (a toolkit reports changes
+  // of what someone has read). The provider is watched once it has been found for a while; then
+  // a word every 50 ms brings a notice each, give or take.
+  int read_at = -1;
+  auto read_when = std::chrono::steady_clock::now();
+  EXPECT_TRUE(RunLoopUntil(
+      [&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (read_at != notices || now >= read_when) {
+          read_at = notices;
+          read_when = now + std::chrono::milliseconds(500);
+          read();
+        }
+        return notices >= 20;
+      },
+      AtspiAccessibility::kSettleTime + std::chrono::seconds(3)));
+  provider.reset();
+  testing::RunLoopFor(std::chrono::milliseconds(300));
+  const int after = notices;
+  testing::RunLoopFor(std::chrono::seconds(1));
+  EXPECT_EQ(notices, after);
 }
 
 TEST_F(CaptionCapture, AProviderThatStallsHalfWayGivesNoTextRatherThanPartOfIt) {
@@ -143,19 +186,6 @@ TEST_F(CaptionCapture, AFrozenOrKilledProviderYieldsNothingQuicklyAndIsPickedUpA
   ASSERT_TRUE(RunLoopUntil([&] { return Read() == ""; }));
   auto restarted = StartProvider(windows);
   ASSERT_TRUE(RunLoopUntil([&] { return Read() == "still here"; })) << Read();
-}
-
-TEST_F(CaptionCapture, TheDemoProviderShowsItsCaptionsAndStoresItsLanguage) {
-  BackgroundProcess demo(
-      {QUENSARY_CAPTION_DEMO, "--language", "fr-CA", "--word-ms", "40", "--pause-ms", "100"});
-  demo.WriteLine("Bonjour tout le monde.");
-  demo.WriteLine("Comment allez-vous?");
-  const std::string both =
-      "Bonjour tout le monde." + std::string(CaptionSeparator) + "Comment allez-vous?";
-  ASSERT_TRUE(RunLoopUntil([&] { return Read() == both; })) << Read();
-  SettingsStore settings(std::make_shared<KeyFilePreferences>(
-      KeyFilePreferences::DefaultConfigDir(), SettingsFileNames()));
-  EXPECT_EQ(settings.ProviderLanguage(), "fr");
 }
 
 // Whether AT-SPI reports the window iconified.

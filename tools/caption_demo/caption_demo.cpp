@@ -11,7 +11,8 @@
 //
 //   quensary-caption-demo [--transcript FILE | -] [--language TAG] [--word-ms N]
 //                         [--pause-ms N] [--loop] [--x N] [--y N] [--extra-widgets N] [--regular]
-//                         [--report] [--dbus-stream]
+//                         [--report] [--dbus-stream] [--stream-width N] [--stream-lines N]
+//                         [--rewrite-every N]
 //
 // --report prints every change of the bottom row on standard output, as the wall-clock time in
 // milliseconds, a space and the row's text, so that measurements can tell when a text appeared.
@@ -20,9 +21,14 @@
 // does, so that readers of that stream have a provider to read: the name net.sapples.LiveCaptions,
 // the object /net/sapples/LiveCaptions/External with the interface
 // net.sapples.LiveCaptions.External (a read-only Boolean TextStreamActive, always true, and the
-// signal TextStream(s)). On every change of the rows the signal carries the rows on screen, oldest
-// first, joined into one text and wrapped at 42 characters into lines separated by line feeds;
-// the last line is the one still growing. If the name is taken the demo goes on without it.
+// signal TextStream(s)). On every change the signal carries what a LiveCaptions display shows: all
+// the speech so far wrapped at --stream-width characters (default 42), of which only the last
+// --stream-lines lines (default 2) are sent, separated by line feeds. The top line scrolls away as
+// speech goes on, so a sentence may begin before the text does. If the name is taken the demo goes
+// on without it.
+//
+// --rewrite-every N shows every Nth word misheard (in capitals) first and corrects it on the next
+// tick, as a recogniser rewrites its last word.
 
 #include <gio/gunixinputstream.h>
 #include <glib-unix.h>
@@ -51,9 +57,6 @@ using quensary::RevealText;
 namespace Sealed = quensary::Sealed;
 
 constexpr size_t kRowsOnScreen = 3;
-// The line width of the text sent with --dbus-stream: LiveCaptions breaks its lines by width, not
-// by sentence.
-constexpr size_t kStreamLineChars = 42;
 
 struct Options {
   std::string transcript = "-";
@@ -67,6 +70,9 @@ struct Options {
   bool regular = false;
   bool report = false;
   bool dbus_stream = false;
+  int stream_width = 42;
+  int stream_lines = 2;
+  int rewrite_every = 0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -113,6 +119,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.report = true;
     } else if (arg == "--dbus-stream") {
       options.dbus_stream = true;
+    } else if (arg == "--stream-width") {
+      ok = number(options.stream_width) && options.stream_width > 0;
+    } else if (arg == "--stream-lines") {
+      ok = number(options.stream_lines) && options.stream_lines > 0;
+    } else if (arg == "--rewrite-every") {
+      ok = number(options.rewrite_every) && options.rewrite_every >= 0;
     } else {
       ok = false;
     }
@@ -152,25 +164,49 @@ std::vector<std::string> Words(const std::string& sentence) {
   return words;
 }
 
-// Breaks a text into lines of at most `width` characters at its spaces, as a caption window of
-// that width would; a longer word gets a line of its own.
-std::string WrapLines(const std::string& text, size_t width) {
-  std::string wrapped;
-  size_t line_chars = 0;
-  for (const auto& word : Words(text)) {
-    const size_t chars = g_utf8_strlen(word.c_str(), -1);
-    if (line_chars > 0 && line_chars + 1 + chars <= width) {
-      wrapped += ' ';
-      line_chars += 1 + chars;
-    } else {
-      if (line_chars > 0)
-        wrapped += '\n';
-      line_chars = chars;
+// What a LiveCaptions display shows: the speech wrapped at a width, of which the last few lines
+// are on screen. A word goes at the end of the last line or, when it does not fit, starts a line
+// (a longer word gets a line of its own); the top line then scrolls away.
+class StreamDisplay {
+ public:
+  StreamDisplay(size_t width, size_t lines) : width_(width), lines_shown_(lines) {}
+
+  void AddWord(const std::string& word) {
+    if (!lines_.empty() && Chars(lines_.back()) + 1 + Chars(word) <= width_) {
+      lines_.back() += ' ' + word;
+      return;
     }
-    wrapped += word;
+    lines_.push_back(word);
+    // One line more than is shown, so that a rewritten word can move back up.
+    if (lines_.size() > lines_shown_ + 1)
+      lines_.pop_front();
   }
-  return wrapped;
-}
+
+  // Takes the last word off and adds its rewrite, which may land on another line.
+  void ReplaceLastWord(const std::string& word) {
+    const size_t space = lines_.back().rfind(' ');
+    if (space == std::string::npos)
+      lines_.pop_back();
+    else
+      lines_.back().resize(space);
+    AddWord(word);
+  }
+
+  std::string Text() const {
+    std::string text;
+    const size_t first = lines_.size() > lines_shown_ ? lines_.size() - lines_shown_ : 0;
+    for (size_t i = first; i < lines_.size(); ++i)
+      text += (i > first ? "\n" : "") + lines_[i];
+    return text;
+  }
+
+ private:
+  static size_t Chars(const std::string& text) { return g_utf8_strlen(text.c_str(), -1); }
+
+  const size_t width_;
+  const size_t lines_shown_;
+  std::deque<std::string> lines_;
+};
 
 // Owns net.sapples.LiveCaptions on the session bus and sends the caption text as LiveCaptions'
 // text stream does. Sending starts once the name is ours; without the name nothing is sent.
@@ -256,9 +292,9 @@ class CaptionPlayer {
  public:
   CaptionPlayer(GtkWidget* stack, const Options& options) : stack_(stack), options_(options) {}
 
-  // Called with the rows' texts on screen, oldest first, after every change of the rows.
-  void OnRowsChanged(std::function<void(const std::vector<std::string>&)> listener) {
-    rows_changed_ = std::move(listener);
+  // Called with the display's text after every word and every rewrite.
+  void OnDisplayChanged(std::function<void(const std::string&)> listener) {
+    display_changed_ = std::move(listener);
   }
 
   void Queue(const std::string& sentence) {
@@ -267,24 +303,28 @@ class CaptionPlayer {
   }
   void SetLoopSource(std::vector<std::string> sentences) { loop_source_ = std::move(sentences); }
 
-  // One tick: the next word, or after a finished sentence and its pause, a new row.
+  // One tick: the rewrite of a misheard word, the next word, or after a finished sentence and its
+  // pause, a new row.
   void Tick() {
+    if (!misheard_.empty()) {
+      text_.resize(text_.size() - misheard_.size());
+      text_ += words_[word_ - 1];
+      display_.ReplaceLastWord(words_[word_ - 1]);
+      misheard_.clear();
+      Show();
+      return;
+    }
     if (word_ < words_.size()) {
-      text_ += (text_.empty() ? "" : " ") + words_[word_++];
-      gtk_label_set_text(GTK_LABEL(rows_.back()), text_.c_str());
-      if (options_.report) {
-        std::printf("%.3f %s\n", static_cast<double>(g_get_real_time()) / 1000.0, text_.c_str());
-        std::fflush(stdout);
+      std::string word = words_[word_++];
+      if (options_.rewrite_every > 0 && ++words_spoken_ % options_.rewrite_every == 0) {
+        for (char& c : word)
+          c = g_ascii_toupper(c);
+        if (word != words_[word_ - 1])
+          misheard_ = word;
       }
-      if (rows_changed_) {
-        // A new row gets its first word in the same tick, so this also covers rows that start,
-        // move up or leave the screen.
-        std::vector<std::string> texts;
-        for (GtkWidget* row : rows_)
-          texts.emplace_back(gtk_label_get_text(GTK_LABEL(row)));
-        rows_changed_(texts);
-      }
-      paused_ms_ = 0;
+      text_ += (text_.empty() ? "" : " ") + word;
+      display_.AddWord(word);
+      Show();
       return;
     }
     if (!rows_.empty() && (paused_ms_ += options_.word_ms) < options_.pause_ms)
@@ -314,6 +354,18 @@ class CaptionPlayer {
     Tick();
   }
 
+  // The bottom row's text changed: show it, report it, stream it.
+  void Show() {
+    gtk_label_set_text(GTK_LABEL(rows_.back()), text_.c_str());
+    if (options_.report) {
+      std::printf("%.3f %s\n", static_cast<double>(g_get_real_time()) / 1000.0, text_.c_str());
+      std::fflush(stdout);
+    }
+    if (display_changed_)
+      display_changed_(display_.Text());
+    paused_ms_ = 0;
+  }
+
   GtkWidget* stack_;
   const Options& options_;
   std::deque<std::string> pending_;
@@ -322,8 +374,12 @@ class CaptionPlayer {
   std::vector<std::string> words_;
   size_t word_ = 0;
   std::string text_;
+  std::string misheard_;  // the bottom row's last word as shown, until it is rewritten
+  int words_spoken_ = 0;
   int paused_ms_ = 0;
-  std::function<void(const std::vector<std::string>&)> rows_changed_;
+  StreamDisplay display_{static_cast<size_t>(options_.stream_width),
+                         static_cast<size_t>(options_.stream_lines)};
+  std::function<void(const std::string&)> display_changed_;
 };
 
 // Reads sentences from standard input as they come, without blocking the main loop. The stream
@@ -415,12 +471,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<TextStream> stream;
   if (options.dbus_stream) {
     stream = std::make_unique<TextStream>();
-    player->OnRowsChanged([stream = stream.get()](const std::vector<std::string>& rows) {
-      std::string running;
-      for (const auto& row : rows)
-        running += (running.empty() ? "" : " ") + row;
-      stream->Send(WrapLines(running, kStreamLineChars));
-    });
+    player->OnDisplayChanged(
+        [stream = stream.get()](const std::string& text) { stream->Send(text); });
   }
   if (options.transcript == "-") {
     const auto input = quensary::GObjectRef<GInputStream>::Adopt(g_unix_input_stream_new(0, FALSE));

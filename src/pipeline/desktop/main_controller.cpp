@@ -21,8 +21,17 @@ MainController::MainController(MainPageBridge::Collaborators collaborators,
   GetNewTextThread_ = std::make_shared<CaptionWorker>(
       std::make_unique<SentenceTracker>(std::move(source), std::move(clock)), collaborators.lines,
       collaborators.main_queue);
-  if (collaborators.caption_sources)
+  if (collaborators.caption_sources) {
     collaborators.caption_sources->WakeOnStreamText(GetNewTextThread_);
+    collaborators.caption_sources->WakeOnProviderChanges(*collaborators.accessibility,
+                                                         GetNewTextThread_);
+  } else {
+    collaborators.accessibility->SetOnChange(
+        [worker = std::weak_ptr<CaptionWorker>(GetNewTextThread_)] {
+          if (auto alive = worker.lock())
+            alive->Wake();
+        });
+  }
   GetNewTextThread_->SetTranslationRequest(
       [requests = collaborators.requests](std::string id, std::string text, bool finish,
                                           bool force) {

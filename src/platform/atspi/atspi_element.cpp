@@ -109,7 +109,18 @@ std::optional<AccessibleElements> AtspiElement::Children() const {
   if (!reply)
     return std::nullopt;
   GVariantPtr references(g_variant_get_child_value(reply.get(), 0));
-  return ElementsFrom(references.get());
+  if (g_variant_n_children(references.get()) > 0)
+    return ElementsFrom(references.get());
+  // NOTE: a socket that embeds another process's tree (a WebKitGTK view, whose page lives in its
+  // web process) lists no children; its one child, the embedded root, comes from GetChildAtIndex.
+  const GVariantPtr embedded =
+      Call(kAccessible, "GetChildAtIndex", g_variant_new("(i)", 0), "((so))");
+  if (!embedded)
+    return AccessibleElements{};
+  GVariant* reference = g_variant_get_child_value(embedded.get(), 0);
+  const GVariantPtr owned(reference);
+  const GVariantPtr one(g_variant_ref_sink(g_variant_new_array(nullptr, &reference, 1)));
+  return ElementsFrom(one.get());
 }
 
 std::optional<AccessibleElements> AtspiElement::Windows() const {

@@ -32,6 +32,7 @@ class AtspiElement final : public AccessibleElement {
   std::optional<std::vector<ChildValueAndPosition>> ChildValuesAndPositions() const override;
   bool IsSameElement(const AccessibleElement& other) const override;
 
+  const std::shared_ptr<AtspiSession>& session() const { return session_; }
   const std::string& bus_name() const { return bus_name_; }
   const std::string& path() const { return path_; }
 

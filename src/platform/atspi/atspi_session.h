@@ -70,6 +70,7 @@ class AtspiSession {
   std::optional<int32_t> PidOf(const std::string& bus_name);
 
   bool IsClosed() const;
+  GDBusConnection* connection() const { return connection_.get(); }
   const std::shared_ptr<X11Desktop>& x11() const { return x11_; }
 
  private:

@@ -1,5 +1,7 @@
 #include "platform/glib/live_captions_stream.h"
 
+#include <deque>
+
 #include "platform/glib/glib_ptr.h"
 
 namespace quensary {
@@ -9,15 +11,28 @@ struct LiveCaptionsStream::Shared {
   BusNames names;
 
   mutable std::mutex mutex;
-  CaptionStreamState state;       // guarded by mutex
-  std::string text;               // guarded by mutex
-  std::function<void()> on_text;  // main thread
-  bool ended = false;             // main thread: the stream is gone, calls under way drop out
+  CaptionStreamState state;         // guarded by mutex
+  std::string text;                 // guarded by mutex
+  std::deque<std::string> pending;  // guarded by mutex: not taken yet, oldest first
+  size_t pending_bytes = 0;         // guarded by mutex
+  std::function<void()> on_text;    // main thread
+  bool ended = false;               // main thread: the stream is gone, calls under way drop out
 };
 
 namespace {
 
 using Shared = LiveCaptionsStream::Shared;
+
+// With the mutex held.
+void AddPending(Shared& shared, std::string text) {
+  shared.pending_bytes += text.size();
+  shared.pending.push_back(std::move(text));
+  while (shared.pending.size() > kMaxPendingStreamTexts ||
+         (shared.pending.size() > 1 && shared.pending_bytes > kMaxPendingStreamBytes)) {
+    shared.pending_bytes -= shared.pending.front().size();
+    shared.pending.pop_front();
+  }
+}
 
 // A box for GLib's user data: each holder keeps the shared state alive.
 gpointer Box(const std::shared_ptr<Shared>& shared) {
@@ -79,10 +94,12 @@ void OnAppeared(GDBusConnection* connection, const gchar*, const gchar*, gpointe
 
 void OnVanished(GDBusConnection*, const gchar*, gpointer data) {
   Shared& shared = Unbox(data);
-  // Whatever the sender had shown goes with it: a sentence it left unfinished is not read on.
+  // Whatever the sender had shown goes with it. An empty text tells the reader that its display
+  // is gone: the sentence it left open ends there, and a sender that comes back starts anew.
   std::lock_guard lock(shared.mutex);
   shared.state = {};
   shared.text.clear();
+  AddPending(shared, {});
 }
 
 void OnText(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
@@ -98,6 +115,7 @@ void OnText(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gc
     if (!shared.state.owned)
       return;
     shared.text.assign(StreamTextTail(text));
+    AddPending(shared, shared.text);
     shared.state.last_text = shared.clock->Now();
   }
   if (shared.on_text)
@@ -172,6 +190,15 @@ CaptionStreamState LiveCaptionsStream::State() const {
 std::string LiveCaptionsStream::Text() const {
   std::lock_guard lock(shared_->mutex);
   return shared_->text;
+}
+
+std::vector<std::string> LiveCaptionsStream::TakeTexts() {
+  std::lock_guard lock(shared_->mutex);
+  std::vector<std::string> texts(std::make_move_iterator(shared_->pending.begin()),
+                                 std::make_move_iterator(shared_->pending.end()));
+  shared_->pending.clear();
+  shared_->pending_bytes = 0;
+  return texts;
 }
 
 }  // namespace quensary

@@ -16,9 +16,9 @@ namespace quensary {
 // The caption text a live-caption application (LiveCaptions) pushes on the session bus while its
 // text stream option is on: a signal with the lines it shows. Follows the bus name's owner, so
 // the sender starting, stopping and coming back is noticed; asks whether the stream is on when
-// an owner appears and every few seconds while it stays. Keeps the latest text only, and only
-// its tail (bounded whatever a sender pushes). Made and ended on the main thread; its signals
-// arrive there.
+// an owner appears and every few seconds while it stays. Keeps the latest text and the texts not
+// taken yet, each by its tail and all within a bound, whatever a sender pushes. Made and ended on
+// the main thread; its signals arrive there.
 class LiveCaptionsStream final : public CaptionStream {
  public:
   // Where the sender is found on the bus; the caller knows the names.
@@ -41,6 +41,7 @@ class LiveCaptionsStream final : public CaptionStream {
 
   CaptionStreamState State() const override;
   std::string Text() const override;
+  std::vector<std::string> TakeTexts() override;
 
   // What the bus callbacks share: it outlives the stream while a call is under way.
   struct Shared;

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -232,6 +233,42 @@ bool X11Desktop::Restore(int32_t pid, std::string_view title) {
   // Mapping an iconified client asks the window manager to show it again.
   xcb_map_window(connection_, *window);
   return xcb_flush(connection_) > 0;
+}
+
+bool X11Desktop::KeptAboveOver(uint32_t window) {
+  std::lock_guard lock(mutex_);
+  if (!UsableLocked())
+    return false;
+  ReplyPtr<xcb_get_property_reply_t> stacking(xcb_get_property_reply(
+      connection_,
+      xcb_get_property(connection_, 0, root_, Atom("_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW, 0,
+                       4096),
+      nullptr));
+  if (!stacking || stacking->format != 32)
+    return false;
+  // The list runs from the bottom up: the windows after this one are stacked over it.
+  const auto* windows = static_cast<const uint32_t*>(xcb_get_property_value(stacking.get()));
+  const auto* end = windows + xcb_get_property_value_length(stacking.get()) / 4;
+  const auto* own = std::find(windows, end, window);
+  if (own == end)
+    return false;
+  const uint32_t state_atom = Atom("_NET_WM_STATE");
+  const uint32_t above = Atom("_NET_WM_STATE_ABOVE");
+  // All requests go out before the first reply is awaited: one round trip in all.
+  std::vector<xcb_get_property_cookie_t> cookies;
+  for (const auto* over = own + 1; over != end; ++over)
+    cookies.push_back(xcb_get_property(connection_, 0, *over, state_atom, XCB_ATOM_ATOM, 0, 64));
+  bool kept_above = false;
+  for (const auto cookie : cookies) {
+    // A window closed since the list was read answers with an error, which is no reply here.
+    ReplyPtr<xcb_get_property_reply_t> state(xcb_get_property_reply(connection_, cookie, nullptr));
+    if (!state || state->format != 32)
+      continue;
+    const auto* atoms = static_cast<const uint32_t*>(xcb_get_property_value(state.get()));
+    const auto* atoms_end = atoms + xcb_get_property_value_length(state.get()) / 4;
+    kept_above = kept_above || std::find(atoms, atoms_end, above) != atoms_end;
+  }
+  return kept_above;
 }
 
 }  // namespace quensary

@@ -17,7 +17,8 @@ namespace quensary {
 
 // What the X11 server tells about other applications' top-level windows: which processes keep
 // out of the taskbar (the accessory policy), whether a window manager runs, the accessibility
-// bus address it announces, and iconifying or mapping a window of another process.
+// bus address it announces, iconifying or mapping a window of another process, and whether a
+// kept-above window stands over a given one.
 //
 // It talks XCB on a connection of its own rather than Xlib: XCB reports a vanished window as a
 // value, where Xlib would call the process-wide error handler, which GDK owns in this program.
@@ -49,6 +50,10 @@ class X11Desktop {
   // pid when it has a single window). Whether such a window was found and asked.
   bool Iconify(int32_t pid, std::string_view title);
   bool Restore(int32_t pid, std::string_view title);
+
+  // Whether a window that the window manager keeps above others (_NET_WM_STATE_ABOVE) is stacked
+  // over `window` (_NET_CLIENT_LIST_STACKING). False when `window` is not one of its clients.
+  bool KeptAboveOver(uint32_t window);
 
  private:
   struct TopLevel {

@@ -1,24 +1,21 @@
 #include "support/child_process.h"
 
-#include <signal.h>
 #include <unistd.h>
 
-#include <optional>
-
-#include "platform/glib/glib_ptr.h"
+#include "fakes/temp_dir.h"
 #include "support/main_loop_wait.h"
 
 namespace quensary::testing {
-namespace {
 
-GObjectRef<GSubprocess> Spawn(const std::vector<std::string>& argv, GSubprocessFlags flags,
-                              bool own_group, const std::vector<std::string>& environment = {},
-                              const std::string& output_path = "") {
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::vector<std::string>& environment,
+                                     const std::string& output_path) {
   std::vector<const char*> raw;
   for (const auto& arg : argv)
     raw.push_back(arg.c_str());
   raw.push_back(nullptr);
-  auto launcher = GObjectRef<GSubprocessLauncher>::Adopt(g_subprocess_launcher_new(flags));
+  auto launcher = GObjectRef<GSubprocessLauncher>::Adopt(
+      g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_STDIN_PIPE));
   for (const auto& pair : environment) {
     const auto equals = pair.find('=');
     g_subprocess_launcher_setenv(launcher.get(), pair.substr(0, equals).c_str(),
@@ -27,50 +24,13 @@ GObjectRef<GSubprocess> Spawn(const std::vector<std::string>& argv, GSubprocessF
   if (!output_path.empty())
     g_subprocess_launcher_set_stdout_file_path(launcher.get(), output_path.c_str());
   // A group of its own, so that whatever it starts ends with it.
-  if (own_group)
-    g_subprocess_launcher_set_child_setup(
-        launcher.get(), [](gpointer) { setpgid(0, 0); }, nullptr, nullptr);
-  return GObjectRef<GSubprocess>::Adopt(
+  g_subprocess_launcher_set_child_setup(
+      launcher.get(), [](gpointer) { setpgid(0, 0); }, nullptr, nullptr);
+  process_ = GObjectRef<GSubprocess>::Adopt(
       g_subprocess_launcher_spawnv(launcher.get(), raw.data(), nullptr));
-}
-
-}  // namespace
-
-int RunToEnd(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
-             std::string* output) {
-  auto process =
-      Spawn(argv, output ? G_SUBPROCESS_FLAGS_STDOUT_PIPE : G_SUBPROCESS_FLAGS_NONE, false);
-  if (!process)
-    return -1;
-  // Shared with the callback, which may come after a time-out ended this call.
-  auto result = std::make_shared<std::optional<std::string>>();
-  g_subprocess_communicate_utf8_async(
-      process.get(), nullptr, nullptr,
-      [](GObject* source, GAsyncResult* async, gpointer data) {
-        const std::unique_ptr<std::shared_ptr<std::optional<std::string>>> result(
-            static_cast<std::shared_ptr<std::optional<std::string>>*>(data));
-        gchar* out = nullptr;
-        g_subprocess_communicate_utf8_finish(G_SUBPROCESS(source), async, &out, nullptr, nullptr);
-        const GCharPtr owned(out);
-        **result = owned ? owned.get() : "";
-      },
-      std::make_unique<std::shared_ptr<std::optional<std::string>>>(result).release());
-  if (!RunLoopUntil([&] { return result->has_value(); }, timeout)) {
-    g_subprocess_force_exit(process.get());
-    return -1;
-  }
-  if (output)
-    *output = **result;
-  return g_subprocess_get_if_exited(process.get()) ? g_subprocess_get_exit_status(process.get())
-                                                   : -1;
-}
-
-BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
-                                     const std::vector<std::string>& environment,
-                                     const std::string& output_path)
-    : process_(Spawn(argv, G_SUBPROCESS_FLAGS_STDIN_PIPE, true, environment, output_path)) {
-  if (process_)
-    pid_ = std::stoi(g_subprocess_get_identifier(process_.get()));
+  // A short program may have ended, and been reaped, already: it has no identifier then.
+  if (const char* id = process_ ? g_subprocess_get_identifier(process_.get()) : nullptr)
+    pid_ = std::stoi(id);
 }
 
 bool BackgroundProcess::Running() const {
@@ -92,10 +52,6 @@ void BackgroundProcess::Signal(int signal) const {
 
 void BackgroundProcess::Kill() {
   Signal(SIGKILL);
-  WaitEnded();
-}
-
-void BackgroundProcess::WaitEnded() {
   RunLoopUntil([&] { return !Running(); }, std::chrono::seconds(5));
 }
 
@@ -105,7 +61,7 @@ void BackgroundProcess::Stop() {
   g_output_stream_close(g_subprocess_get_stdin_pipe(process_.get()), nullptr, nullptr);
   Signal(SIGTERM);
   Signal(SIGCONT);
-  WaitEnded();
+  RunLoopUntil([&] { return !Running(); }, std::chrono::seconds(5));
   Kill();
 }
 
@@ -114,6 +70,35 @@ bool BackgroundProcess::WriteLine(const std::string& line) {
   return Running() &&
          g_output_stream_write_all(g_subprocess_get_stdin_pipe(process_.get()), text.data(),
                                    text.size(), nullptr, nullptr, nullptr);
+}
+
+int RunToEnd(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
+             std::string* output) {
+  const TempDir dir;
+  const std::string output_path = output ? dir.path() + "/output" : "";
+  BackgroundProcess process(argv, {}, output_path);
+  if (!RunLoopUntil([&] { return !process.Running(); }, timeout))
+    return -1;
+  if (output)
+    *output = ReadFile(output_path);
+  return process.ExitStatus().value_or(-1);
+}
+
+std::string ListenersOn(int port) {
+  std::string sockets;
+  RunToEnd({"ss", "-Hltn", "sport = :" + std::to_string(port)}, std::chrono::seconds(5), &sockets);
+  return sockets;
+}
+
+std::unique_ptr<BackgroundProcess> StartApertium(int port) {
+  if (!ListenersOn(port).empty())
+    return nullptr;
+  auto apy = std::make_unique<BackgroundProcess>(
+      std::vector<std::string>{QUENSARY_SOURCE_DIR "/scripts/apertium-apy", std::to_string(port)});
+  // APy loads its language pairs before it listens: a few seconds on a slow machine.
+  if (!RunLoopUntil([&] { return !ListenersOn(port).empty(); }, std::chrono::seconds(60)))
+    return nullptr;
+  return apy;
 }
 
 }  // namespace quensary::testing

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <gio/gio.h>
+#include <signal.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,27 +12,6 @@
 #include "platform/glib/gobject_ref.h"
 
 namespace quensary::testing {
-
-// Runs a program to its end while the default main context keeps running, so the GTK thread is
-// never blocked while another process (xdotool, for example) talks to the X server. Returns the
-// exit status, or -1 when it could not be started or did not end in time (it is then killed).
-int RunToEnd(const std::vector<std::string>& argv,
-             std::chrono::milliseconds timeout = std::chrono::seconds(20),
-             std::string* output = nullptr);
-
-// Drives the pointer or the keyboard with xdotool and waits for it; whether xdotool succeeded.
-inline bool Xdotool(std::vector<std::string> args) {
-  args.insert(args.begin(), "xdotool");
-  return RunToEnd(args) == 0;
-}
-
-// Switches the desktop's accessibility for the session (org.a11y.Status IsEnabled), as a user
-// or the permission window would; whether the call succeeded.
-inline bool SetDesktopAccessibility(bool enabled) {
-  return RunToEnd({"gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
-                   "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
-                   "org.a11y.Status", "IsEnabled", enabled ? "<true>" : "<false>"}) == 0;
-}
 
 // A program running in a process group of its own until the object goes: its whole group is then
 // ended, also when the test fails half-way. Its standard input is a pipe the test writes lines to.
@@ -60,10 +41,38 @@ class BackgroundProcess {
 
  private:
   void Signal(int signal) const;
-  void WaitEnded();
 
   GObjectRef<GSubprocess> process_;
   pid_t pid_ = 0;
 };
+
+// Runs a program to its end while the default main context keeps running, so the GTK thread is
+// never blocked while another process (xdotool, for example) talks to the X server. Returns the
+// exit status, or -1 when it could not be started or did not end in time (it is then killed).
+int RunToEnd(const std::vector<std::string>& argv,
+             std::chrono::milliseconds timeout = std::chrono::seconds(20),
+             std::string* output = nullptr);
+
+// Drives the pointer or the keyboard with xdotool and waits for it; whether xdotool succeeded.
+inline bool Xdotool(std::vector<std::string> args) {
+  args.insert(args.begin(), "xdotool");
+  return RunToEnd(args) == 0;
+}
+
+// Switches the desktop's accessibility for the session (org.a11y.Status IsEnabled), as a user
+// or the permission window would; whether the call succeeded.
+inline bool SetDesktopAccessibility(bool enabled) {
+  return RunToEnd({"gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path",
+                   "/org/a11y/bus", "--method", "org.freedesktop.DBus.Properties.Set",
+                   "org.a11y.Status", "IsEnabled", enabled ? "<true>" : "<false>"}) == 0;
+}
+
+// What listens on a TCP port, one line per socket as `ss` tells it; empty when nothing does.
+std::string ListenersOn(int port);
+
+// Starts the offline engine (Debian's Apertium APy, through scripts/apertium-apy) on a loopback
+// port unless something listens there already, and waits (bounded) until it listens. Null when it
+// was running already or did not come up.
+std::unique_ptr<BackgroundProcess> StartApertium(int port);
 
 }  // namespace quensary::testing

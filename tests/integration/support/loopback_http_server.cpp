@@ -61,6 +61,10 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
     soup_server_message_set_status(message, 404, nullptr);
     return;
   }
+  if (reply.status == 0) {
+    soup_server_message_pause(message);  // taken, and never answered
+    return;
+  }
   if (reply.delay.count() <= 0) {
     Reply(message, reply);
     return;

@@ -15,7 +15,7 @@ namespace quensary::testing {
 class LoopbackHttpServer {
  public:
   struct Reply {
-    int status = 200;
+    int status = 200;  // 0: the request is taken and never answered
     std::string content_type = "text/html";
     std::string body;
     std::map<std::string, std::string> headers;

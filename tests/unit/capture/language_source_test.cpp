@@ -152,6 +152,12 @@ TEST(CaptionRead, EveryTickReadsWindowContainerAndRowsAndThePollCutsAtTheSeparat
   EXPECT_EQ(tracker.PollCaption(), (CaptionEvent{"Welcome", false}));
   container->subrole = "gone";
   EXPECT_EQ(LanguageSource::ReadCaption(*desktop), "");
+  // The provider read is the one watched for change notices; a read that misses its window
+  // keeps the watch.
+  EXPECT_EQ(desktop->watched, window.get());
+  desktop->apps.clear();
+  EXPECT_EQ(tracker.PollCaption(), std::nullopt);
+  EXPECT_EQ(desktop->watched, window.get());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "fakes/core_fixture.h"
 
@@ -15,11 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Mode = CopyMode;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Runs SQL on a connection of the test's own, behind the helper's back; the first column of
 // the last row it gave.
@@ -80,10 +74,6 @@ TEST_F(SQLiteHelperTest, RowsAreSavedReplacedTranslatedAndDeletedByIdInAFileOnly
   struct stat info {};
   ASSERT_EQ(stat(history.path().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
-  EXPECT_EQ(Sql(Raw(), "SELECT sql FROM sqlite_master WHERE type = 'table'"),
-            "CREATE TABLE LanguageTargetOne (\n    Id TEXT PRIMARY KEY,\n    Ori TEXT,\n    Finish "
-            "INTEGER,\n"
-            "    Tar TEXT\n)");
   history.DeleteLine("b");
   history.DeleteLine("unknown");
   EXPECT_EQ(Latest(history), "a|one|1|;id'; --|" + awkward + "|1|" + awkward + ";");
@@ -138,23 +128,23 @@ TEST_F(SQLiteHelperTest, ADamagedOrReadOnlyFileIsNeverChanged) {
   history.SaveLine(Line("a", "one", true, "uno"));
   ASSERT_TRUE(history.Flush(5s));
   ASSERT_EQ(chmod(history.path().c_str(), 0444), 0);
-  const std::string before = ReadFile(history.path());
+  const std::string before = testing::ReadFile(history.path());
   SQLiteHelper read_only(folder.string());
   every_change(read_only);
   EXPECT_EQ(Latest(read_only), "a|one|1|uno;");
   EXPECT_EQ(Export(read_only, Mode::kBoth), "a\none\nuno\n\n");
-  EXPECT_EQ(ReadFile(history.path()), before);
+  EXPECT_EQ(testing::ReadFile(history.path()), before);
 
   ASSERT_EQ(chmod(history.path().c_str(), 0600), 0);
   std::string garbage(8192, '\0');
   for (size_t i = 0; i < garbage.size(); ++i)
     garbage[i] = static_cast<char>((i * 131 + 7) % 251);
-  std::ofstream(history.path(), std::ios::binary | std::ios::trunc) << garbage;
+  testing::WriteFile(history.path(), garbage);
   SQLiteHelper damaged(folder.string());
   every_change(damaged);
   EXPECT_EQ(Latest(damaged), "<unreadable>");
   EXPECT_EQ(Export(damaged, Mode::kBoth), std::nullopt);
-  EXPECT_EQ(ReadFile(history.path()), garbage);
+  EXPECT_EQ(testing::ReadFile(history.path()), garbage);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
       << "no journal or replacement left beside it";
 }

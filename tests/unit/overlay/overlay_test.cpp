@@ -1,13 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
-#include "fakes/memory_preferences.h"
 #include "overlay/float_state.h"
 #include "overlay/hover_decision.h"
 #include "overlay/overlay_page_protocol.h"
-#include "support/literal_vault.h"
-#include "support/sealed_literals.h"
 
 namespace quensary {
 namespace {
@@ -44,6 +39,39 @@ TEST(HoverDecision, TheLockButtonOpensInputOnlyInsideIsActiveUnlessLockedOutside
   }
 }
 
+TEST(HoverDecision, TheLockButtonOpensOnlyTheInputActiveDarkensAndFloatsPassiveClearsAndTops) {
+  const HoverLook fresh;
+  const HoverLook active{true, HoverLook::kActiveBackdrop, WindowControl::kFloatingLevel};
+  const HoverLook passive{false, 0, WindowControl::kTopLevel};
+  const HoverLook zoomed_normal{false, 0, WindowControl::kNormalLevel};  // a window command
+  struct Case {
+    Outcome outcome;
+    HoverLook current, next;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {Outcome::kOpenInputOnly, passive, {true, 0, WindowControl::kTopLevel}},
+           {Outcome::kOpenInputOnly, active, active},
+           {Outcome::kOpenInputOnly, zoomed_normal, {true, 0, WindowControl::kNormalLevel}},
+           {Outcome::kActive, passive, active},
+           {Outcome::kActive, fresh, active},
+           {Outcome::kPassive, active, passive},
+           {Outcome::kPassive, zoomed_normal, passive},
+       }) {
+    EXPECT_EQ(LookAfter(c.outcome, c.current), c.next) << static_cast<int>(c.outcome);
+  }
+  EXPECT_EQ(fresh, (HoverLook{true, 0, WindowControl::kFloatingLevel}));
+}
+
+TEST(HoverDecision, ZoomedOnlyTheContentStripCountsAndTheBackdropStaysOff) {
+  const ScreenRect screen{0, 0, 1920, 1080};
+  for (const auto& [zoomed, content, height] : std::vector<std::tuple<bool, double, double>>{
+           {true, 150, 150}, {false, 150, 1080}, {true, 0, 1080}, {true, 5000, 1080}}) {
+    EXPECT_EQ(HoverArea(screen, zoomed, content).height, height) << zoomed << " " << content;
+  }
+  EXPECT_EQ(LookAfter(Outcome::kActive, HoverLook{}, true),
+            (HoverLook{true, 0, WindowControl::kFloatingLevel}));
+}
+
 TEST(FloatState, EveryAssignmentNotifiesEvenWithoutAChange) {
   FloatState state;
   int notified = 0;
@@ -75,16 +103,6 @@ TEST(OverlayPageProtocol, ContentHeightIsAWholeFinitePositiveNumberThatKeepsTheT
   EXPECT_EQ(std::tie(tall.y, tall.height), std::make_tuple(0.0, 1050.0))
       << "never beyond the work area";
   EXPECT_EQ(OverlayPageProtocol::FrameForContentHeight({100, 900, 837, 225}, 300, work).y, 750.0);
-}
-
-TEST(OverlayPageProtocol, TheOverlayHidesOnlyWithBothSwitchesOff) {
-  SettingsStore settings(std::make_shared<testing::MemoryPreferences>());
-  EXPECT_FALSE(OverlayPageProtocol::Visible(settings));
-  for (const auto& [a, b] : std::vector<std::pair<bool, bool>>{{true, false}, {false, true}}) {
-    settings.SetShowOriginal(a);
-    settings.SetShowTranslation(b);
-    EXPECT_TRUE(OverlayPageProtocol::Visible(settings));
-  }
 }
 
 }  // namespace

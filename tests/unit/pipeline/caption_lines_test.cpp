@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "fakes/core_fixture.h"
@@ -26,15 +25,6 @@ class CaptionLinesTest : public testing::CoreFixture {
     return lines->UpsertLine(held, text, finished);
   }
 };
-
-TEST_F(CaptionLinesTest, LinesMadeAtTheSameMomentGetDistinctIdsAndAreAllStored) {
-  std::vector<std::string> ids;
-  for (int i = 0; i < 5; ++i)
-    ids.push_back(Upsert("line " + std::to_string(i), true));
-  for (size_t i = 1; i < ids.size(); ++i)
-    EXPECT_LT(ids[i - 1], ids[i]);
-  EXPECT_EQ(Stored().size(), 5u);
-}
 
 TEST_F(CaptionLinesTest, TheSeventyFirstLineDropsTheThirtyOldestFromTheListOnly) {
   for (int i = 0; i < 70; ++i)
@@ -87,7 +77,7 @@ TEST_F(CaptionLinesTest, RestoreReplacesTheListWithTheLatestHistoryUnlessUnreada
   EXPECT_EQ(Listed(), (std::vector<std::string>{"stored one|done", "stored two|done"}));
   EXPECT_EQ(Texts(published.Last()), (std::vector<std::string>{"stored one", "stored two"}));
 
-  std::ofstream(history->path(), std::ios::binary | std::ios::trunc) << std::string(4096, 'x');
+  testing::WriteFile(history->path(), std::string(4096, 'x'));
   Upsert("live", false);
   const size_t publications = published.Texts().size();
   lines->RestoreLatestLines();

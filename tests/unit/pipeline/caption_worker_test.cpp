@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "fakes/core_fixture.h"
+#include "fakes/fake_accessibility.h"
 #include "pipeline/caption_source_switch.h"
 
 namespace quensary {
@@ -25,19 +26,7 @@ bool WaitFor(const std::function<bool()>& condition) {
   return true;
 }
 
-class CaptionWorkerTest : public testing::CoreFixture {
- protected:
-  std::unique_ptr<CaptionWorker> MakeWorker(SentenceTracker::CaptionTextSource source,
-                                            std::chrono::milliseconds interval) {
-    auto worker = std::make_unique<CaptionWorker>(
-        std::make_unique<SentenceTracker>(std::move(source), clock), lines, queue, interval);
-    worker->SetTranslationRequest(
-        [r = requests](std::string id, std::string text, bool finish, bool force) {
-          r->RequestTranslation(std::move(id), std::move(text), finish, force);
-        });
-    return worker;
-  }
-};
+using CaptionWorkerTest = testing::CoreFixture;
 
 TEST_F(CaptionWorkerTest, AnEventChangesTheListAtOnceAndIsTranslatedOnTheMainThread) {
   Activate(1, 10'000);
@@ -81,6 +70,20 @@ TEST_F(CaptionWorkerTest, AWakePollsAtOnceButAFloodKeepsTheFloor) {
   EXPECT_GE(polls, 2);
 }
 
+// A row pushed up by a new one is finished on one poll and the new row is seen on the next: that
+// poll comes at once, not an interval later, and the one after it waits again.
+TEST_F(CaptionWorkerTest, AFinishedRowIsFollowedByAPollAtOnce) {
+  std::atomic<int> reads{0};
+  auto worker = MakeWorker(
+      [&] { return ++reads, "Hello there." + std::string(CaptionSeparator) + "How"; }, 1h);
+  worker->Start();
+  worker->Wake();
+  ASSERT_TRUE(WaitFor([&] { return reads == 2; }));
+  std::this_thread::sleep_for(10 * CaptionWorker::kWakeFloor);
+  EXPECT_EQ(reads, 2);
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"Hello there.|done", "How|open"}));
+}
+
 class FakeCaptionStream final : public CaptionStream {
  public:
   CaptionStreamState State() const override {
@@ -88,6 +91,7 @@ class FakeCaptionStream final : public CaptionStream {
     return state;
   }
   std::string Text() const override { return "Pushed text."; }
+  std::vector<std::string> TakeTexts() override { return {Text()}; }
   void SetOnText(std::function<void()> on_text) override { pushed = std::move(on_text); }
 
   mutable std::mutex mutex;
@@ -95,10 +99,11 @@ class FakeCaptionStream final : public CaptionStream {
   std::function<void()> pushed;
 };
 
-// Pushed text polls at once only while the stream is the source read; the caption window keeps
-// its own poll.
-TEST_F(CaptionWorkerTest, PushedTextWakesTheWorkerOnlyWhileTheStreamIsChosen) {
+// Pushed text polls at once only while the stream is the source read, and the caption
+// provider's change notices only while its window is read; each source keeps its own poll.
+TEST_F(CaptionWorkerTest, PushedTextAndProviderNoticesWakeTheWorkerForTheSourceRead) {
   auto stream = std::make_shared<FakeCaptionStream>();
+  testing::FakeAccessibility accessibility;
   CaptionSourceSwitch sources([] { return std::string("Window text."); }, stream, settings, clock);
   std::atomic<int> reads{0};
   std::string last_read;  // written by the worker before `reads` counts the read
@@ -109,12 +114,13 @@ TEST_F(CaptionWorkerTest, PushedTextWakesTheWorkerOnlyWhileTheStreamIsChosen) {
       },
       1h));
   sources.WakeOnStreamText(worker);
+  sources.WakeOnProviderChanges(accessibility, worker);
   worker->Start();
   const struct {
     const char* mode;
     bool active;
     std::chrono::seconds since_text;
-    bool wakes;
+    bool stream_read;
   } cases[] = {{"auto", true, 0s, true},
                {"auto", false, 5s, true},  // recent text keeps the stream chosen
                {"auto", false, 11s, false},
@@ -128,16 +134,17 @@ TEST_F(CaptionWorkerTest, PushedTextWakesTheWorkerOnlyWhileTheStreamIsChosen) {
       stream->state = {true, c.active, clock->Now()};
     }
     clock->Advance(c.since_text);
-    const int before = reads;
-    stream->pushed();
-    if (c.wakes) {
-      ASSERT_TRUE(WaitFor([&] { return reads > before; }));
-      EXPECT_EQ(last_read, "Pushed text.");
-    } else {
-      // Past the wake floor many times over: a wake would have polled by now.
-      std::this_thread::sleep_for(10 * CaptionWorker::kWakeFloor);
-      EXPECT_EQ(reads, before);
-      EXPECT_EQ(sources.ReadText(), "Window text.");
+    for (const bool pushed : {true, false}) {
+      const int before = reads;
+      (pushed ? stream->pushed : accessibility.on_change)();
+      if (pushed == c.stream_read) {
+        ASSERT_TRUE(WaitFor([&] { return reads > before; }));
+        EXPECT_EQ(last_read, c.stream_read ? "Pushed text." : "Window text.");
+      } else {
+        // Past the wake floor many times over: a wake would have polled by now.
+        std::this_thread::sleep_for(10 * CaptionWorker::kWakeFloor);
+        EXPECT_EQ(reads, before) << (pushed ? "pushed text" : "provider notice");
+      }
     }
   }
 }
@@ -173,9 +180,13 @@ TEST_F(CaptionWorkerTest, WorkerAndMainThreadShareTheLinesWithoutLossOrDuplicati
   std::set<std::string> deleted;
   worker->Start();
   worker->Start();  // does nothing
+  int deleted_at = 0;
   ASSERT_TRUE(WaitFor([&] {
     queue->RunPending(8);
-    if (reads % 16 == 0) {  // now and then, delete a finished line from the middle
+    // Now and then (every 16 reads, however fast the worker goes), delete a finished line from
+    // the middle.
+    if (const int now = reads; now / 16 > deleted_at / 16) {
+      deleted_at = now;
       std::optional<std::pair<std::string, std::string>> victim;  // its Id and text
       {
         auto held = lines->LineLock();

@@ -66,52 +66,39 @@ class MainPageBridgeTest : public testing::CoreFixture {
 };
 
 TEST_F(MainPageBridgeTest, SetSettingStoresConvertedValuesAndPostsTheirEvents) {
-  struct Row {
-    std::string key;
-    std::string value;
-    std::function<std::string()> stored;
-    std::vector<std::string> events;
+  // What the store holds under the key afterwards (raw, as the settings file would), then the
+  // events posted.
+  const auto stored = [&](const std::string& key) {
+    if (const auto number = preferences->ReadInt(key))
+      return std::to_string(*number);
+    if (const auto flag = preferences->ReadBool(key))
+      return std::string(*flag ? "true" : "false");
+    return preferences->ReadText(key).value_or("<none>");
   };
-  auto& s = *settings;
-  const std::string before = s.SelectedEngineId();
-  for (const Row& row : std::initializer_list<Row>{
-           {Key(Setting::kOverlayOpacity),
-            "abc",
-            [&] { return std::to_string(s.OverlayOpacity()); },
-            {"22", "settings"}},
-           {Key(Setting::kOverlayOpacity),
-            "+30",
-            [&] { return std::to_string(s.OverlayOpacity()); },
-            {"30", "settings"}},
-           {Key(Setting::kOverlayFontSize),
-            "40",
-            [&] { return std::to_string(s.OverlayFontSize()); },
-            {"40", "settings"}},
-           {Key(Setting::kShowOriginal),
-            "true",
-            [&] { return std::to_string(s.ShowOriginal()); },
-            {"0", "settings"}},
-           {Key(Setting::kShowTranslation),
-            "1",
-            [&] { return std::to_string(s.ShowTranslation()); },
-            {"1", "settings"}},
-           {Key(Setting::kOverlayTextColour),
-            "#ff0",
-            [&] { return s.OverlayTextColour(); },
-            {"#ff0", "settings"}},
-           {Key(Setting::kTargetLanguage), "fr", [&] { return s.TargetLanguage(); }, {"fr"}},
-           {Key(Setting::kCaptionSource), "stream", [&] { return s.CaptionSource(); }, {"stream"}},
-           {Key(Setting::kCaptionSource), "<b>", [&] { return s.CaptionSource(); }, {"auto"}},
-           // Stored by the program itself, never by the page; and unknown words.
-           {Key(Setting::kSourceLanguage), "de", [&] { return s.SourceLanguage(); }, {"en"}},
-           {Key(Setting::kSelectedEngineId), "x", [&] { return s.SelectedEngineId(); }, {before}},
-           {"no-such-key", "1", [&] { return s.TargetLanguage(); }, {"fr"}},
-       }) {
-    Send(Sealed::HandlerSetSetting, row.key, row.value);
-    std::vector<std::string> seen{row.stored()};
+  const struct {
+    std::string key, value;
+    std::vector<std::string> stored_and_events;
+  } cases[] = {
+      {Key(Setting::kOverlayOpacity), "abc", {"22", "settings"}},
+      {Key(Setting::kOverlayOpacity), "+30", {"30", "settings"}},
+      {Key(Setting::kOverlayFontSize), "40", {"40", "settings"}},
+      {Key(Setting::kShowOriginal), "true", {"false", "settings"}},
+      {Key(Setting::kShowTranslation), "1", {"true", "settings"}},
+      {Key(Setting::kOverlayTextColour), "#ff0", {"#ff0", "settings"}},
+      {Key(Setting::kTargetLanguage), "fr", {"fr"}},
+      {Key(Setting::kCaptionSource), "stream", {"stream"}},
+      {Key(Setting::kCaptionSource), "<b>", {"auto"}},
+      // Stored by the program itself, never by the page; and unknown words.
+      {Key(Setting::kSourceLanguage), "de", {"<none>"}},
+      {Key(Setting::kSelectedEngineId), "x", {"<none>"}},
+      {"no-such-key", "1", {"<none>"}},
+  };
+  for (const auto& c : cases) {
+    Send(Sealed::HandlerSetSetting, c.key, c.value);
+    std::vector<std::string> seen{stored(c.key)};
     for (const auto& event : Events())
       seen.push_back(event);
-    EXPECT_EQ(seen, row.events) << row.key << " " << row.value;
+    EXPECT_EQ(seen, c.stored_and_events) << c.key << " " << c.value;
   }
 }
 

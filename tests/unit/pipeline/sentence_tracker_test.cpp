@@ -129,13 +129,10 @@ void PrintTo(const Scenario& scenario, std::ostream* out) {
 std::string ScenarioName(const ::testing::TestParamInfo<Scenario>& info) {
   std::string name;
   bool word_start = true;
-  for (const char c : std::string_view(info.param.name)) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) {
-      word_start = true;
-      continue;
-    }
-    name += word_start ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
-    word_start = false;
+  for (const unsigned char c : std::string_view(info.param.name)) {
+    if (std::isalnum(c))
+      name += static_cast<char>(word_start ? std::toupper(c) : c);
+    word_start = !std::isalnum(c);
   }
   return name;
 }

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "fakes/core_fixture.h"
@@ -15,16 +14,6 @@ namespace quensary {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 int Mode(const fs::path& path) {
   struct stat info {};
@@ -66,14 +55,14 @@ TEST_F(KeyFilePreferencesTest,
 
 TEST_F(KeyFilePreferencesTest, ASaveKeepsWhatOthersWroteMeanwhileTheFilesModeAndItsSymbolicLink) {
   const fs::path real = fs::path(dir.path()) / "elsewhere" / "real.ini";
-  WriteFile(real, "");
+  testing::WriteFile(real, "");
   fs::create_directories(file.parent_path());
   fs::create_symlink(real, file);
   auto prefs = Open();
   prefs->WriteInt("mine", 1);
   prefs->Flush(std::chrono::seconds(10));
   // Another instance, or the user by hand, adds a key and loosens the mode.
-  WriteFile(real, ReadFile(real) + "theirs=2\n");
+  testing::WriteFile(real, testing::ReadFile(real) + "theirs=2\n");
   chmod(real.c_str(), 0640);
   prefs->WriteInt("mine", 3);
   prefs->Flush(std::chrono::seconds(10));
@@ -87,7 +76,7 @@ TEST_F(KeyFilePreferencesTest, ASaveKeepsWhatOthersWroteMeanwhileTheFilesModeAnd
 
 TEST_F(KeyFilePreferencesTest, ADamagedFileReadsAsDefaultsAndIsKeptAsideAtTheFirstSave) {
   const std::string damaged = "[user-settings\noverlay-font-size=40\n\xff\xfe garbage";
-  WriteFile(file, damaged);
+  testing::WriteFile(file, damaged);
   auto prefs = Open();
   SettingsStore settings(prefs);
   EXPECT_EQ(settings.OverlayFontSize(), 25);
@@ -95,9 +84,10 @@ TEST_F(KeyFilePreferencesTest, ADamagedFileReadsAsDefaultsAndIsKeptAsideAtTheFir
   EXPECT_NE(diagnostics.lines()[0].find("damaged"), std::string::npos);
   settings.SetOverlayFontSize(30);
   prefs->Flush(std::chrono::seconds(10));
-  EXPECT_EQ(ReadFile(file.string() + ".damaged"), damaged);
+  EXPECT_EQ(testing::ReadFile(file.string() + ".damaged"), damaged);
   EXPECT_EQ(SettingsStore(Open()).OverlayFontSize(), 30);
-  WriteFile(file, "[user-settings]\noverlay-font-size=large\ncaption-window-shown=maybe\n");
+  testing::WriteFile(file,
+                     "[user-settings]\noverlay-font-size=large\ncaption-window-shown=maybe\n");
   EXPECT_EQ(SettingsStore(Open()).OverlayFontSize(), 25) << "a wrongly typed value reads as absent";
 }
 
@@ -152,7 +142,7 @@ TEST_F(KeyFilePreferencesTest, TheProvidersLanguageIsReadFromItsOwnDomainUpToThe
                                                         {"caption-language=-x", ""},
                                                         {"other-key=fr", ""},
                                                         {"not a key file", ""}}) {
-    WriteFile(provider, "[user-settings]\n" + content + "\n");
+    testing::WriteFile(provider, "[user-settings]\n" + content + "\n");
     EXPECT_EQ(settings.ProviderLanguage(), language) << content;
   }
   EXPECT_EQ(Open()->ReadForeignText("../quensary", "x"), std::nullopt) << "no path traversal";

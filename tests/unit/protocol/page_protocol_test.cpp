@@ -27,9 +27,9 @@ TEST(PageProtocol, EachPageGetsItsStartValuesAndCallsInItsOwnForm) {
     std::string own_member;
     std::string prefix;
   } cases[] = {
-      {Page::kMain, MainPageInitJson(settings, "1.2.3"), 10, WordOf(InitMember::kAppVersion),
+      {Page::kMain, MainPageInitJson(settings, "1.2.3"), 11, WordOf(InitMember::kAppVersion),
        "    "},
-      {Page::kOverlay, OverlayPageInitJson(settings, "Named \"engine\" \xFF"), 7,
+      {Page::kOverlay, OverlayPageInitJson(settings, "Named \"engine\" \xFF"), 8,
        WordOf(InitMember::kCurrentEngineName), ""},
   };
   for (const auto& c : cases) {

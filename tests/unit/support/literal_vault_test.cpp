@@ -11,16 +11,11 @@
 namespace quensary {
 namespace {
 
-TEST(LiteralVault, RoundTripsAnyTextInWholePaddedBlocks) {
-  for (const auto& [length, sealed] : std::vector<std::pair<size_t, size_t>>{
-           {0, 24}, {15, 24}, {16, 44}, {17, 44}, {47, 64}, {48, 88}}) {
-    const std::string plain(length, 'x');
-    EXPECT_EQ(SealText(plain).size(), sealed) << length;
-    EXPECT_EQ(RevealText(SealText(plain)), plain) << length;
-  }
-  const std::string unicode = "UPDATE t SET Tar = ?;\n\xF0\x9F\x92\x95 caf\xC3\xA9";
-  EXPECT_EQ(RevealText(SealText(unicode)), unicode);
-  EXPECT_EQ(RevealText(Sealed::SettingsFileName), "settings.ini");
+TEST(LiteralVault, RoundTripsAnyTextOnEitherSideOfABlockBoundary) {
+  for (const std::string& plain :
+       {std::string(), std::string(15, 'x'), std::string(16, 'x'), std::string(17, 'x'),
+        std::string(48, 'x'), std::string("UPDATE t SET Tar = ?;\n\xF0\x9F\x92\x95 caf\xC3\xA9")})
+    EXPECT_EQ(RevealText(SealText(plain)), plain) << plain.size();
 }
 
 TEST(LiteralVault, AnythingButAWellFormedSealedTextRevealsNothing) {

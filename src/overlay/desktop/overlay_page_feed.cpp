@@ -1,0 +1,53 @@
+#include "overlay/desktop/overlay_page_feed.h"
+
+#include "overlay/overlay_page_protocol.h"
+#include "protocol/page_calls.h"
+
+namespace quensary {
+
+OverlayPageFeed::OverlayPageFeed(std::shared_ptr<WebObj> page, std::shared_ptr<OverlayView> view,
+                                 std::shared_ptr<SettingsStore> settings,
+                                 std::shared_ptr<EnginePool> engines)
+    : page_(std::move(page)),
+      view_(std::move(view)),
+      settings_(std::move(settings)),
+      engines_(std::move(engines)) {}
+
+void OverlayPageFeed::SendInit() {
+  const auto active = engines_->ActiveProfile();
+  page_->RunJs(
+      InitCall(Page::kOverlay, OverlayPageInitJson(*settings_, active ? active->Name : "")));
+  view_->Repaint();
+  view_->SetShown(OverlayPageProtocol::Visible(*settings_));
+}
+
+void OverlayPageFeed::PageLoaded() {
+  grip_shown_ = false;
+  if (view_->Zoomed())
+    ShowZoomed(true);
+  SendInit();
+}
+
+void OverlayPageFeed::ShowLines(const std::string& lines_json) {
+  page_->RunJs(JuziCall(Page::kOverlay, lines_json));
+  view_->Repaint();
+}
+
+void OverlayPageFeed::ShowGrip(bool shown) {
+  if (shown == grip_shown_)
+    return;
+  grip_shown_ = shown;
+  MarkPage("pointer-inside", shown);
+}
+
+void OverlayPageFeed::ShowZoomed(bool zoomed) {
+  MarkPage("zoomed", zoomed);
+}
+
+void OverlayPageFeed::MarkPage(const char* state_class, bool on) {
+  page_->RunJs(std::string("document.documentElement.classList.toggle('") + state_class + "', " +
+               (on ? "true" : "false") + ")");
+  view_->Repaint();
+}
+
+}  // namespace quensary

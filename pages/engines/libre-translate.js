@@ -10,6 +10,9 @@
   const { call, option, relayReason } = window.QuensaryRelay;
   const ENGINE = 'LibreTranslate';
   const address = option('address');
+  // The server's own code of each language it listed, where it differs from the program's
+  // ("zh-Hans" for "zh"), so that a request names the language as the server does.
+  const serverCodes = new Map();
 
   function failure(answer, source, target) {
     const relayed = relayReason(ENGINE, address, answer);
@@ -30,8 +33,12 @@
   }
 
   window.trans = async function (text, source, target) {
-    const answer = await call('/translate',
-      { q: String(text), source: source || 'auto', target, format: 'text' });
+    const answer = await call('/translate', {
+      q: String(text),
+      source: source ? serverCodes.get(source) || source : 'auto',
+      target: serverCodes.get(target) || target,
+      format: 'text',
+    });
     const translated = answer.data && answer.data.translatedText;
     if (answer.status === 200 && typeof translated === 'string') return translated;
     throw new Error(failure(answer, source || 'en', target));
@@ -43,6 +50,9 @@
     const pairs = [];
     for (const language of answer.data) {
       if (!language || typeof language.code !== 'string') continue;
+      if (!serverCodes.has(normalCode(language.code))) {
+        serverCodes.set(normalCode(language.code), language.code);
+      }
       const targets = Array.isArray(language.targets) ? language.targets : [];
       for (const target of targets) {
         if (typeof target === 'string' && target !== language.code) {

@@ -54,6 +54,14 @@ Quensary.constants = Object.freeze({
     colour: QuensaryProtocolSettings.overlayTextColour.key,
     linesShown: QuensaryProtocolSettings.overlayLinesShown.key,
     userEngine: QuensaryProtocolSettings.userEngineJson.key,
+    engineOptions: QuensaryProtocolSettings.engineOptions.key,
+  }),
+
+  // Commands for the active engine: its key goes to the program and never comes back.
+  ENGINE_COMMAND: Object.freeze({
+    saveKey: window.QuensaryProtocol.settingCommands.saveKey,
+    forgetKey: window.QuensaryProtocol.settingCommands.forgetKey,
+    check: window.QuensaryProtocol.settingCommands.checkEngine,
   }),
 
   // A set-setting word that stores nothing: it opens the program's home page.

@@ -11,6 +11,7 @@
   const { $, flash } = Quensary.dom;
   const { has, isPlainObject } = Quensary.values;
   const { offerTargets } = Quensary.settingsPanel;
+  const { showFor } = Quensary.engineSettings;
 
   let el = null;
   let shippedProfiles = [];   // objects with string Id and Name, in PROFILE_FILES order
@@ -51,6 +52,7 @@
     const profiles = await loadProfiles();
     shippedProfiles = profiles.filter((p) => typeof p.Id === 'string' && p.Id !== '');
     renderEngineOptions();
+    showEngineStatus();
     refreshTargets();
     return profiles;
   }
@@ -101,6 +103,7 @@
       text = `${name} has not been asked yet.`;
     }
     flash(el.engineStatus, text, kind);
+    showFor(profileOf(currentEngine), s);
   }
 
   function profileOf(id) {
@@ -291,7 +294,10 @@
       el.userEngine.value = typeof text === 'string' ? text : '';
       const problems = profileProblems(value);
       if (problems.length === 0) {
-        userProfile = { Id: value.Id, Name: value.Name, Languages: value.Languages };
+        userProfile = {
+          Id: value.Id, Name: value.Name, Languages: value.Languages, Options: value.Options,
+          Relay: value.Relay,
+        };
         if (el.engineMessage.classList.contains('error')) flash(el.engineMessage, '', '');
       } else {
         flash(el.engineMessage, `The stored profile is incomplete: ${problems.join('; ')}.`, 'error');

@@ -15,12 +15,14 @@
   const { applyCaptionSource, applySettings, setUpSettings } = Quensary.settingsPanel;
   const { isPlainObject } = Quensary.values;
   const { setUpWindowFrame, showVersion } = Quensary.windowFrame;
+  const { applyOptions, setUpEngineSettings } = Quensary.engineSettings;
 
   let initSeen = false;
 
   function applyInit(obj) {
     const o = isPlainObject(obj) ? obj : {};
     applySettings(o);
+    applyOptions(o[SETTING.engineOptions]);
     const engine = applyActiveEngine(o);
     showVersion(o);
 
@@ -35,6 +37,7 @@
   whenDomReady(() => {
     setUpWindowFrame();
     setUpSettings();
+    setUpEngineSettings();
     setUpEngines();
     setUpLineList();
 

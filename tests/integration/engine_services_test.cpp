@@ -276,5 +276,21 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesWithItsModelWithOrWitho
                   "engine's settings"}});
 }
 
+TEST_F(EngineServices, WithoutASecretServiceKeysAreKeptForTheSessionOnly) {
+  auto names = EngineKeyNames();
+  names.service = "org.quensary.NoSecretsHere";
+  SecretServiceKeys keys(names);
+  bool saved = false;
+  keys.Save("deepl", "session-key", [&] { saved = true; });
+  ASSERT_TRUE(RunLoopUntil([&] { return saved; }));
+  EXPECT_EQ(keys.KeepsKeys(), KeyStore::Keeping::kSessionOnly);
+  std::optional<std::optional<std::string>> found;
+  keys.Lookup("deepl", [&](auto key) { found = key; });
+  EXPECT_EQ(found, std::optional<std::optional<std::string>>("session-key"));
+  keys.Forget("deepl", [] {});
+  keys.Lookup("deepl", [&](auto key) { found = key; });
+  ASSERT_TRUE(RunLoopUntil([&] { return found && !*found; }));
+}
+
 }  // namespace
 }  // namespace quensary

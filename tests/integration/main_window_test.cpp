@@ -1,11 +1,14 @@
 // The main window with the real main page in real WebKitGTK, made by the program's own window
-// setup: what the page shows from Init and Juzi, what clicking its controls does, and how the
-// window opens, follows a resize, drags, maximizes and ignores the right button.
+// setup: what the page shows from Init and Juzi, what clicking its controls does, an engine's
+// key through its panel into the headless desktop's Secret Service, and how the window opens,
+// follows a resize, drags, maximizes and ignores the right button.
 
 // GoogleTest goes first: X11's headers define macros (None, Bool) that break it.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "app/program.h"
 #include "fakes/core_fixture.h"
@@ -141,6 +144,91 @@ TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
       RunLoopUntil([&] { return program.lines->LineList(program.lines->LineLock()).size() == 2; }));
   ASSERT_TRUE(program.history->Flush(std::chrono::seconds(5)));
   EXPECT_EQ(testing::LatestLinesNow(*program.history).value().front()->Ori, "second line");
+  TheProgram().lines->DeleteLines("");
+}
+
+TEST_F(MainWindowTest, AKeyGoesOnlyToTheSecretServiceAndItsPanelNeverShowsIt) {
+  Program& program = TheProgram();
+  testing::CapturedDiagnostics output;
+  const std::string key = "sk-quensary-0123456789abcdef";
+  testing::LoopbackHttpServer server;
+  server.Serve("/v1/models", testing::LoopbackHttpServer::Reply::Json(R"({"data":[]})", false));
+  server.Handle("/v1/chat/completions", [key](const testing::LoopbackHttpServer::Request& r) {
+    const auto auth = r.headers.find("authorization");
+    const bool keyed = auth != r.headers.end() && auth->second == "Bearer " + key;
+    const std::string text = nlohmann::json::parse(r.body)["messages"][1]["content"];
+    return testing::LoopbackHttpServer::Reply::Json(
+        nlohmann::json{
+            {"choices", {{{"message", {{"content", (keyed ? "keyed|" : "plain|") + text}}}}}}}
+            .dump(),
+        false);
+  });
+  const auto set = [](const std::string& id, const std::string& value) {
+    Js("(() => { const e = document.getElementById('" + id + "'); e.value = '" + value +
+       "'; e.dispatchEvent(new Event('change')); })() || 1");
+  };
+  set("engine", "openai-compatible");
+  ASSERT_TRUE(RunLoopUntil(
+      [] { return Js("document.getElementById('engine-settings').hidden") == "false"; }));
+  set("engine-address", server.Url("/v1"));
+  Click("#save-engine-options");
+  ASSERT_TRUE(RunLoopUntil([&] {
+    return Js("document.getElementById('engine-status').textContent").find("answers") !=
+           std::string::npos;
+  }));
+  Publish({"with a key"});
+  set("engine-key", key);
+  Click("#save-engine-key");
+  EXPECT_EQ(Js("document.getElementById('engine-key').value"), "") << "write-only";
+  ASSERT_TRUE(RunLoopUntil([] {
+    return Js("document.getElementById('engine-key-state').textContent") == "Key saved." &&
+           Js("document.querySelector('#lines li:last-child .tar').textContent")
+                   .find("|with a key") != std::string::npos;
+  }));
+  EXPECT_EQ(Js("document.querySelector('#lines li:last-child .tar').textContent"),
+            "keyed|with a key");
+  // The engine panel, for people to look at: the main window only.
+  Js("document.getElementById('translation-heading').scrollIntoView() || 1");
+  testing::RunLoopFor(std::chrono::milliseconds(300));
+  int x = 0, y = 0, width = 0, height = 0;
+  gtk_window_get_position(Window(), &x, &y);
+  gtk_window_get_size(Window(), &width, &height);
+  testing::RunToEnd({"import", "-window", "root", "-crop",
+                     std::to_string(width) + "x" + std::to_string(height) + "+" +
+                         std::to_string(x) + "+" + std::to_string(y),
+                     QUENSARY_BINARY_DIR "/artifacts/engine-panel.png"});
+  const std::string page_text =
+      Js("document.documentElement.outerHTML + Array.from(document.querySelectorAll('input'), i "
+         "=> i.value).join()");
+  Click("#forget-engine-key");
+  ASSERT_TRUE(RunLoopUntil([] {
+    return Js("document.getElementById('engine-key-state').textContent").rfind("No key saved", 0) ==
+           0;
+  }));
+  std::optional<std::optional<std::string>> kept;
+  program.keys->Lookup("openai-compatible", [&](auto found) { kept = found; });
+  ASSERT_TRUE(RunLoopUntil([&] { return kept.has_value(); }));
+  EXPECT_FALSE(*kept) << "forgotten";
+  ASSERT_TRUE(program.preferences->Flush(std::chrono::seconds(5)));
+  ASSERT_TRUE(program.history->Flush(std::chrono::seconds(5)));
+  const auto read = [](const std::string& path) {
+    std::stringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+  };
+  const std::string settings_file =
+      read(std::string(g_get_user_config_dir()) + "/quensary/settings.ini");
+  EXPECT_NE(settings_file.find(server.Url("/v1")), std::string::npos) << "the address is kept";
+  std::string said;
+  for (const auto& line : output.lines())
+    said += line + "\n";
+  for (const auto& [where, text] : std::vector<std::pair<std::string, std::string>>{
+           {"the settings file", settings_file},
+           {"the history", read(program.history->path())},
+           {"the output", said},
+           {"the page", page_text}})
+    EXPECT_EQ(text.find(key), std::string::npos) << where;
+  set("engine", "apertium-eng-spa");
   TheProgram().lines->DeleteLines("");
 }
 

@@ -68,6 +68,60 @@ GHashTablePtr Attributes(const State& state, const std::string& engine_id) {
   return attributes;
 }
 
+void ServiceOpened(const std::shared_ptr<State>& state, SecretService* opened) {
+  state->opening = false;
+  if (opened)
+    state->service = GObjectRef<SecretService>::Adopt(opened);
+  state->keeping = opened ? Keeping::kLasting : Keeping::kSessionOnly;
+  auto waiting = std::move(state->waiting);
+  state->waiting.clear();
+  for (auto& then : waiting)
+    then(opened != nullptr);
+}
+
+void OpenService(const std::shared_ptr<State>& state) {
+  using Then = int;
+  secret_service_open(
+      SECRET_TYPE_SERVICE, state->names.service.c_str(), SECRET_SERVICE_OPEN_SESSION,
+      TimedCancellable().get(),
+      [](GObject*, GAsyncResult* result, gpointer data) {
+        const auto call = TakeCall<Then>(data);
+        GError* raw_error = nullptr;
+        SecretService* opened = secret_service_open_finish(result, &raw_error);
+        const GErrorPtr error(raw_error);
+        ServiceOpened(call->state, opened);
+      },
+      NewCall(state, Then{}));
+}
+
+// Whether the session bus has the Secret Service, running or ready to be started; libsecret
+// itself would not tell a missing service from a present one before the first store.
+// Asked once per process, each question bounded to a second.
+bool BusHasService(const std::string& name) {
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (!bus)
+    return false;
+  const auto held = GObjectRef<GDBusConnection>::Adopt(bus);
+  const auto ask = [&](const char* method, GVariant* arguments, const char* type) {
+    return GVariantPtr(g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+        arguments, G_VARIANT_TYPE(type), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr));
+  };
+  if (const auto owned = ask("NameHasOwner", g_variant_new("(s)", name.c_str()), "(b)")) {
+    gboolean has_owner = FALSE;
+    g_variant_get(owned.get(), "(b)", &has_owner);
+    if (has_owner)
+      return true;
+  }
+  const auto startable = ask("ListActivatableNames", nullptr, "(as)");
+  if (!startable)
+    return false;
+  gchar** raw_names = nullptr;
+  g_variant_get(startable.get(), "(^as)", &raw_names);
+  const GStrvPtr names(raw_names);
+  return names && g_strv_contains(names.get(), name.c_str());
+}
+
 void WithService(const std::shared_ptr<State>& state, std::function<void(bool)> then) {
   if (state->service || state->keeping == Keeping::kSessionOnly) {
     then(bool(state->service));
@@ -77,26 +131,10 @@ void WithService(const std::shared_ptr<State>& state, std::function<void(bool)> 
   if (state->opening)
     return;
   state->opening = true;
-  using Then = int;
-  secret_service_open(
-      SECRET_TYPE_SERVICE, state->names.service.c_str(), SECRET_SERVICE_OPEN_SESSION,
-      TimedCancellable().get(),
-      [](GObject*, GAsyncResult* result, gpointer data) {
-        const auto call = TakeCall<Then>(data);
-        auto& s = *call->state;
-        GError* raw_error = nullptr;
-        SecretService* opened = secret_service_open_finish(result, &raw_error);
-        const GErrorPtr error(raw_error);
-        s.opening = false;
-        if (opened)
-          s.service = GObjectRef<SecretService>::Adopt(opened);
-        s.keeping = opened ? Keeping::kLasting : Keeping::kSessionOnly;
-        auto waiting = std::move(s.waiting);
-        s.waiting.clear();
-        for (auto& then : waiting)
-          then(opened != nullptr);
-      },
-      NewCall(state, Then{}));
+  if (BusHasService(state->names.service))
+    OpenService(state);
+  else
+    ServiceOpened(state, nullptr);
 }
 
 }  // namespace

@@ -247,11 +247,10 @@ TEST_F(MainPageBridgeTest, ANewTargetOrEngineRetranslatesTheUntranslatedLinesAnd
   for (const auto& script : AsyncScripts())
     sent.push_back(testing::CallArguments(script).at(0));
   EXPECT_EQ(sent, (std::vector<std::string>{"one", "three"}));
-  // The bus may deliver a Juzi among the page's calls: the status is the last status call.
-  const std::string call =
-      *std::find_if(page->scripts.rbegin(), page->scripts.rend(), [](const std::string& script) {
-        return script.find("UpdateEngineStatus(") != std::string::npos;
-      });
+  // The latest status call: lines-changed calls come from the bus in their own time.
+  const std::string prefix = RevealText(Sealed::EngineStatusCall);
+  const std::string call = *std::find_if(page->scripts.rbegin(), page->scripts.rend(),
+                                         [&](const auto& s) { return s.rfind(prefix, 0) == 0; });
   const auto status =
       nlohmann::json::parse(call.substr(call.find('(') + 1, call.size() - call.find('(') - 2));
   EXPECT_EQ(status["Engine"], "e");
@@ -259,6 +258,7 @@ TEST_F(MainPageBridgeTest, ANewTargetOrEngineRetranslatesTheUntranslatedLinesAnd
   EXPECT_TRUE(status["LastMs"].is_number());
   Send(Sealed::HandlerSetSetting, RevealText(Sealed::WordSelectEngine), "e");
   EXPECT_EQ(AsyncScripts().size(), 2u) << "the lines have translations now";
+  EXPECT_EQ(Events(), std::vector<std::string>{"settings"});
 }
 
 TEST_F(MainPageBridgeTest, WindowWordsReachTheMainWindowAndLinksOnlyThroughTheirWord) {

@@ -1,0 +1,126 @@
+// The active engine's own settings, for engines whose profile takes them ("Options"): the
+// address of its server, its model and its key. The key field is write-only: the program keeps
+// the key (in the desktop's secret store) and only ever says whether there is one.
+(function () {
+  'use strict';
+
+  const { ENGINE_COMMAND, MESSAGE, SETTING, STATUS_MS } = Quensary.constants;
+  const { sendSetting } = Quensary.bridge;
+  const { send } = Quensary.calls;
+  const { $, flash } = Quensary.dom;
+  const { isPlainObject } = Quensary.values;
+
+  let el = null;
+  let options = {};      // engine Id -> { address, model }, as the program stores them
+  let engine = null;     // the profile whose settings are shown, or null
+  let status = {};       // what the program last said of it
+
+  function setUpEngineSettings() {
+    el = {
+      panel: $('engine-settings'),
+      addressField: $('engine-address-field'),
+      address: $('engine-address'),
+      modelField: $('engine-model-field'),
+      model: $('engine-model'),
+      optionsRow: $('engine-options-row'),
+      saveOptions: $('save-engine-options'),
+      optionsMessage: $('engine-options-message'),
+      keyField: $('engine-key-field'),
+      key: $('engine-key'),
+      saveKey: $('save-engine-key'),
+      forgetKey: $('forget-engine-key'),
+      keyState: $('engine-key-state'),
+      check: $('check-engine'),
+    };
+    el.saveOptions.addEventListener('click', saveOptions);
+    el.saveKey.addEventListener('click', saveKey);
+    el.key.addEventListener('keydown', (e) => {
+      if (e.key === 'Enter') saveKey();
+    });
+    el.forgetKey.addEventListener('click', () => {
+      if (engine) send(MESSAGE.setSetting, ENGINE_COMMAND.forgetKey, engine.Id);
+      el.keyState.textContent = 'Forgetting the key…';
+    });
+    el.check.addEventListener('click', () => send(MESSAGE.setSetting, ENGINE_COMMAND.check, ''));
+  }
+
+  // The options the program keeps, from Init.
+  function applyOptions(value) {
+    options = isPlainObject(value) ? value : {};
+    render();
+  }
+
+  function takes(name) {
+    return Boolean(engine) && Array.isArray(engine.Options) && engine.Options.includes(name);
+  }
+
+  // Shows the settings of this profile (null: none) with the program's latest status of it.
+  function showFor(profile, latest) {
+    const changed = !engine || !profile || engine.Id !== profile.Id;
+    engine = profile;
+    status = isPlainObject(latest) ? latest : {};
+    if (changed) {
+      el.key.value = '';
+      flash(el.optionsMessage, '', '');
+    }
+    render(changed);
+  }
+
+  function render(refill = true) {
+    const shown = takes('address') || takes('model') || takes('key');
+    el.panel.hidden = !shown;
+    if (!shown) return;
+    const own = isPlainObject(options[engine.Id]) ? options[engine.Id] : {};
+    el.addressField.hidden = !takes('address');
+    el.modelField.hidden = !takes('model');
+    el.optionsRow.hidden = !takes('address') && !takes('model');
+    if (refill) {
+      const relay = isPlainObject(engine.Relay) ? engine.Relay : {};
+      el.address.placeholder = typeof relay.Address === 'string' ? relay.Address : '';
+      el.address.value = typeof own.address === 'string' ? own.address : '';
+      el.model.value = typeof own.model === 'string' ? own.model : '';
+    }
+    el.keyField.hidden = !takes('key');
+    const required = isPlainObject(engine.Relay) && engine.Relay.KeyRequired === true;
+    let state = '';
+    if (status.KeySaved === true) state = 'Key saved.';
+    else if (status.KeySaved === false) state = required ? 'No key saved: this engine needs one.'
+      : 'No key saved (none is needed for a server of your own).';
+    if (status.KeysKept === 'session') {
+      state += ' No secret service is running: a key is kept only until Quensary quits.';
+    }
+    el.keyState.textContent = state.trim();
+    el.forgetKey.hidden = status.KeySaved !== true;
+  }
+
+  function saveOptions() {
+    if (!engine) return;
+    const address = el.address.value.trim();
+    if (address !== '' && !/^https?:\/\/[^\s/@]+(\/\S*)?$/i.test(address)) {
+      flash(el.optionsMessage, 'The address must start with http:// or https:// and hold no ' +
+        'user name: a key goes under API key.', 'error');
+      return;
+    }
+    const next = Object.assign({}, options);
+    next[engine.Id] = { address, model: el.model.value.trim() };
+    options = next;
+    sendSetting(SETTING.engineOptions, JSON.stringify(next));
+    flash(el.optionsMessage, 'Saved.', 'ok', STATUS_MS);
+  }
+
+  function saveKey() {
+    if (!engine) return;
+    const key = el.key.value.trim();
+    // The field is emptied at once: the page keeps no key.
+    el.key.value = '';
+    if (key === '') {
+      el.keyState.textContent = 'Paste the key into the field first.';
+      return;
+    }
+    // Sent past the bridge's record of values sent, which would keep it.
+    send(MESSAGE.setSetting, ENGINE_COMMAND.saveKey, JSON.stringify({ Engine: engine.Id, Key: key }));
+    el.keyState.textContent = 'Saving the key…';
+  }
+
+  Quensary.engineSettings = Object.freeze({ setUpEngineSettings, applyOptions, showFor });
+})();

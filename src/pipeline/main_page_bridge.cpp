@@ -206,11 +206,11 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
       });
       break;
     case Setting::kEngineOptions:
-    case Setting::kEngineContextSentences:
+    case Setting::kContextSentences:
       // New options (an address, a model, the context) of the active engine take effect at once:
       // its page learns them when it is opened again.
       c_.main_queue->Post(
-          [weak = weak_from_this(), context = *setting == Setting::kEngineContextSentences] {
+          [weak = weak_from_this(), context = *setting == Setting::kContextSentences] {
             auto self = weak.lock();
             const auto active = self ? self->c_.engines->ActiveProfile() : nullptr;
             if (!active || active->Options.empty() || (context && !active->TakesOption("context")))

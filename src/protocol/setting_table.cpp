@@ -41,8 +41,8 @@ constexpr SettingSpec kSettings[] = {
     {Setting::kEngineOptions, Sealed::KeyEngineOptions, Kind::kText, false, 0, 0, 0, nullptr,
      "engineOptions"},
     // More context makes every request longer, and a small model slower.
-    {Setting::kEngineContextSentences, Sealed::KeyEngineContextSentences, Kind::kInt, false, 3, 0,
-     8, nullptr, "engineContextSentences"},
+    {Setting::kContextSentences, Sealed::KeyEngineContextSentences, Kind::kInt, false, 3, 0, 8,
+     nullptr, "engineContextSentences"},
 };
 
 }  // namespace

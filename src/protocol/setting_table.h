@@ -11,21 +11,21 @@ namespace quensary {
 // Every persisted setting. The storage key of each (what the settings file and the pages call
 // it) is in its row of the table below; inside the program they go by these names.
 enum class Setting {
-  kCaptionWindowShown,      // whether the provider's own caption window stays on screen
-  kShowOriginal,            // the overlay shows the original text
-  kShowTranslation,         // the overlay shows the translation
-  kSourceLanguage,          // the captions' language, taken from the provider before each request
-  kTargetLanguage,          // the language to translate into; empty stops translation
-  kMainWindowOnTop,         // the main window floats above others
-  kOverlayOpacity,          // the overlay panel's opacity in percent
-  kOverlayFontSize,         // the overlay's text size in pixels
-  kOverlayTextColour,       // the overlay's text colour (CSS)
-  kOverlayLinesShown,       // how many lines of each text the overlay shows at most (the newest)
-  kSelectedEngineId,        // the Id of the active engine profile
-  kUserEngineJson,          // the user's own engine profile as JSON text
-  kCaptionSource,           // where captions are read from (a CaptionSourceMode word)
-  kEngineOptions,           // what the user gave each engine (address, model) as a JSON object
-  kEngineContextSentences,  // finished sentence pairs an engine that follows the talk sends along
+  kCaptionWindowShown,  // whether the provider's own caption window stays on screen
+  kShowOriginal,        // the overlay shows the original text
+  kShowTranslation,     // the overlay shows the translation
+  kSourceLanguage,      // the captions' language, taken from the provider before each request
+  kTargetLanguage,      // the language to translate into; empty stops translation
+  kMainWindowOnTop,     // the main window floats above others
+  kOverlayOpacity,      // the overlay panel's opacity in percent
+  kOverlayFontSize,     // the overlay's text size in pixels
+  kOverlayTextColour,   // the overlay's text colour (CSS)
+  kOverlayLinesShown,   // how many lines of each text the overlay shows at most (the newest)
+  kSelectedEngineId,    // the Id of the active engine profile
+  kUserEngineJson,      // the user's own engine profile as JSON text
+  kCaptionSource,       // where captions are read from (a CaptionSourceMode word)
+  kEngineOptions,       // what the user gave each engine (address, model) as a JSON object
+  kContextSentences,    // finished sentences, with translations, sent along to a model engine
 };
 
 enum class SettingKind { kBool, kInt, kText };

@@ -123,10 +123,10 @@ void SettingsStore::SetEngineOptions(std::string_view value) {
   WriteText(Setting::kEngineOptions, value);
 }
 int64_t SettingsStore::EngineContextSentences() const {
-  return ReadInt(Setting::kEngineContextSentences);
+  return ReadInt(Setting::kContextSentences);
 }
 void SettingsStore::SetEngineContextSentences(int64_t value) {
-  WriteInt(Setting::kEngineContextSentences, value);
+  WriteInt(Setting::kContextSentences, value);
 }
 
 std::string SettingsStore::ProviderLanguage() const {

@@ -152,8 +152,7 @@ TEST_F(MainWindowTest, AKeyGoesOnlyToTheSecretServiceAndItsPanelNeverShowsIt) {
   testing::CapturedDiagnostics output;
   const std::string key = "sk-quensary-0123456789abcdef";
   testing::LoopbackHttpServer server;
-  server.Serve("/v1/models",
-               testing::LoopbackHttpServer::Reply::Json(R"({"data":[{"id":"tiny"}]})", false));
+  server.Serve("/v1/models", testing::LoopbackHttpServer::Reply::Json(R"({"data":[]})", false));
   server.Handle("/v1/chat/completions", [key](const testing::LoopbackHttpServer::Request& r) {
     const auto auth = r.headers.find("authorization");
     const bool keyed = auth != r.headers.end() && auth->second == "Bearer " + key;
@@ -177,8 +176,6 @@ TEST_F(MainWindowTest, AKeyGoesOnlyToTheSecretServiceAndItsPanelNeverShowsIt) {
     return Js("document.getElementById('engine-status').textContent").find("answers") !=
            std::string::npos;
   }));
-  EXPECT_EQ(Js("document.querySelector('#engine-models option').value"), "tiny")
-      << "the server's models are offered";
   Publish({"with a key"});
   set("engine-key", key);
   Click("#save-engine-key");

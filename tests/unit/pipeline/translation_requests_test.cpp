@@ -138,6 +138,14 @@ TEST_F(TranslationRequestsTest, AResultTranslatesTheListedLineAndAFinishedOnesHi
   EXPECT_EQ(nlohmann::json::parse(published.Last())[0]["Fail"], "Engine e is down");
   EXPECT_EQ(engines->EngineState().reason, "Engine e is down");
   EXPECT_EQ(engines->EngineState().answering, false);
+  // A request the page dropped for a newer one of its line says nothing.
+  factory->pages[0]->responder = [](const std::string&) {
+    return std::optional<std::string>("\x03");
+  };
+  requests->RetranslateLine("1");
+  queue->RunPending();
+  EXPECT_EQ(published.Texts().size(), publications + 1);
+  EXPECT_EQ(engines->EngineState().reason, "Engine e is down");
 }
 
 TEST_F(TranslationRequestsTest, ResultsArriveInAnswerOrderAndReachTheHistoryAfterTheLineHasGone) {
@@ -171,17 +179,6 @@ TEST_F(TranslationRequestsTest, ARequestWhosePageNeverAnswersEndsAfterTheTimeOut
   EXPECT_EQ(lines.use_count(), holders);
   factory->pages[0]->Answer("tarde");  // late: changes nothing
   EXPECT_EQ(ListedTar("1"), "hola");
-}
-
-TEST_F(TranslationRequestsTest, ARequestThePageDroppedForANewerOneOfItsLineChangesNothing) {
-  factory->responder = [](const std::string&) -> std::optional<std::string> { return "\x03"; };
-  Activate(1, 0);
-  AddLine("1", "good morn", false, "buenos");
-  const size_t publications = published.Texts().size();
-  requests->RequestTranslation("1", "good morn", false, true);
-  queue->RunPending();
-  EXPECT_EQ(published.Texts().size(), publications) << "no failure shown for the line";
-  EXPECT_EQ(engines->EngineState().answering, std::nullopt);
 }
 
 TEST_F(TranslationRequestsTest, RetranslatingAListedLinePassesTheDelayAndStartsItAgain) {

@@ -322,7 +322,7 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversatio
   };
   std::map<std::string, Reply> canned = {
       {"Slow.", Chat("Langsam.", 1500ms)},
-      {"Late.", Chat("Spät.", 1500ms)},
+      {"Late.", Chat("Spät.", 10s)},
       // Into English, an apology is a translation like any other.
       {"Ich kann nichts dafür.", Chat("I can't help it.")},
   };

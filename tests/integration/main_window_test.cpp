@@ -193,10 +193,8 @@ TEST_F(MainWindowTest, AKeyGoesOnlyToTheSecretServiceAndItsPanelNeverShowsIt) {
   int x = 0, y = 0, width = 0, height = 0;
   gtk_window_get_position(Window(), &x, &y);
   gtk_window_get_size(Window(), &width, &height);
-  testing::RunToEnd({"import", "-window", "root", "-crop",
-                     std::to_string(width) + "x" + std::to_string(height) + "+" +
-                         std::to_string(x) + "+" + std::to_string(y),
-                     QUENSARY_BINARY_DIR "/artifacts/engine-panel.png"});
+  testing::Screenshot("engine-panel.png", std::to_string(width) + "x" + std::to_string(height) +
+                                              "+" + std::to_string(x) + "+" + std::to_string(y));
   const std::string page_text =
       Js("document.documentElement.outerHTML + Array.from(document.querySelectorAll('input'), i "
          "=> i.value).join()");
@@ -265,8 +263,7 @@ TEST_F(MainWindowTest, TheWindowOpensCentredFollowsResizesDragsByItsTitleAndMaxi
   ASSERT_TRUE(RunLoopUntil([] {
     return !gtk_window_is_maximized(Window()) && Js("innerWidth + 'x' + innerHeight") == "1000x600";
   }));
-  testing::RunToEnd(
-      {"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/main-window.png"});
+  testing::Screenshot("main-window.png");
 }
 
 TEST_F(MainWindowTest, TheRightButtonReachesNeitherThePageNorAMenu) {

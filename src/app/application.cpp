@@ -37,7 +37,9 @@ void Activate(GtkApplication* application, gpointer data) {
   // Hidden, not closed, once the program is composed: the application must not end with it.
   g_application_hold(G_APPLICATION(application));
   WaitForPermission(startup->main_queue, [startup] {
-    ComposeProgram({startup->main_queue, startup->background, nullptr}, startup->permission_window);
+    const Program& program = ComposeProgram({startup->main_queue, startup->background, nullptr},
+                                            startup->permission_window);
+    KeepPermissionHelpAbove(GTK_WINDOW(program.MainWindow), *startup->main_queue);
   });
 }
 

@@ -64,10 +64,9 @@ bool StackedAbove(const std::string& upper, const std::string& lower) {
   std::vector<unsigned long> order;
   for (auto at = listing.find("0x"); at != std::string::npos; at = listing.find("0x", at + 2))
     order.push_back(std::stoul(listing.substr(at), nullptr, 16));
-  const auto place = [&](const std::string& id) {
-    return std::find(order.begin(), order.end(), std::stoul(id, nullptr, 16)) - order.begin();
-  };
-  return place(upper) < static_cast<long>(order.size()) && place(upper) > place(lower);
+  const auto lower_at = std::find(order.begin(), order.end(), std::stoul(lower, nullptr, 16));
+  return lower_at != order.end() &&
+         std::find(lower_at, order.end(), std::stoul(upper, nullptr, 16)) != order.end();
 }
 
 // What a process's accessible elements show, in tree order (its web pages' included), read with

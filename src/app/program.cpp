@@ -6,6 +6,7 @@
 #include "platform/diagnostics.h"
 #include "platform/glib/gio_address_opener.h"
 #include "platform/gtk/gtk_clipboard.h"
+#include "platform/gtk/gtk_color_scheme.h"
 #include "support/adapter_names.h"
 #include "support/desktop/tools.h"
 #include "support/desktop/updater.h"
@@ -32,6 +33,8 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
   if (running)
     return *running;
   auto& program = *(running = new Program);  // never destroyed, like everything it holds
+  // Already followed when the permission window came first.
+  FollowDesktopColorScheme();
 
   // The seams, each the desktop's own.
   program.main_queue = std::move(seams.main_queue);

@@ -5,22 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
-#include "fakes/memory_preferences.h"
-#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/secret_service_keys.h"
 #include "support/adapter_names.h"
+#include "support/engine_wait.h"
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
 #include "support/web_page_wait.h"
-#include "translate/engine_pool.h"
 #include "translate/translate_script.h"
 #include "web/engine_relay.h"
 #include "web/page_scheme.h"
-#include "web/web_engine_page_factory.h"
 
 namespace quensary {
 namespace {
@@ -62,11 +57,6 @@ class EngineServices : public ::testing::Test {
   }
   ~EngineServices() override { SetRelayHandler(nullptr); }
 
-  static TranslatorProfile Shipped(const std::string& name) {
-    std::stringstream text;
-    text << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/" + name + ".json").rdbuf();
-    return *DecodeProfile(text.str());
-  }
   // Opens the engine's pages and waits until its first page has said how it is.
   void Open(TranslatorProfile profile) {
     engines_->RebuildEnginePages(std::make_shared<TranslatorProfile>(std::move(profile)));
@@ -74,11 +64,7 @@ class EngineServices : public ::testing::Test {
   }
   std::string Translate(const std::string& text, const std::string& target = "de",
                         LineFacts line = {}) {
-    auto result = std::make_shared<std::optional<std::string>>();
-    engines_->Translate(
-        text, "en", target, [result](std::string t) { *result = std::move(t); }, line);
-    RunLoopUntil([&] { return result->has_value(); }, 20s);
-    return result->value_or("<no answer>");
+    return testing::TranslateNow(*engines_, text, target, line).value_or("<no answer>");
   }
   // What each text, into its target, failed for.
   void ExpectReasons(const std::vector<ReasonCase>& cases) {
@@ -105,12 +91,10 @@ class EngineServices : public ::testing::Test {
     ASSERT_TRUE(RunLoopUntil([&] { return done; }));
   }
 
-  std::shared_ptr<GlibMainQueue> queue_ = std::make_shared<GlibMainQueue>();
   std::shared_ptr<SettingsStore> settings_ =
       std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>());
   std::shared_ptr<SecretServiceKeys> keys_ = std::make_shared<SecretServiceKeys>(EngineKeyNames());
-  std::shared_ptr<EnginePool> engines_ = std::make_shared<EnginePool>(
-      settings_, std::make_shared<WebEnginePageFactory>(queue_), queue_);
+  std::shared_ptr<EnginePool> engines_ = testing::WebEnginePool(settings_);
   std::shared_ptr<EngineRelay> relay_ =
       std::make_shared<EngineRelay>(engines_, settings_, keys_, std::chrono::seconds(2));
 };
@@ -141,7 +125,7 @@ TEST_F(EngineServices, LibreTranslateGoesThroughTheRelayWithItsKeyAndSaysWhatWen
       }));
   settings_->SetEngineOptions(json{{"libretranslate", {{"address", server.Url("")}}}}.dump());
   Keep("libretranslate", "lt-key");
-  Open(Shipped("libre-translate"));
+  Open(testing::ShippedProfile("libre-translate"));
   EXPECT_EQ(engines_->EngineState().languages_json, R"({"Pairs":[["en","de"],["en","fr"]]})");
   EXPECT_EQ(Translate("Hello"), "de:Hello");
   EXPECT_EQ(PageFetch(server.Url("/translate")), "refused") << "the page's own request";
@@ -172,7 +156,7 @@ TEST_F(EngineServices, LibreTranslateGoesThroughTheRelayWithItsKeyAndSaysWhatWen
             "LibreTranslate's address http://192.0.2.1:5000 must use "
             "https, or be on this computer"}}) {
     settings_->SetEngineOptions(json{{"libretranslate", {{"address", address}}}}.dump());
-    Open(Shipped("libre-translate"));
+    Open(testing::ShippedProfile("libre-translate"));
     EXPECT_EQ(ReadTranslateAnswer(Translate("Hello")).text.rfind(reason, 0), 0u) << address;
   }
   EXPECT_EQ(server.Hits("/translate"), before);
@@ -200,7 +184,7 @@ TEST_F(EngineServices, DeepLTakesTheFreeOrThePaidEndpointByItsKeyAndNamesEachRef
                              {{{"text", body["target_lang"].get<std::string>() + ":" + text}}}}});
                 }));
   }
-  auto profile = Shipped("deepl");
+  auto profile = testing::ShippedProfile("deepl");
   profile.Relay->address = paid_api.Url("");
   profile.Relay->key_addresses = {{":fx", free_api.Url("")}};
   Keep("deepl", std::nullopt);
@@ -252,7 +236,7 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesWithItsModelWithOrWitho
   settings_->SetEngineOptions(
       json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "local"}}}}.dump());
   Keep("openai-compatible", std::nullopt);
-  Open(Shipped("openai"));
+  Open(testing::ShippedProfile("openai"));
   EXPECT_EQ(engines_->EngineState().answering, true);
   EXPECT_EQ(Translate("Good morning.", "fr"), "fr:Good morning.");
   ExpectReasons({
@@ -266,7 +250,7 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesWithItsModelWithOrWitho
   Keep("openai-compatible", std::nullopt);
   settings_->SetEngineOptions(
       json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "big"}}}}.dump());
-  Open(Shipped("openai"));
+  Open(testing::ShippedProfile("openai"));
   ExpectReasons({{"Hello", "de",
                   "The OpenAI-compatible server has no model “big”: choose one under the "
                   "engine's settings"}});
@@ -340,7 +324,7 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversatio
   settings_->SetEngineOptions(
       json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "local"}}}}.dump());
   Keep("openai-compatible", std::nullopt);
-  Open(Shipped("openai"));
+  Open(testing::ShippedProfile("openai"));
   EXPECT_EQ(json::parse(engines_->EngineState().languages_json)["Models"],
             json::array({"local", "other"}));
 
@@ -372,15 +356,14 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversatio
 
   // A slow answer overtaken by a newer version of its line is dropped at once, not awaited.
   const size_t before = sent.size();
-  std::optional<std::string> overtaken;
-  engines_->Translate("Slow.", "en", "en", [&](std::string t) { overtaken = t; }, {"8", false});
+  const auto overtaken = testing::StartTranslation(*engines_, "Slow.", "en", {"8", false});
   ASSERT_TRUE(RunLoopUntil([&] { return sent.size() > before; }));
   EXPECT_EQ(Translate("Slow. Done.", "en", {"8", true}), "de:Slow. Done.");
-  ASSERT_TRUE(RunLoopUntil([&] { return overtaken.has_value(); }));
-  EXPECT_EQ(*overtaken, std::string(1, kOvertakenMark));
+  ASSERT_TRUE(RunLoopUntil([&] { return overtaken->has_value(); }));
+  EXPECT_EQ(**overtaken, std::string(1, kOvertakenMark));
 
   // The page's own time limit, shorter here than the relay's.
-  auto hasty = Shipped("openai");
+  auto hasty = testing::ShippedProfile("openai");
   hasty.Url += "?timeout=1";
   Open(hasty);
   ExpectReasons({{"Late.", "de", engine + " did not answer within 1 second"}});

@@ -155,9 +155,6 @@ class OverlayTest : public ::testing::Test {
     XTranslateCoordinates(display, xid, root, 0, 0, &rx, &ry, &child);
     return {double(rx), double(ry), double(w), double(h)};
   }
-  static void Screenshot(const std::string& name) {
-    testing::RunToEnd({"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/" + name});
-  }
 
   static inline GtkWidget* below_ = nullptr;
   static inline int clicks_below_ = 0;
@@ -184,11 +181,11 @@ TEST_F(OverlayTest, ItPassesClicksThroughTurnsDarkAndClickableUnderThePointerAnd
   // below just as it is beside the overlay.
   const int clear = Brightness(frame.x + frame.width + 30, my);
   EXPECT_TRUE(RunLoopUntil([&] { return Brightness(mx, my) == clear; })) << "see-through idle";
-  Screenshot("overlay-idle.png");
+  testing::Screenshot("overlay-idle.png");
   ASSERT_TRUE(MoveTo(mx, my));
   ASSERT_TRUE(Hovered(true));
   EXPECT_TRUE(RunLoopUntil([&] { return Brightness(mx, my) < clear / 2; })) << "the dark backdrop";
-  Screenshot("overlay-hovered.png");
+  testing::Screenshot("overlay-hovered.png");
 
   // Locked: clear and click-through under the pointer, but the lock button stays clickable.
   ASSERT_TRUE(RunLoopUntil([] { return Monitor().LockButtonRect().width > 0; }));
@@ -287,7 +284,7 @@ TEST_F(OverlayTest, ADoubleClickEndingADragDoesNotZoomZoomedOnlyTheTextTakesTheP
   }));
   // The test's light window below shows without a backdrop over it.
   EXPECT_TRUE(RunLoopUntil([&] { return Brightness(960, 900) > 200; }));
-  Screenshot("overlay-zoomed.png");
+  testing::Screenshot("overlay-zoomed.png");
   // The rest of the screen takes clicks. The grip un-zooms with one click, and so does Escape,
   // which goes to the overlay after a double click on it; the window is back where it was.
   ASSERT_TRUE(MoveTo(960, 1000));
@@ -337,7 +334,7 @@ TEST_F(OverlayTest, ALongSentenceShowsItsNewestLinesAndTheWindowReturnsToItsPlac
   const ScreenRect tall = ServerFrame();
   EXPECT_TRUE(
       RunLoopUntil([&] { return Brightness(tall.x + 200, tall.y + tall.height - 20) < 150; }));
-  Screenshot("overlay-long-sentence.png");
+  testing::Screenshot("overlay-long-sentence.png");
   Monitor().OverlayWebObj()->RunJs(
       R"(Juzi([{"Id":"21","Ori":"Short.","Finish":true,"Tar":"Corto."}]))");
   EXPECT_TRUE(RunLoopUntil([] { return ServerFrame().y == 980; })) << ServerFrame().y;

@@ -56,6 +56,19 @@ std::optional<ListedWindow> Shown(pid_t pid, int width) {
 }
 constexpr int kMainWindow = 837, kPermissionWindow = 600;
 
+// Whether the window manager stacks window `upper` above window `lower` (ids as wmctrl gives them).
+bool StackedAbove(const std::string& upper, const std::string& lower) {
+  std::string listing;  // bottom to top
+  testing::RunToEnd({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}, std::chrono::seconds(5),
+                    &listing);
+  std::vector<unsigned long> order;
+  for (auto at = listing.find("0x"); at != std::string::npos; at = listing.find("0x", at + 2))
+    order.push_back(std::stoul(listing.substr(at), nullptr, 16));
+  const auto lower_at = std::find(order.begin(), order.end(), std::stoul(lower, nullptr, 16));
+  return lower_at != order.end() &&
+         std::find(lower_at, order.end(), std::stoul(upper, nullptr, 16)) != order.end();
+}
+
 // What a process's accessible elements show, in tree order (its web pages' included), read with
 // the program's own accessibility reader, and the screen position of the first that shows `named`.
 struct Accessibles {
@@ -149,6 +162,16 @@ TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTur
               << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
               << " s after accessibility was turned on\n";
     EXPECT_TRUE(RunLoopUntil([&] { return !Shown(program->Pid(), kPermissionWindow); }));
+    if (way == "by its button") {
+      // The page the button opened stays in front of the main window that came after it.
+      EXPECT_TRUE(RunLoopUntil([&] {
+        const auto windows = WindowsOf(program->Pid());
+        const auto help = std::find_if(windows.begin(), windows.end(),
+                                       [](const auto& window) { return window.width == 640; });
+        const auto main = Shown(program->Pid(), kMainWindow);
+        return help != windows.end() && main && StackedAbove(help->id, main->id);
+      }));
+    }
   }
 }
 

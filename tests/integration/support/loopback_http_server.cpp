@@ -14,9 +14,7 @@ namespace quensary::testing {
 struct LoopbackHttpServer::State {
   GObjectRef<SoupServer> server;
   int port = 0;
-  std::map<std::string, Reply> replies;
   std::map<std::string, Handler> handlers;
-  std::map<std::string, int> hits;
   std::map<std::string, std::vector<Request>> requests;
   // False once the server is gone: an answer still held back then goes nowhere.
   std::shared_ptr<bool> open = std::make_shared<bool>(true);
@@ -36,7 +34,6 @@ void Reply(SoupServerMessage* message, const LoopbackHttpServer::Reply& reply) {
 
 void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTable*, gpointer data) {
   auto& state = *static_cast<LoopbackHttpServer::State*>(data);
-  ++state.hits[path];
   LoopbackHttpServer::Request request;
   request.method = soup_server_message_get_method(message);
   SoupMessageHeadersIter iter;
@@ -54,15 +51,12 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
   }
   state.requests[path].push_back(request);
 
-  LoopbackHttpServer::Reply reply;
-  if (const auto handler = state.handlers.find(path); handler != state.handlers.end()) {
-    reply = handler->second(request);
-  } else if (const auto found = state.replies.find(path); found != state.replies.end()) {
-    reply = found->second;
-  } else {
+  const auto handler = state.handlers.find(path);
+  if (handler == state.handlers.end()) {
     soup_server_message_set_status(message, 404, nullptr);
     return;
   }
+  const LoopbackHttpServer::Reply reply = handler->second(request);
   if (reply.status == 0) {
     soup_server_message_pause(message);  // taken, and never answered
     return;
@@ -121,7 +115,7 @@ LoopbackHttpServer::~LoopbackHttpServer() {
 }
 
 void LoopbackHttpServer::Serve(const std::string& path, Reply reply) {
-  state_->replies[path] = std::move(reply);
+  Handle(path, [reply = std::move(reply)](const Request&) { return reply; });
 }
 
 void LoopbackHttpServer::Handle(const std::string& path, Handler handler) {
@@ -142,8 +136,7 @@ std::string LoopbackHttpServer::Url(const std::string& path) const {
 }
 
 int LoopbackHttpServer::Hits(const std::string& path) const {
-  const auto found = state_->hits.find(path);
-  return found == state_->hits.end() ? 0 : found->second;
+  return static_cast<int>(Requests(path).size());
 }
 
 int ClosedLoopbackPort() {

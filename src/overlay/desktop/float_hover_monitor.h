@@ -32,6 +32,10 @@ class FloatHoverMonitor {
   void HoverTick() { ticker_->Tick(); }
   // The start values and the visibility, from the current settings.
   void SendInit() { feed_->SendInit(); }
+  // Puts the overlay where the user last put it on this screen, or at first in the screen's lower
+  // part clear of the main window (of the given size, centred on the screen); from then on the
+  // user's moves and widths are kept.
+  void PlaceOnScreen(double main_width, double main_height);
 
   FloatState& state() { return *state_; }
   FloatWindow* OverlayWindow() const { return view_->Window(); }
@@ -44,6 +48,7 @@ class FloatHoverMonitor {
   bool Zoomed() const { return view_->Zoomed(); }
 
  private:
+  std::shared_ptr<SettingsStore> settings_;
   std::shared_ptr<FloatState> state_;
   std::shared_ptr<WebObj> page_;
   std::shared_ptr<OverlayView> view_;

@@ -54,6 +54,7 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
     if (!shown_view || !shown_feed)
       return;
     shown_view->RevealLockButton(state->Inarea());
+    shown_view->ShowLocked(state->IsLock());
     // The page's grip shows while the window can be dragged by it.
     shown_feed->ShowGrip(state->Inarea() && !state->IsLock());
   });

@@ -42,6 +42,7 @@ class FloatHoverMonitor {
   const std::shared_ptr<WebObj>& OverlayWebObj() const { return page_; }
   // The lock button's padded square in window coordinates; empty until it is first laid out.
   const ScreenRect& LockButtonRect() const { return view_->LockButtonRect(); }
+  GtkWidget* LockButton() const { return view_->LockButton(); }
   // Whether the window takes clicks, and its backdrop's alpha, as the last tick left them.
   bool TakesInput() const { return view_->Look().takes_input; }
   double BackdropAlpha() const { return view_->Look().backdrop; }

@@ -172,6 +172,14 @@ void OverlayView::RevealLockButton(bool revealed) {
   gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), revealed);
 }
 
+void OverlayView::ShowLocked(bool locked) {
+  // The state notifies at every hover tick.
+  if (locked == locked_)
+    return;
+  locked_ = locked;
+  quensary::ShowLocked(lock_button_, locked);
+}
+
 void OverlayView::FitContentHeight(double height) {
   content_height_ = height;
   GtkWindow* window = GTK_WINDOW(window_.get());

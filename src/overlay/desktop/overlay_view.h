@@ -47,6 +47,9 @@ class OverlayView {
   // second, for ever.
   void ShowLook(const HoverLook& look);
   void RevealLockButton(bool revealed);
+  // Shows the lock button locked or open.
+  void ShowLocked(bool locked);
+  GtkWidget* LockButton() const { return lock_button_; }
   // Call after anything that changes what the page's view shows.
   void Repaint() { repaint_.Repaint(); }
   // Gives the window the height that the page's content needs, within the screen's work area,
@@ -91,6 +94,7 @@ class OverlayView {
   std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> no_input_{cairo_region_create(),
                                                                              cairo_region_destroy};
   bool takes_input_ = true;
+  bool locked_ = false;
   bool zoomed_ = false;
   double content_height_ = 0;
   double backdrop_ = 0;

@@ -63,7 +63,7 @@ OverlayView::OverlayView(GtkWidget* page_view, std::function<void()> on_lock_cli
   gtk_overlay_add_overlay(GTK_OVERLAY(layers), revealer_);
   gtk_container_add(GTK_CONTAINER(window), layers);
   gtk_widget_show_all(layers);
-  // The designed first frame; the program then puts the window where it belongs (Place).
+  // The first frame, centred; the program then puts the window where it belongs (Place).
   gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
 }
 

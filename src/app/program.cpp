@@ -111,6 +111,9 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
   if (program.settings->MainWindowOnTop())
     float_window_set_level(program.MainWindow, WindowControl::kFloatingLevel);
 
+  // The overlay where the user last put it, or clear of the main window.
+  program.OverlayMonitor->PlaceOnScreen(kMainWindowWidth, kMainWindowHeight);
+
   // On screen: the main window and the overlay in place of the permission window.
   gtk_window_present(GTK_WINDOW(program.MainWindow));
   Updater::ScheduleCheck(ProgramVersion());

@@ -165,7 +165,8 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
   // The source language comes from the provider and the engine from its own command: a page
   // sets neither by its key.
   const auto setting = SettingFromStorageKey(key);
-  if (!setting || setting == Setting::kSourceLanguage || setting == Setting::kSelectedEngineId)
+  if (!setting || setting == Setting::kSourceLanguage || setting == Setting::kSelectedEngineId ||
+      setting == Setting::kOverlayPlaces)
     return;
   c_.settings->SetFromPage(key, value);
   switch (*setting) {
@@ -224,6 +225,7 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
       c_.main_queue->Post([requests = c_.requests] { requests->RetranslateUntranslated(); });
       break;
     case Setting::kSourceLanguage:
+    case Setting::kOverlayPlaces:
     case Setting::kSelectedEngineId:
       break;
   }

@@ -32,6 +32,8 @@ constexpr SettingSpec kSettings[] = {
      Sealed::DefaultOverlayTextColour, "overlayTextColour"},
     {Setting::kOverlayLinesShown, Sealed::KeyOverlayLinesShown, Kind::kInt, false, 2, 1, 6, nullptr,
      "overlayLinesShown"},
+    {Setting::kOverlayPlaces, Sealed::KeyOverlayPlaces, Kind::kText, false, 0, 0, 0, nullptr,
+     "overlayPlaces"},
     {Setting::kSelectedEngineId, Sealed::KeySelectedEngineId, Kind::kText, false, 0, 0, 0,
      Sealed::DefaultSelectedEngineId, "selectedEngineId"},
     {Setting::kUserEngineJson, Sealed::KeyUserEngineJson, Kind::kText, false, 0, 0, 0, nullptr,

@@ -91,6 +91,12 @@ int64_t SettingsStore::OverlayLinesShown() const {
 void SettingsStore::SetOverlayLinesShown(int64_t value) {
   WriteInt(Setting::kOverlayLinesShown, value);
 }
+std::string SettingsStore::OverlayPlaces() const {
+  return ReadText(Setting::kOverlayPlaces);
+}
+void SettingsStore::SetOverlayPlaces(std::string_view value) {
+  WriteText(Setting::kOverlayPlaces, value);
+}
 std::string SettingsStore::OverlayTextColour() const {
   return ReadText(Setting::kOverlayTextColour);
 }

@@ -39,6 +39,8 @@ class SettingsStore {
   void SetOverlayTextColour(std::string_view value);
   int64_t OverlayLinesShown() const;
   void SetOverlayLinesShown(int64_t value);
+  std::string OverlayPlaces() const;
+  void SetOverlayPlaces(std::string_view value);
   std::string SelectedEngineId() const;
   void SetSelectedEngineId(std::string_view value);
   std::string UserEngineJson() const;

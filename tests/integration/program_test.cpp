@@ -119,6 +119,49 @@ class ProgramTest : public ::testing::Test {
   testing::TempDir home;
 };
 
+TEST_F(ProgramTest, TheOverlayFirstSitsBelowTheMainWindowAndARestartKeepsWhereTheUserPutIt) {
+  ASSERT_TRUE(testing::SetDesktopAccessibility(true));
+  // Shown from the start: it is hidden while it shows neither text.
+  testing::WriteFile(home.path() + "/config/quensary/settings.ini",
+                     "[" + RevealText(Sealed::SettingsGroup) + "]\n" +
+                         RevealText(Sealed::KeyShowTranslation) + "=true\n");
+  auto program = StartProgram(home);
+  const auto overlay_of = [](pid_t pid) -> std::optional<ListedWindow> {
+    for (const auto& window : WindowsOf(pid))
+      if (window.height != 525 && window.width != kPermissionWindow)
+        return window;
+    return std::nullopt;
+  };
+  std::optional<ListedWindow> main, overlay;
+  ASSERT_TRUE(RunLoopUntil(
+      [&] {
+        main = Shown(program->Pid(), kMainWindow);
+        overlay = overlay_of(program->Pid());
+        return main && overlay;
+      },
+      std::chrono::seconds(30)));
+  EXPECT_GE(overlay->y, main->y + main->height) << "clear of the main window";
+
+  ASSERT_TRUE(
+      testing::Xdotool({"windowsize", "--sync", overlay->id, "700", std::to_string(overlay->height),
+                        "windowmove", "--sync", overlay->id, "120", "140"}));
+  const ListedWindow moved = *overlay_of(program->Pid());
+  ASSERT_EQ(moved.width, 700);
+  ASSERT_TRUE(RunLoopUntil([&] {
+    return testing::ReadFile(home.path() + "/config/quensary/settings.ini")
+               .find(std::to_string(moved.x) + "," + std::to_string(moved.y) + ",700") !=
+           std::string::npos;
+  }));
+  program->Stop();
+  program = StartProgram(home);
+  EXPECT_TRUE(RunLoopUntil(
+      [&] {
+        overlay = overlay_of(program->Pid());
+        return overlay && overlay->x == moved.x && overlay->y == moved.y && overlay->width == 700;
+      },
+      std::chrono::seconds(30)));
+}
+
 TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTurnedOnOrClosed) {
   for (const std::string way : {"from outside", "by its button", "closed"}) {
     SCOPED_TRACE(way);

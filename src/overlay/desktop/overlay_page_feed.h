@@ -24,7 +24,7 @@ class OverlayPageFeed {
   void SendInit();
   // A page loaded afresh shows no grip and has no start values yet.
   void PageLoaded();
-  // The caption lines as the bus carries them.
+  // The caption lines of this session, as the bus carries them.
   void ShowLines(const std::string& lines_json);
   // The grip by which the window can be dragged.
   void ShowGrip(bool shown);

@@ -207,15 +207,18 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
       });
       break;
     case Setting::kEngineOptions:
-      // New options (an address, a model) of the active engine take effect at once.
-      c_.main_queue->Post([weak = weak_from_this()] {
-        auto self = weak.lock();
-        const auto active = self ? self->c_.engines->ActiveProfile() : nullptr;
-        if (!active || active->Options.empty())
-          return;
-        self->c_.engines->ActivateEngine(active->Id);
-        self->EngineChanged();
-      });
+    case Setting::kContextSentences:
+      // New options (an address, a model, the context) of the active engine take effect at once:
+      // its page learns them when it is opened again.
+      c_.main_queue->Post(
+          [weak = weak_from_this(), context = *setting == Setting::kContextSentences] {
+            auto self = weak.lock();
+            const auto active = self ? self->c_.engines->ActiveProfile() : nullptr;
+            if (!active || active->Options.empty() || (context && !active->TakesOption("context")))
+              return;
+            self->c_.engines->ActivateEngine(active->Id);
+            self->EngineChanged();
+          });
       break;
     case Setting::kTargetLanguage:
       // Lines left untranslated (say, in a language the engine did not offer) get another try.

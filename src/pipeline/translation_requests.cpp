@@ -24,6 +24,7 @@ std::string FailureReason(const TranslateAnswer& answer, const TranslatorProfile
                " seconds";
       return profile.Name + " did not answer: its page went away";
     case TranslateAnswer::Kind::kTranslated:
+    case TranslateAnswer::Kind::kOvertaken:
       break;
   }
   return {};
@@ -67,32 +68,38 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
   const std::string source = settings_->SourceLanguage();
   const std::string target = settings_->TargetLanguage();
 
-  engines_->Translate(text, source, target,
-                      [lines = lines_, history = history_, engines = engines_, clock = clock_,
-                       profile, started = now, id = std::move(id), finish](std::string result) {
-                        const std::chrono::steady_clock::duration waited = clock->Now() - started;
-                        const TranslateAnswer answer = ReadTranslateAnswer(result);
-                        const bool ok = answer.kind == TranslateAnswer::Kind::kTranslated;
-                        const std::string reason =
-                            ok ? std::string() : FailureReason(answer, *profile, waited);
-                        {
-                          auto held = lines->LineLock();
-                          const auto line = lines->FindLine(held, id);
-                          // A failure keeps the translation the line has, and says why.
-                          if (line && (ok || line->Fail != reason)) {
-                            if (ok)
-                              line->Tar = answer.text;
-                            line->Fail = reason;
-                            lines->PublishLines(held);
-                          }
-                        }
-                        // The history keeps finished lines also after they have left the list.
-                        if (ok && finish)
-                          history->SetTranslation(id, answer.text);
-                        engines->NoteTranslation(
-                            profile, ok, reason,
-                            std::chrono::duration_cast<std::chrono::milliseconds>(waited).count());
-                      });
+  // The facts view this copy: the callback below takes the id itself.
+  const std::string line_id = id;
+  engines_->Translate(
+      text, source, target,
+      [lines = lines_, history = history_, engines = engines_, clock = clock_, profile,
+       started = now, id = std::move(id), finish](std::string result) {
+        const std::chrono::steady_clock::duration waited = clock->Now() - started;
+        const TranslateAnswer answer = ReadTranslateAnswer(result);
+        // The newer request for the line answers for it; this one says nothing.
+        if (answer.kind == TranslateAnswer::Kind::kOvertaken)
+          return;
+        const bool ok = answer.kind == TranslateAnswer::Kind::kTranslated;
+        const std::string reason = ok ? std::string() : FailureReason(answer, *profile, waited);
+        {
+          auto held = lines->LineLock();
+          const auto line = lines->FindLine(held, id);
+          // A failure keeps the translation the line has, and says why.
+          if (line && (ok || line->Fail != reason)) {
+            if (ok)
+              line->Tar = answer.text;
+            line->Fail = reason;
+            lines->PublishLines(held);
+          }
+        }
+        // The history keeps finished lines also after they have left the list.
+        if (ok && finish)
+          history->SetTranslation(id, answer.text);
+        engines->NoteTranslation(
+            profile, ok, reason,
+            std::chrono::duration_cast<std::chrono::milliseconds>(waited).count());
+      },
+      LineFacts{line_id, finish});
 }
 
 void TranslationRequests::RetranslateLine(const std::string& id) {

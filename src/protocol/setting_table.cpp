@@ -42,6 +42,9 @@ constexpr SettingSpec kSettings[] = {
      "captionSource"},
     {Setting::kEngineOptions, Sealed::KeyEngineOptions, Kind::kText, false, 0, 0, 0, nullptr,
      "engineOptions"},
+    // More context makes every request longer, and a small model slower.
+    {Setting::kContextSentences, Sealed::KeyEngineContextSentences, Kind::kInt, false, 3, 0, 8,
+     nullptr, "engineContextSentences"},
 };
 
 }  // namespace

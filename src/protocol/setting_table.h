@@ -26,6 +26,7 @@ enum class Setting {
   kUserEngineJson,      // the user's own engine profile as JSON text
   kCaptionSource,       // where captions are read from (a CaptionSourceMode word)
   kEngineOptions,       // what the user gave each engine (address, model) as a JSON object
+  kContextSentences,    // finished sentences, with translations, sent along to a model engine
 };
 
 enum class SettingKind { kBool, kInt, kText };

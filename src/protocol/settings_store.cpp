@@ -128,6 +128,12 @@ std::string SettingsStore::EngineOptions() const {
 void SettingsStore::SetEngineOptions(std::string_view value) {
   WriteText(Setting::kEngineOptions, value);
 }
+int64_t SettingsStore::EngineContextSentences() const {
+  return ReadInt(Setting::kContextSentences);
+}
+void SettingsStore::SetEngineContextSentences(int64_t value) {
+  WriteInt(Setting::kContextSentences, value);
+}
 
 std::string SettingsStore::ProviderLanguage() const {
   const auto value = store_->ReadForeignText(RevealText(Sealed::ProviderDomain),

@@ -184,7 +184,7 @@ TEST_F(MainWindowTest, AKeyGoesOnlyToTheSecretServiceAndItsPanelNeverShowsIt) {
   server.Handle("/v1/chat/completions", [key](const testing::LoopbackHttpServer::Request& r) {
     const auto auth = r.headers.find("authorization");
     const bool keyed = auth != r.headers.end() && auth->second == "Bearer " + key;
-    const std::string text = nlohmann::json::parse(r.body)["messages"][1]["content"];
+    const std::string text = nlohmann::json::parse(r.body)["messages"].back()["content"];
     return testing::LoopbackHttpServer::Reply::Json(
         nlohmann::json{
             {"choices", {{{"message", {{"content", (keyed ? "keyed|" : "plain|") + text}}}}}}}

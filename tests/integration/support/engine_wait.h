@@ -32,16 +32,19 @@ inline TranslatorProfile ShippedProfile(const std::string& name) {
 // Starts a translation from English; the result is filled in when the pool delivers it.
 inline std::shared_ptr<std::optional<std::string>> StartTranslation(EnginePool& engines,
                                                                     const std::string& text,
-                                                                    const std::string& target) {
+                                                                    const std::string& target,
+                                                                    LineFacts line = {}) {
   auto result = std::make_shared<std::optional<std::string>>();
-  engines.Translate(text, "en", target, [result](std::string t) { *result = std::move(t); });
+  engines.Translate(
+      text, "en", target, [result](std::string t) { *result = std::move(t); }, line);
   return result;
 }
 
 // A translation waited for (bounded); absent when none came.
 inline std::optional<std::string> TranslateNow(EnginePool& engines, const std::string& text,
-                                               const std::string& target = "es") {
-  const auto result = StartTranslation(engines, text, target);
+                                               const std::string& target = "es",
+                                               LineFacts line = {}) {
+  const auto result = StartTranslation(engines, text, target, line);
   RunLoopUntil([&] { return result->has_value(); }, std::chrono::seconds(20));
   return *result;
 }

@@ -16,6 +16,8 @@ struct LoopbackHttpServer::State {
   int port = 0;
   std::map<std::string, Handler> handlers;
   std::map<std::string, std::vector<Request>> requests;
+  // False once the server is gone: an answer still held back then goes nowhere.
+  std::shared_ptr<bool> open = std::make_shared<bool>(true);
 };
 
 namespace {
@@ -68,16 +70,20 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
   struct Held {
     GObjectRef<SoupServerMessage> message;
     LoopbackHttpServer::Reply reply;
+    std::shared_ptr<bool> open;
   };
   g_timeout_add_full(
       G_PRIORITY_DEFAULT, static_cast<guint>(reply.delay.count()),
       [](gpointer held_data) {
         auto& held = *static_cast<Held*>(held_data);
+        if (!*held.open)
+          return G_SOURCE_REMOVE;
         Reply(held.message.get(), held.reply);
         soup_server_message_unpause(held.message.get());
         return G_SOURCE_REMOVE;
       },
-      std::make_unique<Held>(Held{GObjectRef<SoupServerMessage>::Share(message), reply}).release(),
+      std::make_unique<Held>(Held{GObjectRef<SoupServerMessage>::Share(message), reply, state.open})
+          .release(),
       [](gpointer held_data) { std::unique_ptr<Held>(static_cast<Held*>(held_data)); });
 }
 
@@ -104,6 +110,7 @@ LoopbackHttpServer::LoopbackHttpServer() : state_(std::make_unique<State>()) {
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {
+  *state_->open = false;
   soup_server_disconnect(state_->server.get());
 }
 

@@ -7,21 +7,25 @@
 
   const query = new URLSearchParams(location.search);
 
-  // One request to the service: the path below its address, and a JSON body for a POST.
+  // One request to the service: the path below its address, and a JSON body for a POST; an
+  // AbortSignal may stop it, and the call then rejects with the signal's reason.
   // Resolves to { status, data (parsed JSON, or null), text, relay (the relay's own word, or '') }.
-  async function call(path, body) {
+  async function call(path, body, signal) {
     const init = body === undefined ? {} : {
       method: 'POST',
       headers: { 'Content-Type': 'application/json' },
       body: JSON.stringify(body),
     };
+    if (signal) init.signal = signal;
     let response;
+    let text;
     try {
       response = await fetch('/relay' + path, init);
+      text = await response.text();
     } catch (err) {
+      if (signal && signal.aborted) throw signal.reason;
       throw new Error('the program did not pass the request on (' + String(err) + ')');
     }
-    const text = await response.text();
     let data = null;
     try {
       data = JSON.parse(text);

@@ -32,6 +32,9 @@ Quensary.constants = Object.freeze({
   OPACITY_MAX: QuensaryProtocolSettings.overlayOpacity.max,
   LINES_MIN: QuensaryProtocolSettings.overlayLinesShown.min,
   LINES_MAX: QuensaryProtocolSettings.overlayLinesShown.max,
+  CONTEXT_DEFAULT: QuensaryProtocolSettings.engineContextSentences.default,
+  CONTEXT_MIN: QuensaryProtocolSettings.engineContextSentences.min,
+  CONTEXT_MAX: QuensaryProtocolSettings.engineContextSentences.max,
   RANGE_SEND_INTERVAL_MS: 100,
   CLEAR_CONFIRM_MS: 5000,
   STATUS_MS: 3500,
@@ -55,6 +58,7 @@ Quensary.constants = Object.freeze({
     linesShown: QuensaryProtocolSettings.overlayLinesShown.key,
     userEngine: QuensaryProtocolSettings.userEngineJson.key,
     engineOptions: QuensaryProtocolSettings.engineOptions.key,
+    contextSentences: QuensaryProtocolSettings.engineContextSentences.key,
   }),
 
   // Commands for the active engine: its key goes to the program and never comes back.

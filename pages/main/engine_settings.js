@@ -1,17 +1,22 @@
 // The active engine's own settings, for engines whose profile takes them ("Options"): the
-// address of its server, its model and its key. The key field is write-only: the program keeps
-// the key (in the desktop's secret store) and only ever says whether there is one.
+// address of its server, its model (offered from the models the server listed), how many
+// finished sentences go with each request, and its key. The key field is write-only: the program
+// keeps the key (in the desktop's secret store) and only ever says whether there is one.
 (function () {
   'use strict';
 
-  const { ENGINE_COMMAND, MESSAGE, SETTING, STATUS_MS } = Quensary.constants;
-  const { sendSetting } = Quensary.bridge;
+  const {
+    CONTEXT_DEFAULT, CONTEXT_MAX, CONTEXT_MIN, ENGINE_COMMAND, MESSAGE, SETTING, STATUS_MS,
+  } = Quensary.constants;
+  const { noteSetting, sendSetting } = Quensary.bridge;
   const { send } = Quensary.calls;
   const { $, flash } = Quensary.dom;
-  const { isPlainObject } = Quensary.values;
+  const { intOr, isPlainObject } = Quensary.values;
 
   let el = null;
   let options = {};      // engine Id -> { address, model }, as the program stores them
+  let context = CONTEXT_DEFAULT;  // sentences of context, as the program stores them
+  let models = [];       // what the active engine's server listed
   let engine = null;     // the profile whose settings are shown, or null
   let status = {};       // what the program last said of it
 
@@ -22,6 +27,9 @@
       address: $('engine-address'),
       modelField: $('engine-model-field'),
       model: $('engine-model'),
+      models: $('engine-models'),
+      contextField: $('engine-context-field'),
+      context: $('engine-context'),
       optionsRow: $('engine-options-row'),
       saveOptions: $('save-engine-options'),
       optionsMessage: $('engine-options-message'),
@@ -32,6 +40,8 @@
       keyState: $('engine-key-state'),
       check: $('check-engine'),
     };
+    el.context.min = String(CONTEXT_MIN);
+    el.context.max = String(CONTEXT_MAX);
     el.saveOptions.addEventListener('click', saveOptions);
     el.saveKey.addEventListener('click', saveKey);
     el.key.addEventListener('keydown', (e) => {
@@ -45,8 +55,10 @@
   }
 
   // The options the program keeps, from Init.
-  function applyOptions(value) {
+  function applyOptions(value, sentences) {
     options = isPlainObject(value) ? value : {};
+    context = intOr(sentences, CONTEXT_DEFAULT, CONTEXT_MIN, CONTEXT_MAX);
+    noteSetting(SETTING.contextSentences, String(context));
     render();
   }
 
@@ -59,6 +71,7 @@
     const changed = !engine || !profile || engine.Id !== profile.Id;
     engine = profile;
     status = isPlainObject(latest) ? latest : {};
+    showModels(isPlainObject(status.Languages) ? status.Languages.Models : null);
     if (changed) {
       el.key.value = '';
       flash(el.optionsMessage, '', '');
@@ -66,19 +79,35 @@
     render(changed);
   }
 
+  // The models the server listed, offered under the model field (which still takes any name).
+  function showModels(listed) {
+    const next = Array.isArray(listed)
+      ? listed.filter((m) => typeof m === 'string' && m !== '') : [];
+    if (next.length === models.length && next.every((m, i) => m === models[i])) return;
+    models = next;
+    el.models.textContent = '';
+    for (const name of models) {
+      const option = document.createElement('option');
+      option.value = name;
+      el.models.appendChild(option);
+    }
+  }
+
   function render(refill = true) {
-    const shown = takes('address') || takes('model') || takes('key');
+    const shown = takes('address') || takes('model') || takes('context') || takes('key');
     el.panel.hidden = !shown;
     if (!shown) return;
     const own = isPlainObject(options[engine.Id]) ? options[engine.Id] : {};
     el.addressField.hidden = !takes('address');
     el.modelField.hidden = !takes('model');
-    el.optionsRow.hidden = !takes('address') && !takes('model');
+    el.contextField.hidden = !takes('context');
+    el.optionsRow.hidden = !takes('address') && !takes('model') && !takes('context');
     if (refill) {
       const relay = isPlainObject(engine.Relay) ? engine.Relay : {};
       el.address.placeholder = typeof relay.Address === 'string' ? relay.Address : '';
       el.address.value = typeof own.address === 'string' ? own.address : '';
       el.model.value = typeof own.model === 'string' ? own.model : '';
+      el.context.value = String(context);
     }
     el.keyField.hidden = !takes('key');
     const required = isPlainObject(engine.Relay) && engine.Relay.KeyRequired === true;
@@ -101,10 +130,23 @@
         'user name: a key goes under API key.', 'error');
       return;
     }
-    const next = Object.assign({}, options);
-    next[engine.Id] = { address, model: el.model.value.trim() };
-    options = next;
-    sendSetting(SETTING.engineOptions, JSON.stringify(next));
+    const sentences = intOr(el.context.value, context, CONTEXT_MIN, CONTEXT_MAX);
+    el.context.value = String(sentences);
+    const contextChanged = takes('context') && sentences !== context;
+    if (contextChanged) {
+      context = sentences;
+      sendSetting(SETTING.contextSentences, String(sentences));
+    }
+    const own = { address, model: el.model.value.trim() };
+    const before = isPlainObject(options[engine.Id]) ? options[engine.Id] : {};
+    // Each setting sent reopens the engine: the options only when they changed, or to try
+    // them again when nothing did.
+    const optionsChanged =
+      (before.address || '') !== own.address || (before.model || '') !== own.model;
+    if (!contextChanged || optionsChanged) {
+      options = Object.assign({}, options, { [engine.Id]: own });
+      sendSetting(SETTING.engineOptions, JSON.stringify(options));
+    }
     flash(el.optionsMessage, 'Saved.', 'ok', STATUS_MS);
   }
 

@@ -22,7 +22,7 @@
   function applyInit(obj) {
     const o = isPlainObject(obj) ? obj : {};
     applySettings(o);
-    applyOptions(o[SETTING.engineOptions]);
+    applyOptions(o[SETTING.engineOptions], o[SETTING.contextSentences]);
     const engine = applyActiveEngine(o);
     showVersion(o);
 

@@ -38,7 +38,8 @@
   const OPACITY_MAX = STORED.overlayOpacity.max;
   const LINES_MIN = STORED.overlayLinesShown.min;
   const LINES_MAX = STORED.overlayLinesShown.max;
-  const PANEL_ALPHA = 0.55;
+  // Zoomed and under the pointer, the panel is at least this dark, like the hover backdrop.
+  const ZOOMED_ALPHA = 0.9;
 
   // Init's members.
   const SETTING = Object.freeze({
@@ -124,8 +125,10 @@
     const style = root.style;
     style.setProperty('--font-size', settings.fontSize + 'px');
     style.setProperty('--text-colour', settings.colour);
-    const alpha = Math.round(PANEL_ALPHA * settings.opacityPercent * 10) / 1000;
+    // The setting is the panel's opacity itself: 100 % is a solid panel.
+    const alpha = settings.opacityPercent / 100;
     style.setProperty('--panel-bg', `rgba(0, 0, 0, ${alpha})`);
+    style.setProperty('--zoomed-panel-bg', `rgba(0, 0, 0, ${Math.max(alpha, ZOOMED_ALPHA)})`);
     style.setProperty('--lines-shown', String(settings.linesShown));
     root.classList.toggle('both', settings.showOri && settings.showTar);
 

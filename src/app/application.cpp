@@ -6,6 +6,7 @@
 #include "app/program.h"
 #include "platform/glib/glib_main_queue.h"
 #include "platform/glib/gobject_ref.h"
+#include "platform/gtk/gtk_color_scheme.h"
 
 namespace quensary {
 namespace {
@@ -29,13 +30,16 @@ void Activate(GtkApplication* application, gpointer data) {
   }
   // The installed icon carries the application id's name; uninstalled, GTK falls back quietly.
   gtk_window_set_default_icon_name(kApplicationId);
+  FollowDesktopColorScheme();
   startup->permission_window =
       NewPermissionWindow(application, startup->main_queue, startup->background);
   gtk_widget_show_all(startup->permission_window);
   // Hidden, not closed, once the program is composed: the application must not end with it.
   g_application_hold(G_APPLICATION(application));
   WaitForPermission(startup->main_queue, [startup] {
-    ComposeProgram({startup->main_queue, startup->background, nullptr}, startup->permission_window);
+    const Program& program = ComposeProgram({startup->main_queue, startup->background, nullptr},
+                                            startup->permission_window);
+    KeepPermissionHelpAbove(GTK_WINDOW(program.MainWindow), *startup->main_queue);
   });
 }
 

@@ -17,6 +17,9 @@ namespace quensary {
 namespace {
 
 constexpr char kHeading[] = "    需要以下权限才能运行，请依次检查：";
+constexpr char kWhy[] =
+    "Quensary reads another application's captions through the desktop's accessibility "
+    "interface, which has to be turned on for that.";
 constexpr int kPadding = 44;
 constexpr int kSpacing = 20;
 constexpr std::chrono::milliseconds kPermissionPoll{1500};
@@ -31,24 +34,26 @@ struct PermissionContext {
   std::shared_ptr<WorkerQueue> background;
 };
 
-// Where the permission is explained: a page of the program's own, in a window of its own.
+// Where the permission is explained: a page of the program's own, in a window of its own, made
+// at the first click and kept (never destroyed) for the life of the process.
+GtkWindow* help_window = nullptr;
+
 void ShowPermissionHelp(const std::shared_ptr<MainQueue>& main_queue) {
-  // One window for the life of the process, never destroyed.
-  static std::shared_ptr<WebObj>* help = nullptr;
-  if (!help) {
-    help = new std::shared_ptr<WebObj>(std::make_shared<WebObj>(main_queue));
+  if (!help_window) {
+    static const auto* const help =
+        new std::shared_ptr<WebObj>(std::make_shared<WebObj>(main_queue));
     (*help)->PageUrl = RevealText(Sealed::PermissionSettingsAddress);
     (*help)->ProgramPagesOnly = true;
     WebObjDelegate::Create(*help);
-    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(window), RevealText(Sealed::PermissionName).c_str());
-    gtk_window_set_default_size(GTK_WINDOW(window), 640, 480);
-    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
-    gtk_widget_set_name(window, "permission-help");
-    gtk_container_add(GTK_CONTAINER(window), (*help)->Widget());
-    g_signal_connect(window, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
+    help_window = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    gtk_window_set_title(help_window, RevealText(Sealed::PermissionName).c_str());
+    gtk_window_set_default_size(help_window, 640, 480);
+    gtk_window_set_position(help_window, GTK_WIN_POS_CENTER);
+    gtk_widget_set_name(GTK_WIDGET(help_window), "permission-help");
+    gtk_container_add(GTK_CONTAINER(help_window), (*help)->Widget());
+    g_signal_connect(help_window, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
   }
-  gtk_window_present(GTK_WINDOW(gtk_widget_get_toplevel((*help)->Widget())));
+  gtk_window_present(help_window);
 }
 
 void Grant(GtkButton*, gpointer data) {
@@ -90,6 +95,11 @@ GtkWidget* NewPermissionWindow(GtkApplication* application, std::shared_ptr<Main
   gtk_container_set_border_width(GTK_CONTAINER(column), kPadding);
   gtk_container_add(GTK_CONTAINER(window), column);
   gtk_box_pack_start(GTK_BOX(column), Label(kHeading, 1.3, false), FALSE, FALSE, 0);
+  GtkWidget* why = Label(kWhy, 1.0, false);
+  // Wide enough from the start that the window keeps its height: GTK asks a wrapping label for
+  // its height at its narrowest.
+  gtk_label_set_width_chars(GTK_LABEL(why), 64);
+  gtk_box_pack_start(GTK_BOX(column), why, FALSE, FALSE, 0);
   GtkWidget* divider = gtk_separator_new(GTK_ORIENTATION_HORIZONTAL);
   gtk_widget_set_margin_top(divider, 8);
   gtk_widget_set_margin_bottom(divider, 8);
@@ -130,6 +140,16 @@ void WaitForPermission(std::shared_ptr<MainQueue> main_queue, std::function<void
     main_queue->Post(ready);
     return WorkerQueue::Step::kDone;
   });
+}
+
+void KeepPermissionHelpAbove(GtkWindow* main_window, MainQueue& main_queue) {
+  if (!help_window)
+    return;
+  // As the main window's own window the window manager keeps it above the main window, which
+  // would otherwise come up over what the user is reading.
+  gtk_window_set_transient_for(help_window, main_window);
+  if (gtk_widget_get_visible(GTK_WIDGET(help_window)))
+    main_queue.Post([] { gtk_window_present(help_window); });  // after the main window's showing
 }
 
 }  // namespace quensary

@@ -6,6 +6,7 @@
 #include "platform/diagnostics.h"
 #include "platform/glib/gio_address_opener.h"
 #include "platform/gtk/gtk_clipboard.h"
+#include "platform/gtk/gtk_color_scheme.h"
 #include "support/adapter_names.h"
 #include "support/desktop/tools.h"
 #include "support/desktop/updater.h"
@@ -32,6 +33,8 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
   if (running)
     return *running;
   auto& program = *(running = new Program);  // never destroyed, like everything it holds
+  // Already followed when the permission window came first.
+  FollowDesktopColorScheme();
 
   // The seams, each the desktop's own.
   program.main_queue = std::move(seams.main_queue);
@@ -107,6 +110,9 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
       std::make_shared<FloatWindowControl>(program.MainWindow));
   if (program.settings->MainWindowOnTop())
     float_window_set_level(program.MainWindow, WindowControl::kFloatingLevel);
+
+  // The overlay where the user last put it, or clear of the main window.
+  program.OverlayMonitor->PlaceOnScreen(kMainWindowWidth, kMainWindowHeight);
 
   // On screen: the main window and the overlay in place of the permission window.
   gtk_window_present(GTK_WINDOW(program.MainWindow));

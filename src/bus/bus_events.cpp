@@ -8,6 +8,8 @@ namespace quensary {
 void Publish(LnsCenter& bus, LinesChanged event) {
   auto message = std::make_shared<LnsMessage>();
   message->str1 = std::move(event.json);
+  if (event.session_json)
+    message->strs1.push_back(std::move(*event.session_json));
   bus.Post(RevealText(Sealed::EventLinesChanged), std::move(message));
 }
 
@@ -22,7 +24,10 @@ void Publish(LnsCenter& bus, UserLineChanged) {
 void OnEach(LnsCenter& bus, std::function<void(const LinesChanged&)> handler) {
   bus.Subscribe(RevealText(Sealed::EventLinesChanged), false,
                 [handler = std::move(handler)](const LnsMessage& message) {
-                  handler(LinesChanged{message.str1});
+                  handler(LinesChanged{message.str1,
+                                       message.strs1.empty()
+                                           ? std::nullopt
+                                           : std::optional<std::string>(message.strs1.front())});
                 });
 }
 

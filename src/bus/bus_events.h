@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "bus/lns_center.h"
@@ -10,9 +11,12 @@ namespace quensary {
 // The events the program's parts tell each other, as types; on the bus each is an
 // `LnsMessage` under its sealed event name, as the design names them.
 
-// The line list changed: the JSON array of every caption line.
+// The line list changed: the JSON array of every caption line, and apart from it the array of
+// this session's lines when the list also holds lines restored from the history.
 struct LinesChanged {
   std::string json;
+  std::optional<std::string> session_json;
+  const std::string& SessionJson() const { return session_json ? *session_json : json; }
 };
 // A display setting, or the active engine, changed.
 struct SettingsChanged {};

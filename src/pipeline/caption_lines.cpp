@@ -12,7 +12,10 @@ namespace quensary {
 
 CaptionLines::CaptionLines(LnsCenter& bus, std::shared_ptr<SQLiteHelper> history,
                            std::shared_ptr<const Clock> clock)
-    : bus_(bus), history_(std::move(history)), ids_(std::move(clock)) {}
+    : bus_(bus),
+      history_(std::move(history)),
+      ids_(std::move(clock)),
+      session_start_(ids_.Next()) {}
 
 CaptionLines::LineGuard CaptionLines::LineLock() {
   return LineGuard(line_lock_);
@@ -36,7 +39,14 @@ CaptionLinePtr CaptionLines::FindLine(const LineGuard& held, const std::string& 
 
 void CaptionLines::PublishLines(const LineGuard& held) {
   CheckHeld(held);
-  Publish(bus_, LinesChanged{CaptionLinesJson(line_list_)});
+  LinesChanged event{CaptionLinesJson(line_list_), std::nullopt};
+  // Restored lines are older than any of this session's, so this session's are the list's tail.
+  const auto older = std::find_if(line_list_.rbegin(), line_list_.rend(),
+                                  [&](const auto& line) { return line->Id <= session_start_; });
+  if (older != line_list_.rend())
+    event.session_json =
+        CaptionLinesJson(std::span<const CaptionLinePtr>(older.base(), line_list_.end()));
+  Publish(bus_, std::move(event));
 }
 
 std::string CaptionLines::UpsertLine(const LineGuard& held, const std::string& text,

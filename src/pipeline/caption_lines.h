@@ -45,8 +45,9 @@ class CaptionLines : public std::enable_shared_from_this<CaptionLines> {
   // The first listed line with this Id, or null.
   CaptionLinePtr FindLine(const LineGuard& held, const std::string& id);
 
-  // Posts the list as JSON under the lines-changed event. Returns at once; the bus delivers on
-  // its own thread, so no subscriber runs under the lock.
+  // Posts the list as JSON under the lines-changed event, with this session's lines apart for the
+  // overlay, which shows no line of an earlier session. Returns at once; the bus delivers on its
+  // own thread, so no subscriber runs under the lock.
   void PublishLines(const LineGuard& held);
 
   // Applies one caption event: updates the open last line, or appends a new line when the list
@@ -72,6 +73,9 @@ class CaptionLines : public std::enable_shared_from_this<CaptionLines> {
   // Guarded by line_lock_.
   std::vector<CaptionLinePtr> line_list_;
   LineIdMaker ids_;
+  // Taken from the Id maker at construction: every line made later has a greater Id, every line
+  // restored from an earlier session a smaller one.
+  const std::string session_start_;
 };
 
 }  // namespace quensary

@@ -180,7 +180,8 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
   // The source language comes from the provider and the engine from its own command: a page
   // sets neither by its key.
   const auto setting = SettingFromStorageKey(key);
-  if (!setting || setting == Setting::kSourceLanguage || setting == Setting::kSelectedEngineId)
+  if (!setting || setting == Setting::kSourceLanguage || setting == Setting::kSelectedEngineId ||
+      setting == Setting::kOverlayPlaces)
     return;
   c_.settings->SetFromPage(key, value);
   switch (*setting) {
@@ -221,21 +222,25 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
       });
       break;
     case Setting::kEngineOptions:
-      // New options (an address, a model) of the active engine take effect at once.
-      c_.main_queue->Post([weak = weak_from_this()] {
-        auto self = weak.lock();
-        const auto active = self ? self->c_.engines->ActiveProfile() : nullptr;
-        if (!active || active->Options.empty())
-          return;
-        self->c_.engines->ActivateEngine(active->Id);
-        self->EngineChanged();
-      });
+    case Setting::kContextSentences:
+      // New options (an address, a model, the context) of the active engine take effect at once:
+      // its page learns them when it is opened again.
+      c_.main_queue->Post(
+          [weak = weak_from_this(), context = *setting == Setting::kContextSentences] {
+            auto self = weak.lock();
+            const auto active = self ? self->c_.engines->ActiveProfile() : nullptr;
+            if (!active || active->Options.empty() || (context && !active->TakesOption("context")))
+              return;
+            self->c_.engines->ActivateEngine(active->Id);
+            self->EngineChanged();
+          });
       break;
     case Setting::kTargetLanguage:
       // Lines left untranslated (say, in a language the engine did not offer) get another try.
       c_.main_queue->Post([requests = c_.requests] { requests->RetranslateUntranslated(); });
       break;
     case Setting::kSourceLanguage:
+    case Setting::kOverlayPlaces:
     case Setting::kSelectedEngineId:
       break;
   }

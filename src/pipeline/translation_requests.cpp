@@ -24,6 +24,7 @@ std::string FailureReason(const TranslateAnswer& answer, const TranslatorProfile
                " seconds";
       return profile.Name + " did not answer: its page went away";
     case TranslateAnswer::Kind::kTranslated:
+    case TranslateAnswer::Kind::kOvertaken:
       break;
   }
   return {};
@@ -70,6 +71,8 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
   const std::string source = settings_->SourceLanguage();
   const std::string target = settings_->TargetLanguage();
 
+  // The facts view this copy: the callback below takes the id itself.
+  const std::string line_id = id;
   const uint64_t number = ++order_->last_request;
   engines_->Translate(
       text, source, target,
@@ -77,6 +80,9 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
        profile, started = now, number, id = std::move(id), finish](std::string result) {
         const std::chrono::steady_clock::duration waited = clock->Now() - started;
         const TranslateAnswer answer = ReadTranslateAnswer(result);
+        // The newer request for the line answers for it; this one says nothing.
+        if (answer.kind == TranslateAnswer::Kind::kOvertaken)
+          return;
         const bool ok = answer.kind == TranslateAnswer::Kind::kTranslated;
         const std::string reason = ok ? std::string() : FailureReason(answer, *profile, waited);
         uint64_t& taken = order->taken[id];
@@ -102,7 +108,8 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
         engines->NoteTranslation(
             profile, ok, reason,
             std::chrono::duration_cast<std::chrono::milliseconds>(waited).count());
-      });
+      },
+      LineFacts{line_id, finish});
 }
 
 void TranslationRequests::RetranslateLine(const std::string& id) {

@@ -30,7 +30,8 @@ class TranslationRequests {
   // published when it changes the line, unless the line already took the answer to a later
   // request; for a finished line it also goes into the history, whether or not the line is
   // still listed. A failure keeps the line's translation and gives it the reason, in words, which
-  // is published too. Either outcome goes into the engine's status.
+  // is published too. Either outcome goes into the engine's status. A request the engine page
+  // dropped for a newer one of the same line changes nothing.
   void RequestTranslation(std::string id, std::string text, bool finish, bool force);
 
   // Translates a listed line again, past the Delay; does nothing for an unlisted Id.

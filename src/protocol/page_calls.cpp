@@ -70,6 +70,7 @@ std::string MainPageInitJson(const SettingsStore& settings, std::string_view ver
   const auto options = nlohmann::json::parse(settings.EngineOptions(), nullptr, false);
   init[StorageKey(Setting::kEngineOptions)] =
       options.is_object() ? options : nlohmann::json::object();
+  init[StorageKey(Setting::kContextSentences)] = settings.EngineContextSentences();
   init[WordOf(SettingCommand::kSelectEngine)] = settings.SelectedEngineId();
   init[WordOf(InitMember::kAppVersion)] = std::string(version);
   return AsciiJson(init);

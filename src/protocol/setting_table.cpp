@@ -32,6 +32,8 @@ constexpr SettingSpec kSettings[] = {
      Sealed::DefaultOverlayTextColour, "overlayTextColour"},
     {Setting::kOverlayLinesShown, Sealed::KeyOverlayLinesShown, Kind::kInt, false, 2, 1, 6, nullptr,
      "overlayLinesShown"},
+    {Setting::kOverlayPlaces, Sealed::KeyOverlayPlaces, Kind::kText, false, 0, 0, 0, nullptr,
+     "overlayPlaces"},
     {Setting::kSelectedEngineId, Sealed::KeySelectedEngineId, Kind::kText, false, 0, 0, 0,
      Sealed::DefaultSelectedEngineId, "selectedEngineId"},
     {Setting::kUserEngineJson, Sealed::KeyUserEngineJson, Kind::kText, false, 0, 0, 0, nullptr,
@@ -40,6 +42,9 @@ constexpr SettingSpec kSettings[] = {
      "captionSource"},
     {Setting::kEngineOptions, Sealed::KeyEngineOptions, Kind::kText, false, 0, 0, 0, nullptr,
      "engineOptions"},
+    // More context makes every request longer, and a small model slower.
+    {Setting::kContextSentences, Sealed::KeyEngineContextSentences, Kind::kInt, false, 3, 0, 8,
+     nullptr, "engineContextSentences"},
 };
 
 }  // namespace

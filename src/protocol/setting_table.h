@@ -21,10 +21,12 @@ enum class Setting {
   kOverlayFontSize,     // the overlay's text size in pixels
   kOverlayTextColour,   // the overlay's text colour (CSS)
   kOverlayLinesShown,   // how many lines of each text the overlay shows at most (the newest)
+  kOverlayPlaces,       // where the user put the overlay, and how wide, per screen (JSON)
   kSelectedEngineId,    // the Id of the active engine profile
   kUserEngineJson,      // the user's own engine profile as JSON text
   kCaptionSource,       // where captions are read from (a CaptionSourceMode word)
   kEngineOptions,       // what the user gave each engine (address, model) as a JSON object
+  kContextSentences,    // finished sentences, with translations, sent along to a model engine
 };
 
 enum class SettingKind { kBool, kInt, kText };

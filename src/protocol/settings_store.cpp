@@ -91,6 +91,12 @@ int64_t SettingsStore::OverlayLinesShown() const {
 void SettingsStore::SetOverlayLinesShown(int64_t value) {
   WriteInt(Setting::kOverlayLinesShown, value);
 }
+std::string SettingsStore::OverlayPlaces() const {
+  return ReadText(Setting::kOverlayPlaces);
+}
+void SettingsStore::SetOverlayPlaces(std::string_view value) {
+  WriteText(Setting::kOverlayPlaces, value);
+}
 std::string SettingsStore::OverlayTextColour() const {
   return ReadText(Setting::kOverlayTextColour);
 }
@@ -121,6 +127,12 @@ std::string SettingsStore::EngineOptions() const {
 }
 void SettingsStore::SetEngineOptions(std::string_view value) {
   WriteText(Setting::kEngineOptions, value);
+}
+int64_t SettingsStore::EngineContextSentences() const {
+  return ReadInt(Setting::kContextSentences);
+}
+void SettingsStore::SetEngineContextSentences(int64_t value) {
+  WriteInt(Setting::kContextSentences, value);
 }
 
 std::string SettingsStore::ProviderLanguage() const {

@@ -39,6 +39,8 @@ class SettingsStore {
   void SetOverlayTextColour(std::string_view value);
   int64_t OverlayLinesShown() const;
   void SetOverlayLinesShown(int64_t value);
+  std::string OverlayPlaces() const;
+  void SetOverlayPlaces(std::string_view value);
   std::string SelectedEngineId() const;
   void SetSelectedEngineId(std::string_view value);
   std::string UserEngineJson() const;
@@ -47,6 +49,8 @@ class SettingsStore {
   void SetCaptionSource(std::string_view value);
   std::string EngineOptions() const;
   void SetEngineOptions(std::string_view value);
+  int64_t EngineContextSentences() const;
+  void SetEngineContextSentences(int64_t value);
 
   // The caption provider's caption language from its own preferences, cut at the first "-";
   // empty when its file, the key or a text value is missing.

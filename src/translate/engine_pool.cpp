@@ -121,7 +121,9 @@ void EnginePool::RebuildEnginePages(TranslatorProfilePtr profile) {
     auto state = std::make_shared<PageState>();
     const bool first = i == 0;
     EnginePageFactory::PageSetup setup{
-        EnginePageAddress(*ActiveProfile_, settings_->EngineOptions()), ActiveProfile_->BeforeJs,
+        EnginePageAddress(*ActiveProfile_, settings_->EngineOptions(),
+                          settings_->EngineContextSentences()),
+        ActiveProfile_->BeforeJs,
         // The profile is the one this page was made for, not whichever is active later.
         [queue = main_queue_, slot, state, first, board = board_, profile = ActiveProfile_] {
           queue->Post([slot, state, first, board, profile] {
@@ -196,14 +198,14 @@ void EnginePool::RunWhenLoaded(size_t index, const std::string& script,
 }
 
 void EnginePool::Translate(std::string_view text, std::string_view source, std::string_view target,
-                           ScriptTarget::TextCallback done) {
+                           ScriptTarget::TextCallback done, LineFacts line) {
   if (EnginePageList_.empty()) {
     done({});
     return;
   }
   const size_t index = EnginePageCursor_;
   NextEnginePage();
-  RunWhenLoaded(index, TranslateScript(text, source, target), std::move(done));
+  RunWhenLoaded(index, TranslateScript(text, source, target, line), std::move(done));
 }
 
 void EnginePool::ProbeLanguages() {

@@ -13,6 +13,7 @@
 #include "platform/script_target.h"
 #include "protocol/settings_store.h"
 #include "translate/engine_page.h"
+#include "translate/translate_script.h"
 #include "translate/translator_profile.h"
 
 namespace quensary {
@@ -25,7 +26,9 @@ struct EngineStatus {
   std::optional<bool> answering;
   std::string reason;              // why it did not, in words
   std::optional<int64_t> last_ms;  // how long its last translation took
-  std::string languages_json;      // what its page reported of its languages; empty if nothing
+  // What its page reported of its languages (and a model server's page of its models); empty if
+  // nothing.
+  std::string languages_json;
 };
 
 // The translation engines of the running program: the profile list delivered by the main page,
@@ -65,9 +68,9 @@ class EnginePool {
   // (read it with ReadTranslateAnswer): the empty text when there is no page or nothing came
   // back (the page seam ends a call that never settles). A page still loading gets the request
   // once it has loaded, within the same time limit; a page that could not be loaded answers
-  // kNotLoadedMark at once.
+  // kNotLoadedMark at once. `line` tells the page which caption line the text is.
   void Translate(std::string_view text, std::string_view source, std::string_view target,
-                 ScriptTarget::TextCallback done);
+                 ScriptTarget::TextCallback done, LineFacts line = {});
 
   // Asks the active engine's first page for its languages (LanguagesScript) once it has loaded;
   // the answer goes into the status.

@@ -34,8 +34,8 @@ std::string TemplateLiteralContents(std::string_view raw) {
   return out;
 }
 
-std::string TranslateScript(std::string_view text, std::string_view source,
-                            std::string_view target) {
+std::string TranslateScript(std::string_view text, std::string_view source, std::string_view target,
+                            LineFacts line) {
   // An expression, since the page seam returns the value of its script; its promise is awaited.
   std::string script = RevealText(Sealed::TranslateScriptHead);
   script += TemplateLiteralContents(text);
@@ -43,6 +43,9 @@ std::string TranslateScript(std::string_view text, std::string_view source,
   script += TemplateLiteralContents(source);
   script += "`,`";
   script += TemplateLiteralContents(target);
+  script += "`,{line:`";
+  script += TemplateLiteralContents(line.id);
+  script += line.finish ? "`,finish:true}" : "`,finish:false}";
   script += RevealText(Sealed::TranslateScriptTail);
   return script;
 }
@@ -57,6 +60,8 @@ TranslateAnswer ReadTranslateAnswer(std::string_view answer) {
     return {Kind::kNoAnswer, {}};
   if (answer.front() == kNotLoadedMark && answer.size() == 1)
     return {Kind::kNotLoaded, {}};
+  if (answer.front() == kOvertakenMark && answer.size() == 1)
+    return {Kind::kOvertaken, {}};
   if (answer.front() != kFailureMark)
     return {Kind::kTranslated, std::string(answer)};
   std::string reason = ValidUtf8(Utf8Head(answer.substr(1), kMaxReasonBytes));

@@ -5,19 +5,27 @@
 
 namespace quensary {
 
+// Which caption line a request is for. An engine page that follows the conversation keeps the
+// finished lines it translated, and drops a request once a newer version of its line overtakes it.
+struct LineFacts {
+  std::string_view id;
+  bool finish = false;
+};
+
 // The script that awaits the engine page's `trans` with the sentence, the source language and
-// the target language as three template literals, inside a wrapper that turns every failure into
-// a text the program can tell from a translation:
-//   (async () => { ... await trans(`text`,`source`,`target`) ... })()
+// the target language as three template literals, and the line as a fourth argument, inside a
+// wrapper that turns every failure into a text the program can tell from a translation:
+//   (async () => { ... await trans(`text`,`source`,`target`,{line:`id`,finish:false}) ... })()
 // The wrapper answers the translation itself; kFailureMark followed by the message of what
 // `trans` threw (an engine page writes there, in words, why it could not translate); kFailureMark
-// alone for a result that is no text or is empty; and kNotLoadedMark while the page has no
-// `trans` yet. Each text is escaped so that the page receives it exactly as given and nothing in
-// it runs: a backslash, a backquote and the substitution opener "${" are escaped, and so is a
-// carriage return, which a template literal would otherwise turn into a line feed. Bytes that are
-// not UTF-8 become U+FFFD, so a damaged caption still gets translated.
-std::string TranslateScript(std::string_view text, std::string_view source,
-                            std::string_view target);
+// alone for a result that is no text or is empty; kOvertakenMark when `trans` rejected with an
+// AbortError (the page dropped the request for a newer one of the same line); and kNotLoadedMark
+// while the page has no `trans` yet. Each text is escaped so that the page receives it exactly as
+// given and nothing in it runs: a backslash, a backquote and the substitution opener "${" are
+// escaped, and so is a carriage return, which a template literal would otherwise turn into a line
+// feed. Bytes that are not UTF-8 become U+FFFD, so a damaged caption still gets translated.
+std::string TranslateScript(std::string_view text, std::string_view source, std::string_view target,
+                            LineFacts line = {});
 
 // One text as the contents of a template literal, escaped as described above.
 std::string TemplateLiteralContents(std::string_view text);
@@ -26,6 +34,7 @@ std::string TemplateLiteralContents(std::string_view text);
 // that no engine puts at the start of a translation.
 inline constexpr char kFailureMark = '\x01';
 inline constexpr char kNotLoadedMark = '\x02';
+inline constexpr char kOvertakenMark = '\x03';
 
 // What a translate script's answer means.
 struct TranslateAnswer {
@@ -34,6 +43,7 @@ struct TranslateAnswer {
     kFailed,      // the engine page said why in `text` (empty when it gave no reason)
     kNotLoaded,   // the engine page had not loaded, or could not be loaded
     kNoAnswer,    // nothing came back: a time-out, or the page went away meanwhile
+    kOvertaken,   // the engine page dropped it: a newer request for the same line replaces it
   };
   Kind kind;
   std::string text;

@@ -166,7 +166,8 @@ std::string EngineOption(std::string_view options_json, std::string_view engine_
                                                         : std::string();
 }
 
-std::string EnginePageAddress(const TranslatorProfile& profile, std::string_view options_json) {
+std::string EnginePageAddress(const TranslatorProfile& profile, std::string_view options_json,
+                              int64_t context_sentences) {
   std::string query;
   for (const char* name : {"address", "model"}) {
     if (!profile.TakesOption(name))
@@ -177,6 +178,8 @@ std::string EnginePageAddress(const TranslatorProfile& profile, std::string_view
     const GCharPtr escaped(g_uri_escape_string(value.c_str(), nullptr, FALSE));
     query += (query.empty() ? "" : "&") + std::string(name) + "=" + escaped.get();
   }
+  if (profile.TakesOption("context"))
+    query += (query.empty() ? "context=" : "&context=") + std::to_string(context_sentences);
   if (query.empty())
     return profile.Url;
   return profile.Url + (profile.Url.find('?') == std::string::npos ? "?" : "&") + query;

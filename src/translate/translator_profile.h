@@ -65,8 +65,10 @@ std::string EngineOption(std::string_view options_json, std::string_view engine_
                          std::string_view name);
 
 // The address an engine page is loaded from: the profile's Url, with the options it takes that
-// a page may know (address, model: never the key) as query parameters, so that its page can name
-// its server and model. The address defaults to the relay's.
-std::string EnginePageAddress(const TranslatorProfile& profile, std::string_view options_json);
+// a page may know (address, model, context: never the key) as query parameters, so that its page
+// can name its server and model and knows how many finished sentences to send along. The address
+// defaults to the relay's.
+std::string EnginePageAddress(const TranslatorProfile& profile, std::string_view options_json,
+                              int64_t context_sentences);
 
 }  // namespace quensary

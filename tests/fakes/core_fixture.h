@@ -8,21 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "bus/lns_center.h"
 #include "fakes/fake_engine_page.h"
 #include "fakes/manual_main_queue.h"
 #include "fakes/memory_preferences.h"
 #include "fakes/temp_dir.h"
 #include "fakes/test_clock.h"
-#include "history/sqlite_helper.h"
-#include "pipeline/caption_lines.h"
 #include "pipeline/caption_worker.h"
-#include "pipeline/translation_requests.h"
+#include "pipeline/core_graph.h"
 #include "platform/diagnostics.h"
-#include "protocol/settings_store.h"
 #include "support/literal_vault.h"
 #include "support/sealed_literals.h"
-#include "translate/engine_pool.h"
 
 namespace quensary::testing {
 
@@ -92,7 +87,15 @@ inline std::optional<std::vector<CaptionLinePtr>> LatestLinesNow(SQLiteHelper& h
   return result.get_future().get();
 }
 
-// The core objects, wired as the program wires them, over fakes of the seams: a manual main
+// The originals of the latest stored lines, oldest first.
+inline std::vector<std::string> StoredOriginals(SQLiteHelper& history) {
+  std::vector<std::string> texts;
+  for (const auto& line : LatestLinesNow(history).value_or(std::vector<CaptionLinePtr>{}))
+    texts.push_back(line->Ori);
+  return texts;
+}
+
+// The core objects, built by the program's own MakeCoreGraph over fakes of the seams: a manual main
 // queue and a test clock, preferences in memory, engine pages that answer "<target>:<text>" at
 // once, and a real history in a temporary folder. Diagnostic lines are captured.
 class CoreFixture : public ::testing::Test {
@@ -133,13 +136,7 @@ class CoreFixture : public ::testing::Test {
       texts.push_back(line->Ori + (line->Finish ? "|done" : "|open"));
     return texts;
   }
-  // The originals of the latest stored lines, oldest first.
-  std::vector<std::string> Stored() {
-    std::vector<std::string> texts;
-    for (const auto& line : LatestLinesNow(*history).value_or(std::vector<CaptionLinePtr>{}))
-      texts.push_back(line->Ori);
-    return texts;
-  }
+  std::vector<std::string> Stored() { return StoredOriginals(*history); }
   // Every awaited script, over all pages ever made.
   std::vector<std::string> AsyncScripts() {
     std::vector<std::string> scripts;
@@ -150,18 +147,23 @@ class CoreFixture : public ::testing::Test {
 
   CapturedDiagnostics diagnostics;
   TempDir dir;
-  LnsCenter bus;
-  PublishedLines published{bus};
   std::shared_ptr<TestClock> clock = std::make_shared<TestClock>();
   std::shared_ptr<ManualMainQueue> queue = std::make_shared<ManualMainQueue>(clock.get());
   std::shared_ptr<MemoryPreferences> preferences = std::make_shared<MemoryPreferences>();
-  std::shared_ptr<SettingsStore> settings = std::make_shared<SettingsStore>(preferences);
-  std::shared_ptr<SQLiteHelper> history = std::make_shared<SQLiteHelper>(dir.path());
-  std::shared_ptr<CaptionLines> lines = std::make_shared<CaptionLines>(bus, history, clock);
   std::shared_ptr<FakeEnginePageFactory> factory = std::make_shared<FakeEnginePageFactory>(*queue);
-  std::shared_ptr<EnginePool> engines = std::make_shared<EnginePool>(settings, factory, queue);
-  std::shared_ptr<TranslationRequests> requests =
-      std::make_shared<TranslationRequests>(settings, engines, clock, lines, history);
+  // The program's own wiring over those seams.
+  CoreGraph core = MakeCoreGraph({.main_queue = queue,
+                                  .clock = clock,
+                                  .preferences = preferences,
+                                  .engine_pages = factory,
+                                  .history_folder = dir.path()});
+  LnsCenter& bus = *core.bus;
+  PublishedLines published{bus};
+  std::shared_ptr<SettingsStore>& settings = core.settings;
+  std::shared_ptr<SQLiteHelper>& history = core.history;
+  std::shared_ptr<CaptionLines>& lines = core.lines;
+  std::shared_ptr<EnginePool>& engines = core.engines;
+  std::shared_ptr<TranslationRequests>& requests = core.requests;
 };
 
 }  // namespace quensary::testing

@@ -4,19 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "fakes/memory_preferences.h"
-#include "platform/glib/glib_main_queue.h"
 #include "support/child_process.h"
+#include "support/engine_wait.h"
 #include "support/loopback_http_server.h"
-#include "support/main_loop_wait.h"
 #include "support/web_page_wait.h"
-#include "translate/engine_pool.h"
 #include "translate/translate_script.h"
-#include "web/web_engine_page_factory.h"
 
 namespace quensary {
 namespace {
@@ -25,45 +20,25 @@ using testing::RunLoopUntil;
 
 TEST(ApertiumEngine, TranslatesEveryPairTheServerListsSplitsLongTextsAndSaysWhyItFails) {
   const int port = testing::ClosedLoopbackPort();
-  const auto listening = [port] {
-    std::string sockets;
-    testing::RunToEnd({"ss", "-Hltn", "sport = :" + std::to_string(port)}, std::chrono::seconds(5),
-                      &sockets);
-    return sockets;
-  };
-  testing::BackgroundProcess apy(
-      {QUENSARY_SOURCE_DIR "/scripts/apertium-apy", std::to_string(port)});
-  // APy loads its language pairs before it listens: a few seconds on a slow machine.
-  ASSERT_TRUE(RunLoopUntil([&] { return !listening().empty(); }, std::chrono::seconds(60)));
-  std::istringstream sockets(listening());
+  const auto apy = testing::StartApertium(port);
+  ASSERT_TRUE(apy);
+  std::istringstream sockets(testing::ListenersOn(port));
   for (std::string line; std::getline(sockets, line);)
     EXPECT_NE(line.find(" 127.0.0.1:" + std::to_string(port) + " "), std::string::npos) << line;
 
-  std::stringstream shipped;
-  shipped << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/apertium.json").rdbuf();
-  auto profile = std::make_shared<TranslatorProfile>(*DecodeProfile(shipped.str()));
+  auto profile = std::make_shared<TranslatorProfile>(testing::ShippedProfile("apertium"));
   profile->Url += "?port=" + std::to_string(port);
-  EnginePool engines(
-      std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>()),
-      std::make_shared<WebEnginePageFactory>(std::make_shared<GlibMainQueue>()),
-      std::make_shared<GlibMainQueue>());
-  engines.RebuildEnginePages(profile);
+  const auto engines = testing::WebEnginePool();
+  engines->RebuildEnginePages(profile);
   ASSERT_TRUE(RunLoopUntil([&] {
-    return testing::AwaitScript(*engines.EnginePageList().front(), "typeof trans") == "function";
+    return testing::AwaitScript(*engines->EnginePageList().front(), "typeof trans") == "function";
   }));
-  const auto start = [&](const std::string& text, const std::string& target) {
-    auto result = std::make_shared<std::optional<std::string>>();
-    engines.Translate(text, "en", target, [result](std::string t) { *result = std::move(t); });
-    return result;
-  };
   const auto translate = [&](const std::string& text, const std::string& target = "es") {
-    auto result = start(text, target);
-    RunLoopUntil([&] { return result->has_value(); }, std::chrono::seconds(20));
-    return result->value_or("<no answer>");
+    return testing::TranslateNow(*engines, text, target).value_or("<no answer>");
   };
   // The languages come from the server's own list, in the program's codes.
-  ASSERT_TRUE(RunLoopUntil([&] { return engines.EngineState().answering.has_value(); }));
-  const auto pairs = nlohmann::json::parse(engines.EngineState().languages_json)["Pairs"];
+  ASSERT_TRUE(RunLoopUntil([&] { return engines->EngineState().answering.has_value(); }));
+  const auto pairs = nlohmann::json::parse(engines->EngineState().languages_json)["Pairs"];
   for (const auto& pair : {std::vector<std::string>{"en", "es"}, {"en", "ca"}, {"eu", "en"}})
     EXPECT_NE(std::find(pairs.begin(), pairs.end(), pair), pairs.end()) << pair[1];
   // Checked loosely, so that an update of the language data does not break it.
@@ -85,9 +60,9 @@ TEST(ApertiumEngine, TranslatesEveryPairTheServerListsSplitsLongTextsAndSaysWhyI
 
   for (int i = 0; i < 5; ++i)
     text += text;  // long enough to be in flight when the engine stops
-  auto in_flight = start(text, "es");
+  auto in_flight = testing::StartTranslation(*engines, text, "es");
   testing::RunLoopFor(std::chrono::milliseconds(200));
-  apy.Stop();
+  apy->Stop();
   // Well within the 30 s after which the page seam would give up on its own.
   EXPECT_TRUE(RunLoopUntil([&] { return in_flight->has_value(); }, std::chrono::seconds(10)));
   const std::string stopped = "Apertium is not running on 127.0.0.1:" + std::to_string(port);

@@ -12,15 +12,11 @@
 #include <set>
 #include <sstream>
 
-#include "fakes/memory_preferences.h"
-#include "fakes/temp_dir.h"
-#include "platform/glib/glib_main_queue.h"
 #include "support/child_process.h"
+#include "support/engine_wait.h"
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
 #include "support/web_page_wait.h"
-#include "translate/engine_pool.h"
-#include "web/web_engine_page_factory.h"
 
 namespace quensary {
 namespace {
@@ -57,17 +53,10 @@ class EnginePages : public ::testing::Test {
     profile->Js = "sessionStorage.jsRuns = Number(sessionStorage.jsRuns || 0) + 1;";
     return profile;
   }
-  // The text a translation ends with, waited for (bounded); absent when none came.
-  std::optional<std::string> TranslateText(const std::string& text,
-                                           const std::string& target = "es") {
-    auto result = std::make_shared<std::optional<std::string>>();
-    engines_->Translate(text, "en", target, [result](std::string t) { *result = std::move(t); });
-    RunLoopUntil([&] { return result->has_value(); }, std::chrono::seconds(20));
-    return *result;
-  }
   // What `trans` reports; null when no JSON came.
   nlohmann::json Translate(const std::string& text) {
-    auto parsed = nlohmann::json::parse(TranslateText(text).value_or(""), nullptr, false);
+    auto parsed =
+        nlohmann::json::parse(testing::TranslateNow(*engines_, text).value_or(""), nullptr, false);
     return parsed.is_discarded() ? nlohmann::json(nullptr) : parsed;
   }
   static WebObj& PageOf(const std::shared_ptr<EnginePage>& page) {
@@ -88,10 +77,7 @@ class EnginePages : public ::testing::Test {
   }
 
   static std::unique_ptr<testing::LoopbackHttpServer> server_;
-  std::shared_ptr<EnginePool> engines_ = std::make_shared<EnginePool>(
-      std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>()),
-      std::make_shared<WebEnginePageFactory>(std::make_shared<GlibMainQueue>()),
-      std::make_shared<GlibMainQueue>());
+  std::shared_ptr<EnginePool> engines_ = testing::WebEnginePool();
 };
 
 std::unique_ptr<testing::LoopbackHttpServer> EnginePages::server_;
@@ -139,8 +125,7 @@ TEST_F(EnginePages, ARebuildDropsTheOldPagesAndEndsTheirCalls) {
   ASSERT_TRUE(AllPagesRanJs(1));
   std::vector<std::weak_ptr<EnginePage>> old_pages(engines_->EnginePageList().begin(),
                                                    engines_->EnginePageList().end());
-  auto stuck = std::make_shared<std::optional<std::string>>();
-  engines_->Translate("waiting", "en", "es", [stuck](std::string t) { *stuck = std::move(t); });
+  const auto stuck = testing::StartTranslation(*engines_, "waiting", "es");
   engines_->RebuildEnginePages(Profile("new", 1));
   EXPECT_TRUE(RunLoopUntil([&] { return stuck->has_value(); }, std::chrono::seconds(5)));
   EXPECT_EQ(stuck->value_or("still waiting"), "");
@@ -157,9 +142,7 @@ TEST_F(EnginePages, TranslationResumesAfterTheWebProcessIsKilled) {
   std::vector<pid_t> engine_processes;
   std::ranges::set_difference(WebProcesses(), before, std::back_inserter(engine_processes));
   ASSERT_EQ(engine_processes.size(), 1u);
-  auto in_flight = std::make_shared<std::optional<std::string>>();
-  engines_->Translate("in flight", "en", "es",
-                      [in_flight](std::string t) { *in_flight = std::move(t); });
+  const auto in_flight = testing::StartTranslation(*engines_, "in flight", "es");
   // Serve a working page from now on: the pages load their address again.
   server_->ServeHtml("/stuck.html", kEnginePage);
   kill(engine_processes[0], SIGKILL);

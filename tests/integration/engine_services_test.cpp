@@ -5,22 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
-#include "fakes/memory_preferences.h"
-#include "platform/glib/glib_main_queue.h"
 #include "platform/glib/secret_service_keys.h"
 #include "support/adapter_names.h"
+#include "support/engine_wait.h"
 #include "support/loopback_http_server.h"
 #include "support/main_loop_wait.h"
 #include "support/web_page_wait.h"
-#include "translate/engine_pool.h"
 #include "translate/translate_script.h"
 #include "web/engine_relay.h"
 #include "web/page_scheme.h"
-#include "web/web_engine_page_factory.h"
 
 namespace quensary {
 namespace {
@@ -62,21 +57,14 @@ class EngineServices : public ::testing::Test {
   }
   ~EngineServices() override { SetRelayHandler(nullptr); }
 
-  static TranslatorProfile Shipped(const std::string& name) {
-    std::stringstream text;
-    text << std::ifstream(QUENSARY_SOURCE_DIR "/pages/engines/" + name + ".json").rdbuf();
-    return *DecodeProfile(text.str());
-  }
   // Opens the engine's pages and waits until its first page has said how it is.
   void Open(TranslatorProfile profile) {
     engines_->RebuildEnginePages(std::make_shared<TranslatorProfile>(std::move(profile)));
     ASSERT_TRUE(RunLoopUntil([&] { return engines_->EngineState().answering.has_value(); }, 20s));
   }
-  std::string Translate(const std::string& text, const std::string& target = "de") {
-    auto result = std::make_shared<std::optional<std::string>>();
-    engines_->Translate(text, "en", target, [result](std::string t) { *result = std::move(t); });
-    RunLoopUntil([&] { return result->has_value(); }, 20s);
-    return result->value_or("<no answer>");
+  std::string Translate(const std::string& text, const std::string& target = "de",
+                        LineFacts line = {}) {
+    return testing::TranslateNow(*engines_, text, target, line).value_or("<no answer>");
   }
   // What each text, into its target, failed for.
   void ExpectReasons(const std::vector<ReasonCase>& cases) {
@@ -103,12 +91,10 @@ class EngineServices : public ::testing::Test {
     ASSERT_TRUE(RunLoopUntil([&] { return done; }));
   }
 
-  std::shared_ptr<GlibMainQueue> queue_ = std::make_shared<GlibMainQueue>();
   std::shared_ptr<SettingsStore> settings_ =
       std::make_shared<SettingsStore>(std::make_shared<testing::MemoryPreferences>());
   std::shared_ptr<SecretServiceKeys> keys_ = std::make_shared<SecretServiceKeys>(EngineKeyNames());
-  std::shared_ptr<EnginePool> engines_ = std::make_shared<EnginePool>(
-      settings_, std::make_shared<WebEnginePageFactory>(queue_), queue_);
+  std::shared_ptr<EnginePool> engines_ = testing::WebEnginePool(settings_);
   std::shared_ptr<EngineRelay> relay_ =
       std::make_shared<EngineRelay>(engines_, settings_, keys_, std::chrono::seconds(2));
 };
@@ -139,7 +125,7 @@ TEST_F(EngineServices, LibreTranslateGoesThroughTheRelayWithItsKeyAndSaysWhatWen
       }));
   settings_->SetEngineOptions(json{{"libretranslate", {{"address", server.Url("")}}}}.dump());
   Keep("libretranslate", "lt-key");
-  Open(Shipped("libre-translate"));
+  Open(testing::ShippedProfile("libre-translate"));
   EXPECT_EQ(engines_->EngineState().languages_json, R"({"Pairs":[["en","de"],["en","fr"]]})");
   EXPECT_EQ(Translate("Hello"), "de:Hello");
   EXPECT_EQ(PageFetch(server.Url("/translate")), "refused") << "the page's own request";
@@ -170,7 +156,7 @@ TEST_F(EngineServices, LibreTranslateGoesThroughTheRelayWithItsKeyAndSaysWhatWen
             "LibreTranslate's address http://192.0.2.1:5000 must use "
             "https, or be on this computer"}}) {
     settings_->SetEngineOptions(json{{"libretranslate", {{"address", address}}}}.dump());
-    Open(Shipped("libre-translate"));
+    Open(testing::ShippedProfile("libre-translate"));
     EXPECT_EQ(ReadTranslateAnswer(Translate("Hello")).text.rfind(reason, 0), 0u) << address;
   }
   EXPECT_EQ(server.Hits("/translate"), before);
@@ -198,7 +184,7 @@ TEST_F(EngineServices, DeepLTakesTheFreeOrThePaidEndpointByItsKeyAndNamesEachRef
                              {{{"text", body["target_lang"].get<std::string>() + ":" + text}}}}});
                 }));
   }
-  auto profile = Shipped("deepl");
+  auto profile = testing::ShippedProfile("deepl");
   profile.Relay->address = paid_api.Url("");
   profile.Relay->key_addresses = {{":fx", free_api.Url("")}};
   Keep("deepl", std::nullopt);
@@ -236,7 +222,7 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesWithItsModelWithOrWitho
                 }));
   server.Handle(
       "/v1/chat/completions", RefusingBrowsers([](const json& body, const Request& r) {
-        const std::string text = body["messages"][1]["content"];
+        const std::string text = body["messages"].back()["content"];
         if (body.value("model", "") != "local")
           return JsonReply(404, {{"error", {{"message", "model not found"}}}});
         if (r.headers.count("authorization") && r.headers.at("authorization") != "Bearer sk-good")
@@ -245,35 +231,142 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesWithItsModelWithOrWitho
           return JsonReply(429, {{"error", {{"code", "insufficient_quota"}}}});
         if (text == "busy")
           return JsonReply(429, {{"error", {{"code", "rate_limit_exceeded"}}}});
-        const std::string instruction = body["messages"][0]["content"];
-        return JsonReply(
-            200,
-            {{"choices",
-              {{{"message", {{"content", "<think>hmm</think> " + instruction + "|" + text}}}}}}});
+        return JsonReply(200, {{"choices", {{{"message", {{"content", "fr:" + text}}}}}}});
       }));
   settings_->SetEngineOptions(
       json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "local"}}}}.dump());
   Keep("openai-compatible", std::nullopt);
-  Open(Shipped("openai"));
+  Open(testing::ShippedProfile("openai"));
   EXPECT_EQ(engines_->EngineState().answering, true);
-  EXPECT_EQ(Translate("Good morning.", "fr"),
-            "Translate the user's text from English into French. Answer with the translation "
-            "only.|Good morning.");
+  EXPECT_EQ(Translate("Good morning.", "fr"), "fr:Good morning.");
   ExpectReasons({
       {"quota", "de", "The OpenAI-compatible server: the account's quota is used up"},
       {"busy", "de", "The OpenAI-compatible server refused: too many requests, try again later"},
   });
   Keep("openai-compatible", "sk-good");
-  EXPECT_NE(Translate("Hello").find("|Hello"), std::string::npos);
+  EXPECT_EQ(Translate("Hello"), "fr:Hello");
   Keep("openai-compatible", "sk-bad");
   ExpectReasons({{"Hello", "de", "The OpenAI-compatible server refused the key"}});
   Keep("openai-compatible", std::nullopt);
   settings_->SetEngineOptions(
       json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "big"}}}}.dump());
-  Open(Shipped("openai"));
+  Open(testing::ShippedProfile("openai"));
   ExpectReasons({{"Hello", "de",
                   "The OpenAI-compatible server has no model “big”: choose one under the "
                   "engine's settings"}});
+}
+
+// A chat-completions answer whose one choice says `content`.
+Reply Chat(const json& content, std::chrono::milliseconds delay = 0ms) {
+  Reply reply = JsonReply(200, {{"choices", {{{"message", {{"content", content}}}}}}});
+  reply.delay = delay;
+  return reply;
+}
+
+// The conversation a request carried, as "role: content", but the instruction.
+std::vector<std::string> Turns(const Request& request) {
+  std::vector<std::string> turns;
+  const json body = json::parse(request.body);
+  for (const auto& message : body["messages"]) {
+    if (message["role"] != "system")
+      turns.push_back(message["role"].get<std::string>() + ": " +
+                      message["content"].get<std::string>());
+  }
+  return turns;
+}
+
+TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversation) {
+  using Kind = TranslateAnswer::Kind;
+  const std::string engine = "The OpenAI-compatible server";
+  // Lines the model answers as models do, and what the program makes of each. They go as finished
+  // lines, in this order: the last translated ones are the context of the next request.
+  const struct {
+    std::string line;
+    Reply reply;
+    Kind kind;
+    std::string result;
+  } noisy[] = {
+      {"Quoted.", Chat("\"Zitiert.\""), Kind::kTranslated, "Zitiert."},
+      {"Said.", Chat("\"Ja\", sagte er, \"jetzt.\""), Kind::kTranslated,
+       "\"Ja\", sagte er, \"jetzt.\""},
+      {"Thought.", Chat("<think>\nGerman, then.\n</think>\n\nGedacht."), Kind::kTranslated,
+       "Gedacht."},
+      {"Labelled.", Chat("Translation: \u201EBeschriftet.\u201C"), Kind::kTranslated,
+       "Beschriftet."},
+      {"Cut off.", Chat("<think>The user wants"), Kind::kFailed, engine + " gave an empty answer"},
+      {"Empty.", Chat(""), Kind::kFailed, engine + " gave an empty answer"},
+      {"Refused.", Chat("I'm sorry, but I can't help with that."), Kind::kFailed,
+       engine +
+           " declined to translate the line: \u201CI'm sorry, but I can't help with that.\u201D"},
+      {"Filtered.",
+       Reply::Json(R"({"choices":[{"finish_reason":"content_filter","message":{}}]})", false),
+       Kind::kFailed, engine + " declined to translate the line"},
+      {"Broken.", JsonReply(500, {{"error", {{"message", "out of memory"}}}}), Kind::kFailed,
+       engine + " failed on its side (HTTP 500)"},
+  };
+  std::map<std::string, Reply> canned = {
+      {"Slow.", Chat("Langsam.", 1500ms)},
+      {"Late.", Chat("Spät.", 10s)},
+      // Into English, an apology is a translation like any other.
+      {"Ich kann nichts dafür.", Chat("I can't help it.")},
+  };
+  for (const auto& row : noisy)
+    canned[row.line] = row.reply;
+  LoopbackHttpServer server;
+  server.Handle("/v1/models", RefusingBrowsers([](const json&, const Request&) {
+                  return JsonReply(200, {{"data", {{{"id", "local"}}, {{"id", "other"}}}}});
+                }));
+  server.Handle("/v1/chat/completions", RefusingBrowsers([&](const json& body, const Request&) {
+                  const std::string text = body["messages"].back()["content"];
+                  return canned.count(text) ? canned.at(text) : Chat("de:" + text);
+                }));
+  const auto& sent = server.Requests("/v1/chat/completions");
+  settings_->SetEngineOptions(
+      json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "local"}}}}.dump());
+  Keep("openai-compatible", std::nullopt);
+  Open(testing::ShippedProfile("openai"));
+  EXPECT_EQ(json::parse(engines_->EngineState().languages_json)["Models"],
+            json::array({"local", "other"}));
+
+  // The last three finished lines go along as they were cleaned, oldest first, the line last;
+  // failures and unfinished lines never do.
+  std::vector<std::string> remembered;
+  for (const auto& row : noisy) {
+    const TranslateAnswer read =
+        ReadTranslateAnswer(Translate(row.line, "de", {"noisy " + row.line, true}));
+    EXPECT_EQ(read.kind, row.kind) << row.line;
+    EXPECT_EQ(read.text, row.result) << row.line;
+    if (read.kind == Kind::kTranslated)
+      remembered.insert(remembered.end(), {"user: " + row.line, "assistant: " + row.result});
+  }
+  Translate("And fi", "de", {"5", false});
+  EXPECT_EQ(Translate("And five", "de", {"6", false}), "de:And five");
+  remembered.erase(remembered.begin(), remembered.end() - 6);
+  remembered.push_back("user: And five");
+  EXPECT_EQ(Turns(sent.back()), remembered);
+  const json last = json::parse(sent.back().body);
+  EXPECT_EQ(last["model"], "local");
+  EXPECT_EQ(last["messages"][0]["role"], "system");
+  EXPECT_NE(last["messages"][0]["content"].get<std::string>().find("into German"),
+            std::string::npos);
+
+  // Another target language starts the conversation afresh.
+  EXPECT_EQ(Translate("Ich kann nichts dafür.", "en", {"7", true}), "I can't help it.");
+  EXPECT_EQ(Turns(sent.back()), std::vector<std::string>{"user: Ich kann nichts dafür."});
+
+  // A slow answer overtaken by a newer version of its line is dropped at once, not awaited.
+  const size_t before = sent.size();
+  const auto overtaken = testing::StartTranslation(*engines_, "Slow.", "en", {"8", false});
+  ASSERT_TRUE(RunLoopUntil([&] { return sent.size() > before; }));
+  EXPECT_EQ(Translate("Slow. Done.", "en", {"8", true}), "de:Slow. Done.");
+  ASSERT_TRUE(RunLoopUntil([&] { return overtaken->has_value(); }));
+  EXPECT_EQ(**overtaken, std::string(1, kOvertakenMark));
+
+  // The page's own time limit, shorter here than the relay's.
+  auto hasty = testing::ShippedProfile("openai");
+  hasty.Url += "?timeout=1";
+  Open(hasty);
+  ExpectReasons({{"Late.", "de", engine + " did not answer within 1 second"}});
 }
 
 TEST_F(EngineServices, WithoutASecretServiceKeysAreKeptForTheSessionOnly) {

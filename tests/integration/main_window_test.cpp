@@ -1,7 +1,8 @@
 // The main window with the real main page in real WebKitGTK, made by the program's own window
 // setup: what the page shows from Init and Juzi, what clicking its controls does, an engine's
-// key through its panel into the headless desktop's Secret Service, and how the window opens,
-// follows a resize, drags, maximizes and ignores the right button.
+// key through its panel into the headless desktop's Secret Service, how the window opens,
+// follows a resize, drags, maximizes and ignores the right button, and how it follows the
+// desktop's colour scheme.
 
 // GoogleTest goes first: X11's headers define macros (None, Bool) that break it.
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "app/program.h"
 #include "fakes/core_fixture.h"
 #include "platform/glib/glib_ptr.h"
+#include "platform/glib/gobject_ref.h"
 #include "support/child_process.h"
 #include "support/literal_vault.h"
 #include "support/loopback_http_server.h"
@@ -27,6 +29,32 @@ namespace {
 using testing::RunLoopUntil;
 using testing::TheProgram;
 using testing::Xdotool;
+
+// The colour the screen shows at a point, as "r,g,b".
+std::string ScreenPixel(int x, int y) {
+  const auto shot = GObjectRef<GdkPixbuf>::Adopt(
+      gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1));
+  const guchar* rgb = gdk_pixbuf_read_pixels(shot.get());
+  return std::to_string(rgb[0]) + "," + std::to_string(rgb[1]) + "," + std::to_string(rgb[2]);
+}
+
+// The lowest contrast ratio (WCAG) between a shown text and the background under it, and where.
+constexpr char kLowestContrast[] = R"((() => {
+  const rgb = c => (c.match(/[\d.]+/g) || []).map(Number);
+  const lum = c => rgb(c).slice(0, 3).map(v => (v /= 255) <= 0.03928 ? v / 12.92
+      : ((v + 0.055) / 1.055) ** 2.4).reduce((s, v, i) => s + v * [0.2126, 0.7152, 0.0722][i], 0);
+  let lowest = 21, where = '';
+  for (const e of document.querySelectorAll('body *')) {
+    if (!e.checkVisibility({visibilityProperty: true}) ||
+        ![...e.childNodes].some(n => n.nodeType == 3 && n.textContent.trim())) continue;
+    let b = e;
+    while (b && (rgb(getComputedStyle(b).backgroundColor)[3] ?? 1) < 0.5) b = b.parentElement;
+    const [f, g] = [lum(getComputedStyle(e).color), lum(getComputedStyle(b).backgroundColor)];
+    const ratio = (Math.max(f, g) + 0.05) / (Math.min(f, g) + 0.05);
+    if (ratio < lowest) [lowest, where] = [ratio, e.id || e.className || e.tagName];
+  }
+  return lowest.toFixed(2) + ' ' + where;
+})())";
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -156,7 +184,7 @@ TEST_F(MainWindowTest, AKeyGoesOnlyToTheSecretServiceAndItsPanelNeverShowsIt) {
   server.Handle("/v1/chat/completions", [key](const testing::LoopbackHttpServer::Request& r) {
     const auto auth = r.headers.find("authorization");
     const bool keyed = auth != r.headers.end() && auth->second == "Bearer " + key;
-    const std::string text = nlohmann::json::parse(r.body)["messages"][1]["content"];
+    const std::string text = nlohmann::json::parse(r.body)["messages"].back()["content"];
     return testing::LoopbackHttpServer::Reply::Json(
         nlohmann::json{
             {"choices", {{{"message", {{"content", (keyed ? "keyed|" : "plain|") + text}}}}}}}
@@ -193,10 +221,8 @@ TEST_F(MainWindowTest, AKeyGoesOnlyToTheSecretServiceAndItsPanelNeverShowsIt) {
   int x = 0, y = 0, width = 0, height = 0;
   gtk_window_get_position(Window(), &x, &y);
   gtk_window_get_size(Window(), &width, &height);
-  testing::RunToEnd({"import", "-window", "root", "-crop",
-                     std::to_string(width) + "x" + std::to_string(height) + "+" +
-                         std::to_string(x) + "+" + std::to_string(y),
-                     QUENSARY_BINARY_DIR "/artifacts/engine-panel.png"});
+  testing::Screenshot("engine-panel.png", std::to_string(width) + "x" + std::to_string(height) +
+                                              "+" + std::to_string(x) + "+" + std::to_string(y));
   const std::string page_text =
       Js("document.documentElement.outerHTML + Array.from(document.querySelectorAll('input'), i "
          "=> i.value).join()");
@@ -265,8 +291,7 @@ TEST_F(MainWindowTest, TheWindowOpensCentredFollowsResizesDragsByItsTitleAndMaxi
   ASSERT_TRUE(RunLoopUntil([] {
     return !gtk_window_is_maximized(Window()) && Js("innerWidth + 'x' + innerHeight") == "1000x600";
   }));
-  testing::RunToEnd(
-      {"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/main-window.png"});
+  testing::Screenshot("main-window.png");
 }
 
 TEST_F(MainWindowTest, TheRightButtonReachesNeitherThePageNorAMenu) {
@@ -281,6 +306,48 @@ TEST_F(MainWindowTest, TheRightButtonReachesNeitherThePageNorAMenu) {
   for (GList* item = windows.get(); item; item = item->next)
     EXPECT_FALSE(GTK_IS_MENU(gtk_bin_get_child(GTK_BIN(item->data))) &&
                  gtk_widget_get_visible(GTK_WIDGET(item->data)));
+}
+
+TEST_F(MainWindowTest, ItFollowsTheDesktopsColourSchemeReadablyWithSeeThroughCorners) {
+  // The desktop's settings portal, played by the test on the session bus.
+  const auto bus =
+      GObjectRef<GDBusConnection>::Adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  bool owned = false;
+  const guint name = g_bus_own_name_on_connection(
+      bus.get(), "org.freedesktop.portal.Desktop", G_BUS_NAME_OWNER_FLAGS_NONE,
+      [](GDBusConnection*, const gchar*, gpointer data) { *static_cast<bool*>(data) = true; },
+      nullptr, &owned, nullptr);
+  ASSERT_TRUE(RunLoopUntil([&] { return owned; }));
+  gtk_window_unmaximize(Window());
+  gtk_window_resize(Window(), 837, 525);
+  ASSERT_TRUE(RunLoopUntil([] { return Js("innerWidth + 'x' + innerHeight") == "837x525"; }));
+  for (const auto& [value, scheme] :
+       std::vector<std::pair<guint32, std::string>>{{1, "dark"}, {2, "light"}}) {
+    SCOPED_TRACE(scheme);
+    g_dbus_connection_emit_signal(bus.get(), nullptr, "/org/freedesktop/portal/desktop",
+                                  "org.freedesktop.portal.Settings", "SettingChanged",
+                                  g_variant_new("(ssv)", "org.freedesktop.appearance",
+                                                "color-scheme", g_variant_new_uint32(value)),
+                                  nullptr);
+    ASSERT_TRUE(RunLoopUntil([&] {
+      return Js("matchMedia('(prefers-color-scheme: " + scheme + ")').matches") == "true";
+    }));
+    // Colours change in short transitions: the lowest contrast once they have ended.
+    std::string lowest;
+    EXPECT_TRUE(RunLoopUntil([&] { return std::stod(lowest = Js(kLowestContrast)) >= 4.5; }))
+        << lowest;
+    int x = 0, y = 0;
+    gtk_window_get_position(Window(), &x, &y);
+    const std::string titlebar =
+        Js("getComputedStyle(document.getElementById('titlebar')).backgroundColor"
+           ".match(/\\d+/g).join()");
+    ASSERT_TRUE(RunLoopUntil([&] { return ScreenPixel(x + 400, y + 2) == titlebar; }));
+    EXPECT_EQ(ScreenPixel(x, y), ScreenPixel(x - 1, y)) << "the corner shows what lies behind";
+    testing::RunToEnd({"import", "-window", "root", "-crop",
+                       "837x525+" + std::to_string(x) + "+" + std::to_string(y),
+                       QUENSARY_BINARY_DIR "/artifacts/main-window-" + scheme + ".png"});
+  }
+  g_bus_unown_name(name);
 }
 
 }  // namespace

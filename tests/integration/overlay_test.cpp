@@ -60,9 +60,10 @@ class OverlayTest : public ::testing::Test {
         std::chrono::seconds(30)));
     gtk_window_move(GTK_WINDOW(program.MainWindow), 1080, 0);
     gtk_window_move(GTK_WINDOW(Window()), 50, 760);
-    // Start-up ends with the main page's Init, which restores the history's latest lines into
-    // both pages. Until they have reached the overlay, its content, and with it its height, may
-    // still change under a test that has picked its points on the window.
+    // Start-up ends with the main page's Init, which restores the history's latest lines and
+    // publishes the list (to the overlay, only this session's lines). Until that has reached the
+    // overlay, its content, and with it its height, may still change under a test that has
+    // picked its points on the window.
     ASSERT_TRUE(RunLoopUntil(
         [] {
           return testing::AwaitScript(*TheProgram().MainCtrl->MainPage(),
@@ -155,8 +156,8 @@ class OverlayTest : public ::testing::Test {
     XTranslateCoordinates(display, xid, root, 0, 0, &rx, &ry, &child);
     return {double(rx), double(ry), double(w), double(h)};
   }
-  static void Screenshot(const std::string& name) {
-    testing::RunToEnd({"import", "-window", "root", QUENSARY_BINARY_DIR "/artifacts/" + name});
+  static std::string LockName() {
+    return atk_object_get_name(gtk_widget_get_accessible(Monitor().LockButton()));
   }
 
   static inline GtkWidget* below_ = nullptr;
@@ -166,7 +167,8 @@ class OverlayTest : public ::testing::Test {
 TEST_F(OverlayTest, ItPassesClicksThroughTurnsDarkAndClickableUnderThePointerAndLocks) {
   TheProgram().MainCtrl->MainPage()->RunJs("1");  // nothing shown behind the test window
   const std::string line =
-      R"(Juzi([{"Id":"1","Ori":"The weather is fine today.","Finish":true,"Tar":"Hoy hace buen tiempo."}]))";
+      R"(Juzi([{"Id":"0","Ori":"Good morning.","Finish":true,"Tar":"Buenos días."},)"
+      R"({"Id":"1","Ori":"The weather is fine today.","Finish":true,"Tar":"Hoy hace buen tiempo."}]))";
   ASSERT_TRUE(MoveTo(5, 5));
   ASSERT_TRUE(Hovered(false));
   // The points below are picked on the window once it has grown to fit the line. Lines the
@@ -184,19 +186,21 @@ TEST_F(OverlayTest, ItPassesClicksThroughTurnsDarkAndClickableUnderThePointerAnd
   // below just as it is beside the overlay.
   const int clear = Brightness(frame.x + frame.width + 30, my);
   EXPECT_TRUE(RunLoopUntil([&] { return Brightness(mx, my) == clear; })) << "see-through idle";
-  Screenshot("overlay-idle.png");
+  testing::Screenshot("overlay-idle.png");
   ASSERT_TRUE(MoveTo(mx, my));
   ASSERT_TRUE(Hovered(true));
   EXPECT_TRUE(RunLoopUntil([&] { return Brightness(mx, my) < clear / 2; })) << "the dark backdrop";
-  Screenshot("overlay-hovered.png");
+  testing::Screenshot("overlay-hovered.png");
 
   // Locked: clear and click-through under the pointer, but the lock button stays clickable.
   ASSERT_TRUE(RunLoopUntil([] { return Monitor().LockButtonRect().width > 0; }));
   const ScreenRect lock = Monitor().LockButtonRect();
   const double lx = frame.x + lock.x + lock.width / 2, ly = frame.y + lock.y + lock.height / 2;
+  EXPECT_EQ(LockName(), "Lock the subtitles");
   ASSERT_TRUE(
       Pointer({"mousemove", std::to_string(int(lx)), std::to_string(int(ly)), "click", "1"}));
   ASSERT_TRUE(RunLoopUntil([] { return Monitor().state().IsLock(); }));
+  EXPECT_EQ(LockName(), "Unlock the subtitles");
   ASSERT_TRUE(MoveTo(mx, my));
   ASSERT_TRUE(
       RunLoopUntil([] { return !Monitor().TakesInput() && Monitor().BackdropAlpha() == 0; }));
@@ -204,11 +208,13 @@ TEST_F(OverlayTest, ItPassesClicksThroughTurnsDarkAndClickableUnderThePointerAnd
   ASSERT_TRUE(Pointer({"click", "1"}));
   EXPECT_TRUE(RunLoopUntil([&] { return clicks_below_ > before; }))
       << "the click reached the window below";
+  testing::Screenshot("overlay-locked.png");  // the lock shows its state
   // Over the lock button the input opens on the next tick.
   ASSERT_TRUE(MoveTo(lx, ly));
   ASSERT_TRUE(RunLoopUntil([] { return Monitor().TakesInput(); }));
   ASSERT_TRUE(Pointer({"click", "1"}));
   ASSERT_TRUE(RunLoopUntil([] { return !Monitor().state().IsLock(); }));
+  EXPECT_EQ(LockName(), "Lock the subtitles");
   ASSERT_TRUE(MoveTo(5, 5));
   ASSERT_TRUE(Hovered(false));
   EXPECT_TRUE(RunLoopUntil([&] { return Brightness(mx, my) == clear; }))
@@ -287,7 +293,7 @@ TEST_F(OverlayTest, ADoubleClickEndingADragDoesNotZoomZoomedOnlyTheTextTakesTheP
   }));
   // The test's light window below shows without a backdrop over it.
   EXPECT_TRUE(RunLoopUntil([&] { return Brightness(960, 900) > 200; }));
-  Screenshot("overlay-zoomed.png");
+  testing::Screenshot("overlay-zoomed-under-the-pointer.png");
   // The rest of the screen takes clicks. The grip un-zooms with one click, and so does Escape,
   // which goes to the overlay after a double click on it; the window is back where it was.
   ASSERT_TRUE(MoveTo(960, 1000));
@@ -337,7 +343,7 @@ TEST_F(OverlayTest, ALongSentenceShowsItsNewestLinesAndTheWindowReturnsToItsPlac
   const ScreenRect tall = ServerFrame();
   EXPECT_TRUE(
       RunLoopUntil([&] { return Brightness(tall.x + 200, tall.y + tall.height - 20) < 150; }));
-  Screenshot("overlay-long-sentence.png");
+  testing::Screenshot("overlay-long-sentence.png");
   Monitor().OverlayWebObj()->RunJs(
       R"(Juzi([{"Id":"21","Ori":"Short.","Finish":true,"Tar":"Corto."}]))");
   EXPECT_TRUE(RunLoopUntil([] { return ServerFrame().y == 980; })) << ServerFrame().y;
@@ -354,6 +360,21 @@ TEST_F(OverlayTest, ThePageShowsLinesByItsSwitchesAndHidesWithBothOff) {
   };
   program.settings->SetShowOriginal(true);
   Monitor().SendInit();
+  // Each text takes its own direction; the panel's opacity is the setting's, 100 % solid.
+  Monitor().OverlayWebObj()->RunJs(
+      R"(Juzi([{"Id":"3","Ori":"Hi.","Finish":true,"Tar":"مرحبا."}]))");
+  ASSERT_TRUE(RunLoopUntil([&] { return shown() == "Hi.|مرحبا."; })) << shown();
+  EXPECT_EQ(
+      Js("[...document.querySelectorAll('.line > *')].map(e => getComputedStyle(e).direction)"),
+      "ltr,rtl");
+  for (const auto& [percent, colour] :
+       {std::pair(40, "rgba(0, 0, 0, 0.4)"), std::pair(100, "rgb(0, 0, 0)")}) {
+    program.settings->SetOverlayOpacity(percent);
+    Monitor().SendInit();
+    EXPECT_TRUE(RunLoopUntil([&, colour = colour] {
+      return Js("getComputedStyle(subtitles).backgroundColor") == colour;
+    })) << percent;
+  }
   Monitor().OverlayWebObj()->RunJs(R"(Juzi([{"Id":"1","Ori":"one <b>","Finish":true,"Tar":"uno"},)"
                                    R"({"Id":"2","Ori":"two","Finish":false,"Tar":""}]))");
   ASSERT_TRUE(RunLoopUntil([&] { return shown() == "one <b>|uno|two"; })) << shown();

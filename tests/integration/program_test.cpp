@@ -56,6 +56,19 @@ std::optional<ListedWindow> Shown(pid_t pid, int width) {
 }
 constexpr int kMainWindow = 837, kPermissionWindow = 600;
 
+// Whether the window manager stacks window `upper` above window `lower` (ids as wmctrl gives them).
+bool StackedAbove(const std::string& upper, const std::string& lower) {
+  std::string listing;  // bottom to top
+  testing::RunToEnd({"xprop", "-root", "_NET_CLIENT_LIST_STACKING"}, std::chrono::seconds(5),
+                    &listing);
+  std::vector<unsigned long> order;
+  for (auto at = listing.find("0x"); at != std::string::npos; at = listing.find("0x", at + 2))
+    order.push_back(std::stoul(listing.substr(at), nullptr, 16));
+  const auto lower_at = std::find(order.begin(), order.end(), std::stoul(lower, nullptr, 16));
+  return lower_at != order.end() &&
+         std::find(lower_at, order.end(), std::stoul(upper, nullptr, 16)) != order.end();
+}
+
 // What a process's accessible elements show, in tree order (its web pages' included), read with
 // the program's own accessibility reader, and the screen position of the first that shows `named`.
 struct Accessibles {
@@ -106,6 +119,49 @@ class ProgramTest : public ::testing::Test {
   testing::TempDir home;
 };
 
+TEST_F(ProgramTest, TheOverlayFirstSitsBelowTheMainWindowAndARestartKeepsWhereTheUserPutIt) {
+  ASSERT_TRUE(testing::SetDesktopAccessibility(true));
+  // Shown from the start: it is hidden while it shows neither text.
+  testing::WriteFile(home.path() + "/config/quensary/settings.ini",
+                     "[" + RevealText(Sealed::SettingsGroup) + "]\n" +
+                         RevealText(Sealed::KeyShowTranslation) + "=true\n");
+  auto program = StartProgram(home);
+  const auto overlay_of = [](pid_t pid) -> std::optional<ListedWindow> {
+    for (const auto& window : WindowsOf(pid))
+      if (window.height != 525 && window.width != kPermissionWindow)
+        return window;
+    return std::nullopt;
+  };
+  std::optional<ListedWindow> main, overlay;
+  ASSERT_TRUE(RunLoopUntil(
+      [&] {
+        main = Shown(program->Pid(), kMainWindow);
+        overlay = overlay_of(program->Pid());
+        return main && overlay;
+      },
+      std::chrono::seconds(30)));
+  EXPECT_GE(overlay->y, main->y + main->height) << "clear of the main window";
+
+  ASSERT_TRUE(
+      testing::Xdotool({"windowsize", "--sync", overlay->id, "700", std::to_string(overlay->height),
+                        "windowmove", "--sync", overlay->id, "120", "140"}));
+  const ListedWindow moved = *overlay_of(program->Pid());
+  ASSERT_EQ(moved.width, 700);
+  ASSERT_TRUE(RunLoopUntil([&] {
+    return testing::ReadFile(home.path() + "/config/quensary/settings.ini")
+               .find(std::to_string(moved.x) + "," + std::to_string(moved.y) + ",700") !=
+           std::string::npos;
+  }));
+  program->Stop();
+  program = StartProgram(home);
+  EXPECT_TRUE(RunLoopUntil(
+      [&] {
+        overlay = overlay_of(program->Pid());
+        return overlay && overlay->x == moved.x && overlay->y == moved.y && overlay->width == 700;
+      },
+      std::chrono::seconds(30)));
+}
+
 TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTurnedOnOrClosed) {
   for (const std::string way : {"from outside", "by its button", "closed"}) {
     SCOPED_TRACE(way);
@@ -149,6 +205,16 @@ TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTur
               << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
               << " s after accessibility was turned on\n";
     EXPECT_TRUE(RunLoopUntil([&] { return !Shown(program->Pid(), kPermissionWindow); }));
+    if (way == "by its button") {
+      // The page the button opened stays in front of the main window that came after it.
+      EXPECT_TRUE(RunLoopUntil([&] {
+        const auto windows = WindowsOf(program->Pid());
+        const auto help = std::find_if(windows.begin(), windows.end(),
+                                       [](const auto& window) { return window.width == 640; });
+        const auto main = Shown(program->Pid(), kMainWindow);
+        return help != windows.end() && main && StackedAbove(help->id, main->id);
+      }));
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include "overlay/desktop/overlay_bus_subscription.h"
 #include "overlay/overlay_page_protocol.h"
+#include "overlay/overlay_placement.h"
 #include "protocol/page_words.h"
 #include "protocol/window_command.h"
 #include "support/literal_vault.h"
@@ -14,7 +15,9 @@ namespace quensary {
 FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> main_queue,
                                      std::shared_ptr<SettingsStore> settings,
                                      std::shared_ptr<EnginePool> engines)
-    : state_(std::make_shared<FloatState>()), page_(std::make_shared<WebObj>(main_queue)) {
+    : settings_(settings),
+      state_(std::make_shared<FloatState>()),
+      page_(std::make_shared<WebObj>(main_queue)) {
   page_->PageUrl = RevealText(Sealed::OverlayPageAddress);
   page_->ProgramPagesOnly = true;
   WebObjDelegate::Create(page_);
@@ -51,6 +54,7 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
     if (!shown_view || !shown_feed)
       return;
     shown_view->RevealLockButton(state->Inarea());
+    shown_view->ShowLocked(state->IsLock());
     // The page's grip shows while the window can be dragged by it.
     shown_feed->ShowGrip(state->Inarea() && !state->IsLock());
   });
@@ -59,6 +63,33 @@ FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> 
       held->ShowZoomed(zoomed);
   });
   ticker_ = std::make_unique<HoverTicker>(view_, state_);
+}
+
+void FloatHoverMonitor::PlaceOnScreen(double main_width, double main_height) {
+  GdkDisplay* display = gdk_display_get_default();
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (!monitor)
+    monitor = gdk_display_get_monitor(display, 0);
+  if (!monitor)
+    return;
+  GdkRectangle geometry{}, work{};
+  gdk_monitor_get_geometry(monitor, &geometry);
+  gdk_monitor_get_workarea(monitor, &work);
+  const ScreenRect screen{double(geometry.x), double(geometry.y), double(geometry.width),
+                          double(geometry.height)};
+  const ScreenRect area{double(work.x), double(work.y), double(work.width), double(work.height)};
+  const char* model = gdk_monitor_get_model(monitor);
+  const std::string name = model && *model ? model : "screen";
+  const ScreenRect main{screen.x + (screen.width - main_width) / 2,
+                        screen.y + (screen.height - main_height) / 2, main_width, main_height};
+  const auto kept = OverlayPlacement::KeptPlace(settings_->OverlayPlaces(), name, area,
+                                                OverlayView::kLeastHeight);
+  view_->Place(
+      kept ? *kept
+           : OverlayPlacement::FirstPlace(area, main, OverlayView::kWidth, OverlayView::kHeight));
+  view_->OnUserPlaced([settings = settings_, name](const ScreenRect& place) {
+    settings->SetOverlayPlaces(OverlayPlacement::WithPlace(settings->OverlayPlaces(), name, place));
+  });
 }
 
 }  // namespace quensary

@@ -32,18 +32,24 @@ class FloatHoverMonitor {
   void HoverTick() { ticker_->Tick(); }
   // The start values and the visibility, from the current settings.
   void SendInit() { feed_->SendInit(); }
+  // Puts the overlay where the user last put it on this screen, or at first in the screen's lower
+  // part clear of the main window (of the given size, centred on the screen); from then on the
+  // user's moves and widths are kept.
+  void PlaceOnScreen(double main_width, double main_height);
 
   FloatState& state() { return *state_; }
   FloatWindow* OverlayWindow() const { return view_->Window(); }
   const std::shared_ptr<WebObj>& OverlayWebObj() const { return page_; }
   // The lock button's padded square in window coordinates; empty until it is first laid out.
   const ScreenRect& LockButtonRect() const { return view_->LockButtonRect(); }
+  GtkWidget* LockButton() const { return view_->LockButton(); }
   // Whether the window takes clicks, and its backdrop's alpha, as the last tick left them.
   bool TakesInput() const { return view_->Look().takes_input; }
   double BackdropAlpha() const { return view_->Look().backdrop; }
   bool Zoomed() const { return view_->Zoomed(); }
 
  private:
+  std::shared_ptr<SettingsStore> settings_;
   std::shared_ptr<FloatState> state_;
   std::shared_ptr<WebObj> page_;
   std::shared_ptr<OverlayView> view_;

@@ -9,18 +9,32 @@ namespace {
 
 constexpr int kLockSymbolSize = 14;
 
+constexpr char kLocked[] = "quensary-locked";
+
+// Locked, a white ring shows the state even at a glance from the side of the screen.
 constexpr char kLockButtonStyle[] =
     "button.lock { border-radius: 50%; background: rgba(0,0,0,0.5); padding: 10px; border: none;"
-    " box-shadow: none; min-width: 0; min-height: 0; }";
+    " box-shadow: none; min-width: 0; min-height: 0; }"
+    " button.lock.locked { box-shadow: inset 0 0 0 2px rgba(255,255,255,0.9); }";
 
-// A white lock drawn in the button: a shackle over a body. Drawn rather than taken from an icon
-// theme, so it shows the same on every desktop.
-gboolean DrawLock(GtkWidget* area, cairo_t* cr, gpointer) {
+bool IsLocked(GtkWidget* button) {
+  return g_object_get_data(G_OBJECT(button), kLocked) != nullptr;
+}
+
+// A white lock drawn in the button: a shackle over a body, the shackle raised with one leg free
+// while unlocked. Drawn rather than taken from an icon theme, so it shows the same on every
+// desktop.
+gboolean DrawLock(GtkWidget* area, cairo_t* cr, gpointer button) {
   const double w = gtk_widget_get_allocated_width(area);
   const double h = gtk_widget_get_allocated_height(area);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_set_line_width(cr, w * 0.14);
-  cairo_arc(cr, w / 2, h * 0.42, w * 0.24, M_PI, 0);
+  if (IsLocked(GTK_WIDGET(button))) {
+    cairo_arc(cr, w / 2, h * 0.42, w * 0.24, M_PI, 0);
+  } else {
+    cairo_move_to(cr, w * 0.28, h * 0.42);
+    cairo_arc(cr, w / 2, h * 0.3, w * 0.22, M_PI, 0);
+  }
   cairo_stroke(cr);
   cairo_rectangle(cr, w * 0.14, h * 0.42, w * 0.72, h * 0.56);
   cairo_fill(cr);
@@ -41,10 +55,22 @@ GtkWidget* NewLockButton() {
   gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
   GtkWidget* symbol = gtk_drawing_area_new();
   gtk_widget_set_size_request(symbol, kLockSymbolSize, kLockSymbolSize);
-  g_signal_connect(symbol, "draw", G_CALLBACK(DrawLock), nullptr);
+  g_signal_connect(symbol, "draw", G_CALLBACK(DrawLock), button);
   gtk_container_add(GTK_CONTAINER(button), symbol);
-  atk_object_set_name(gtk_widget_get_accessible(button), "Lock the subtitles");
+  ShowLocked(button, false);
   return button;
+}
+
+void ShowLocked(GtkWidget* button, bool locked) {
+  g_object_set_data(G_OBJECT(button), kLocked, locked ? button : nullptr);
+  GtkStyleContext* style = gtk_widget_get_style_context(button);
+  if (locked)
+    gtk_style_context_add_class(style, "locked");
+  else
+    gtk_style_context_remove_class(style, "locked");
+  atk_object_set_name(gtk_widget_get_accessible(button),
+                      locked ? "Unlock the subtitles" : "Lock the subtitles");
+  gtk_widget_queue_draw(button);
 }
 
 }  // namespace quensary

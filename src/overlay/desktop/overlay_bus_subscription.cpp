@@ -7,7 +7,7 @@ namespace quensary {
 void SubscribeOverlayPage(LnsCenter& bus, std::shared_ptr<MainQueue> main_queue,
                           std::weak_ptr<OverlayPageFeed> feed) {
   OnEach(bus, [main_queue, feed](const LinesChanged& event) {
-    main_queue->Post([feed, json = event.json] {
+    main_queue->Post([feed, json = event.SessionJson()] {
       if (const auto held = feed.lock())
         held->ShowLines(json);
     });

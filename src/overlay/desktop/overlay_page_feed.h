@@ -24,8 +24,8 @@ class OverlayPageFeed {
   void SendInit();
   // A page loaded afresh shows no grip and has no start values yet.
   void PageLoaded();
-  // The caption lines as the bus carries them. Only what changes the overlay reaches its page:
-  // each update costs the page a layout and the view a repaint of its own.
+  // The caption lines of this session, as the bus carries them. Only what changes the overlay
+  // reaches its page: each update costs the page a layout and the view a repaint of its own.
   void ShowLines(const std::string& lines_json);
   // The grip by which the window can be dragged.
   void ShowGrip(bool shown);

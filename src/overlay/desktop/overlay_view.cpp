@@ -63,6 +63,7 @@ OverlayView::OverlayView(GtkWidget* page_view, std::function<void()> on_lock_cli
   gtk_overlay_add_overlay(GTK_OVERLAY(layers), revealer_);
   gtk_container_add(GTK_CONTAINER(window), layers);
   gtk_widget_show_all(layers);
+  // The first frame, centred; the program then puts the window where it belongs (Place).
   gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
 }
 
@@ -79,8 +80,13 @@ gboolean OverlayView::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer
   view->origin_y_ = event->y;
   // A zoomed window is at the screen's corner; the place to come back to is not that.
   const bool screen_wide = event->width >= WorkAreaOf(GTK_WIDGET(view->window_.get())).width;
-  if (!view->zoomed_ && !screen_wide && std::pair(event->x, event->y) != view->asked_place_)
+  if (!view->zoomed_ && !screen_wide &&
+      (std::pair(event->x, event->y) != view->asked_place_ || event->width != view->asked_width_)) {
     view->user_place_ = std::pair(event->x, event->y);
+    view->asked_width_ = event->width;
+    if (view->on_user_placed_)
+      view->on_user_placed_({double(event->x), double(event->y), double(event->width), 0});
+  }
   return FALSE;
 }
 
@@ -166,6 +172,14 @@ void OverlayView::RevealLockButton(bool revealed) {
   gtk_revealer_set_reveal_child(GTK_REVEALER(revealer_), revealed);
 }
 
+void OverlayView::ShowLocked(bool locked) {
+  // The state notifies at every hover tick.
+  if (locked == locked_)
+    return;
+  locked_ = locked;
+  quensary::ShowLocked(lock_button_, locked);
+}
+
 void OverlayView::FitContentHeight(double height) {
   content_height_ = height;
   GtkWindow* window = GTK_WINDOW(window_.get());
@@ -180,6 +194,15 @@ void OverlayView::FitContentHeight(double height) {
       {double(x), double(y), double(w), double(h)}, height, WorkAreaOf(GTK_WIDGET(window)));
   MoveTo(static_cast<int>(next.x), static_cast<int>(std::lround(next.y)));
   gtk_window_resize(window, w, static_cast<int>(std::lround(next.height)));
+}
+
+void OverlayView::Place(const ScreenRect& place) {
+  asked_width_ = static_cast<int>(place.width);
+  user_place_ = std::pair(static_cast<int>(place.x), static_cast<int>(place.y));
+  int w = 0, h = 0;
+  gtk_window_get_size(GTK_WINDOW(window_.get()), &w, &h);
+  gtk_window_resize(GTK_WINDOW(window_.get()), asked_width_, h);
+  MoveTo(user_place_->first, user_place_->second);
 }
 
 void OverlayView::MoveTo(int x, int y) {

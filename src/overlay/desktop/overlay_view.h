@@ -23,6 +23,8 @@ class OverlayView {
  public:
   static constexpr int kWidth = 837;
   static constexpr int kHeight = 225;
+  // The page's least height: the lock button and the grip.
+  static constexpr int kLeastHeight = 60;
 
   // `page_view` is the overlay page's web view, which the window takes in; `on_lock_clicked`
   // runs at every click of the lock button.
@@ -45,6 +47,9 @@ class OverlayView {
   // second, for ever.
   void ShowLook(const HoverLook& look);
   void RevealLockButton(bool revealed);
+  // Shows the lock button locked or open.
+  void ShowLocked(bool locked);
+  GtkWidget* LockButton() const { return lock_button_; }
   // Call after anything that changes what the page's view shows.
   void Repaint() { repaint_.Repaint(); }
   // Gives the window the height that the page's content needs, within the screen's work area,
@@ -53,6 +58,12 @@ class OverlayView {
   void FitContentHeight(double height);
   // Moves the window as the program's own choice, not taken as the user's place.
   void MoveTo(int x, int y);
+  // Puts the window at a place and width of the program's choosing, before or after it is shown.
+  void Place(const ScreenRect& place);
+  // Runs whenever the user has moved or resized the window (its new frame).
+  void OnUserPlaced(std::function<void(const ScreenRect&)> placed) {
+    on_user_placed_ = std::move(placed);
+  }
   // The height the page's content asked for last, also while zoomed.
   double ContentHeight() const { return content_height_; }
   // Zoomed is maximized, from the window manager's own notice.
@@ -72,6 +83,7 @@ class OverlayView {
   GtkWidget* page_view_;
   std::function<void()> on_lock_clicked_;
   std::function<void(bool)> on_zoom_changed_;
+  std::function<void(const ScreenRect&)> on_user_placed_;
   GObjectRef<FloatWindow> window_;
   GtkWidget* revealer_ = nullptr;
   GtkWidget* lock_button_ = nullptr;
@@ -82,6 +94,7 @@ class OverlayView {
   std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> no_input_{cairo_region_create(),
                                                                              cairo_region_destroy};
   bool takes_input_ = true;
+  bool locked_ = false;
   bool zoomed_ = false;
   double content_height_ = 0;
   double backdrop_ = 0;
@@ -89,6 +102,7 @@ class OverlayView {
   // window manager, a test). Absent until the window is first placed.
   std::optional<std::pair<int, int>> user_place_;
   std::pair<int, int> asked_place_{-1, -1};
+  int asked_width_ = kWidth;
   // The window's top-left corner on the screen. Kept from the window manager's notices: asking
   // the X server on every tick would cost a second round trip.
   int origin_x_ = 0, origin_y_ = 0;

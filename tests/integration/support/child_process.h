@@ -59,6 +59,16 @@ inline bool Xdotool(std::vector<std::string> args) {
   return RunToEnd(args) == 0;
 }
 
+// Saves the screen, or the part `crop` names (WIDTHxHEIGHT+X+Y), among the build's artifacts for
+// people to look at.
+inline void Screenshot(const std::string& name, const std::string& crop = "") {
+  std::vector<std::string> argv = {"import", "-window", "root"};
+  if (!crop.empty())
+    argv.insert(argv.end(), {"-crop", crop});
+  argv.push_back(QUENSARY_BINARY_DIR "/artifacts/" + name);
+  RunToEnd(argv);
+}
+
 // Switches the desktop's accessibility for the session (org.a11y.Status IsEnabled), as a user
 // or the permission window would; whether the call succeeded.
 inline bool SetDesktopAccessibility(bool enabled) {

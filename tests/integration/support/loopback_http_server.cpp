@@ -14,10 +14,10 @@ namespace quensary::testing {
 struct LoopbackHttpServer::State {
   GObjectRef<SoupServer> server;
   int port = 0;
-  std::map<std::string, Reply> replies;
   std::map<std::string, Handler> handlers;
-  std::map<std::string, int> hits;
   std::map<std::string, std::vector<Request>> requests;
+  // False once the server is gone: an answer still held back then goes nowhere.
+  std::shared_ptr<bool> open = std::make_shared<bool>(true);
 };
 
 namespace {
@@ -34,7 +34,6 @@ void Reply(SoupServerMessage* message, const LoopbackHttpServer::Reply& reply) {
 
 void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTable*, gpointer data) {
   auto& state = *static_cast<LoopbackHttpServer::State*>(data);
-  ++state.hits[path];
   LoopbackHttpServer::Request request;
   request.method = soup_server_message_get_method(message);
   SoupMessageHeadersIter iter;
@@ -52,15 +51,12 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
   }
   state.requests[path].push_back(request);
 
-  LoopbackHttpServer::Reply reply;
-  if (const auto handler = state.handlers.find(path); handler != state.handlers.end()) {
-    reply = handler->second(request);
-  } else if (const auto found = state.replies.find(path); found != state.replies.end()) {
-    reply = found->second;
-  } else {
+  const auto handler = state.handlers.find(path);
+  if (handler == state.handlers.end()) {
     soup_server_message_set_status(message, 404, nullptr);
     return;
   }
+  const LoopbackHttpServer::Reply reply = handler->second(request);
   if (reply.status == 0) {
     soup_server_message_pause(message);  // taken, and never answered
     return;
@@ -74,16 +70,20 @@ void Answer(SoupServer*, SoupServerMessage* message, const char* path, GHashTabl
   struct Held {
     GObjectRef<SoupServerMessage> message;
     LoopbackHttpServer::Reply reply;
+    std::shared_ptr<bool> open;
   };
   g_timeout_add_full(
       G_PRIORITY_DEFAULT, static_cast<guint>(reply.delay.count()),
       [](gpointer held_data) {
         auto& held = *static_cast<Held*>(held_data);
+        if (!*held.open)
+          return G_SOURCE_REMOVE;
         Reply(held.message.get(), held.reply);
         soup_server_message_unpause(held.message.get());
         return G_SOURCE_REMOVE;
       },
-      std::make_unique<Held>(Held{GObjectRef<SoupServerMessage>::Share(message), reply}).release(),
+      std::make_unique<Held>(Held{GObjectRef<SoupServerMessage>::Share(message), reply, state.open})
+          .release(),
       [](gpointer held_data) { std::unique_ptr<Held>(static_cast<Held*>(held_data)); });
 }
 
@@ -110,11 +110,12 @@ LoopbackHttpServer::LoopbackHttpServer() : state_(std::make_unique<State>()) {
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {
+  *state_->open = false;
   soup_server_disconnect(state_->server.get());
 }
 
 void LoopbackHttpServer::Serve(const std::string& path, Reply reply) {
-  state_->replies[path] = std::move(reply);
+  Handle(path, [reply = std::move(reply)](const Request&) { return reply; });
 }
 
 void LoopbackHttpServer::Handle(const std::string& path, Handler handler) {
@@ -135,8 +136,7 @@ std::string LoopbackHttpServer::Url(const std::string& path) const {
 }
 
 int LoopbackHttpServer::Hits(const std::string& path) const {
-  const auto found = state_->hits.find(path);
-  return found == state_->hits.end() ? 0 : found->second;
+  return static_cast<int>(Requests(path).size());
 }
 
 int ClosedLoopbackPort() {

@@ -4,6 +4,7 @@
 #include "overlay/float_state.h"
 #include "overlay/hover_decision.h"
 #include "overlay/overlay_page_protocol.h"
+#include "overlay/overlay_placement.h"
 
 namespace quensary {
 namespace {
@@ -130,6 +131,33 @@ TEST(OverlayPageProtocol, ShownLinesAreTheNewestTwoWithOnlyTheTextsTheSettingsSh
     settings.SetShowOriginal(c.ori);
     settings.SetShowTranslation(c.tar);
     EXPECT_EQ(OverlayPageProtocol::ShownLinesJson(c.lines, settings), c.shown) << c.lines;
+  }
+}
+
+TEST(OverlayPlacement, FirstInTheLowerPartClearOfTheMainWindowAndKeptPlacesBackOnScreen) {
+  using namespace OverlayPlacement;
+  const ScreenRect work{0, 0, 1920, 1080};
+  const ScreenRect first = FirstPlace(work, {541, 277, 837, 525}, 837, 225);
+  EXPECT_EQ(first.x, 542);
+  EXPECT_TRUE(first.y >= 802 && first.y + 225 <= 1080) << first.y;
+  EXPECT_EQ(FirstPlace(work, {541, 500, 837, 580}, 837, 225).y, 500 - 16 - 225) << "above it";
+  const std::string places = WithPlace(WithPlace("damaged", "A", {100, 900, 1000, 0}), "B", {});
+  struct Case {
+    ScreenRect work;
+    std::string screen;
+    std::optional<std::tuple<double, double, double>> place;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {work, "A", std::tuple(100.0, 900.0, 1000.0)},
+           {{0, 0, 1280, 720}, "A", std::tuple(100.0, 660.0, 1000.0)},  // the screen shrank
+           {{0, 0, 800, 600}, "A", std::tuple(0.0, 540.0, 800.0)},
+           {work, "B", std::nullopt},  // no width
+           {work, "C", std::nullopt},
+       }) {
+    const auto kept = KeptPlace(places, c.screen, c.work, 60);
+    EXPECT_EQ(kept ? std::optional(std::tuple(kept->x, kept->y, kept->width)) : std::nullopt,
+              c.place)
+        << c.screen << " " << c.work.width;
   }
 }
 

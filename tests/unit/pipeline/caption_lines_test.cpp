@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bus/bus_events.h"
 #include "fakes/core_fixture.h"
 
 namespace quensary {
@@ -84,6 +85,16 @@ TEST_F(CaptionLinesTest, RestoreReplacesTheListWithTheLatestHistoryUnlessUnreada
   ASSERT_TRUE(history->Flush(5s));
   EXPECT_EQ(Listed().back(), "live|open");
   EXPECT_EQ(published.Texts().size(), publications);
+}
+
+TEST_F(CaptionLinesTest, OnlyLinesMadeSinceStartAreThisSessionsAlsoOnceTheHistoryHasThem) {
+  const auto session = std::make_shared<std::string>();
+  OnEach(bus, [session](const LinesChanged& event) { *session = event.SessionJson(); });
+  history->SaveLine(CaptionLine("2026-01-01 10:00:01.000000", "earlier", true, "antes"));
+  Upsert("now", true);
+  lines->RestoreLatestLines();  // as when the main page loads
+  ASSERT_TRUE(history->Flush(5s));
+  EXPECT_EQ(Texts(*session), std::vector<std::string>{"now"});
 }
 
 }  // namespace

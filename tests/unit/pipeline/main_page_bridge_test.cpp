@@ -86,7 +86,6 @@ TEST_F(MainPageBridgeTest, SetSettingStoresConvertedValuesAndPostsTheirEvents) {
     std::string key, value;
     std::vector<std::string> stored_and_events;
   } cases[] = {
-      {Key(Setting::kOverlayOpacity), "abc", {"22", "settings"}},
       {Key(Setting::kOverlayOpacity), "+30", {"30", "settings"}},
       {Key(Setting::kOverlayFontSize), "40", {"40", "settings"}},
       {Key(Setting::kShowOriginal), "true", {"false", "settings"}},

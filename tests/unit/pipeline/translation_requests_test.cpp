@@ -104,8 +104,8 @@ TEST_F(TranslationRequestsTest, TheSourceLanguageComesFromTheProviderBeforeEvery
   queue->RunPending();
   const auto scripts = AsyncScripts();
   ASSERT_EQ(scripts.size(), 2u);
-  EXPECT_EQ(CallArguments(scripts[0]), (std::vector<std::string>{"ni hao", "zh", "es"}));
-  EXPECT_EQ(CallArguments(scripts[1]), (std::vector<std::string>{"hello", "", "fr"}));
+  EXPECT_EQ(CallArguments(scripts[0]), (std::vector<std::string>{"ni hao", "zh", "es", "1"}));
+  EXPECT_EQ(CallArguments(scripts[1]), (std::vector<std::string>{"hello", "", "fr", "1"}));
 }
 
 TEST_F(TranslationRequestsTest, AResultTranslatesTheListedLineAndAFinishedOnesHistoryRow) {
@@ -120,6 +120,7 @@ TEST_F(TranslationRequestsTest, AResultTranslatesTheListedLineAndAFinishedOnesHi
   EXPECT_EQ(StoredTar("1"), "es:good morning");
   EXPECT_EQ(ListedTar("2"), "es:how are");
   EXPECT_EQ(StoredTar("2"), "stored") << "an unfinished line's result stays out of the history";
+  EXPECT_NE(AsyncScripts().at(1).find("finish:false"), std::string::npos) << "forced, unfinished";
   EXPECT_EQ(nlohmann::json::parse(published.Last())[1]["Tar"], "es:how are");
   // A failure keeps the translation and publishes why, once; unlisted Ids are ignored.
   factory->pages[0]->responder = [](const std::string&) -> std::optional<std::string> {
@@ -137,6 +138,14 @@ TEST_F(TranslationRequestsTest, AResultTranslatesTheListedLineAndAFinishedOnesHi
   EXPECT_EQ(nlohmann::json::parse(published.Last())[0]["Fail"], "Engine e is down");
   EXPECT_EQ(engines->EngineState().reason, "Engine e is down");
   EXPECT_EQ(engines->EngineState().answering, false);
+  // A request the page dropped for a newer one of its line says nothing.
+  factory->pages[0]->responder = [](const std::string&) {
+    return std::optional<std::string>("\x03");
+  };
+  requests->RetranslateLine("1");
+  queue->RunPending();
+  EXPECT_EQ(published.Texts().size(), publications + 1);
+  EXPECT_EQ(engines->EngineState().reason, "Engine e is down");
 }
 
 TEST_F(TranslationRequestsTest, ResultsArriveInAnswerOrderAndReachTheHistoryAfterTheLineHasGone) {

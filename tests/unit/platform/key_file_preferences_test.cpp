@@ -37,6 +37,7 @@ TEST_F(KeyFilePreferencesTest,
     settings.SetOverlayOpacity(7);
     settings.SetUserEngineJson("{\"Id\": \"mine\",\n \"Js\": \" x \\\\ y\"}");
     settings.SetOverlayTextColour("bad \xFF byte");
+    settings.SetShowOriginal(true);  // false by default
   }
   EXPECT_EQ(Mode(file), 0600);
   auto prefs = Open();
@@ -44,6 +45,7 @@ TEST_F(KeyFilePreferencesTest,
   EXPECT_EQ(reopened.OverlayOpacity(), 7);
   EXPECT_EQ(reopened.UserEngineJson(), "{\"Id\": \"mine\",\n \"Js\": \" x \\\\ y\"}");
   EXPECT_EQ(reopened.OverlayTextColour(), "bad \xEF\xBF\xBD byte");
+  EXPECT_TRUE(reopened.ShowOriginal());
   fs::remove(file);
   reopened.SetOverlayOpacity(7);  // the same value: nothing to save
   prefs->Flush(std::chrono::seconds(10));

@@ -113,7 +113,7 @@ TEST_F(EnginePoolTest, RequestsGoToThePagesInTurnStartingAgainAfterARebuild) {
   queue->RunPending();
   ASSERT_EQ(Page(0).async_scripts.size(), 2u);
   EXPECT_EQ(testing::CallArguments(Page(0).async_scripts[1]),
-            (std::vector<std::string>{"4", "en", "es"}));
+            (std::vector<std::string>{"4", "en", "es", ""}));
   EXPECT_EQ(Page(2).async_scripts.size(), 1u);
   EXPECT_EQ(Page(3).async_scripts.size(), 1u);
   EXPECT_EQ(results, (std::vector<std::string>{"es:1", "es:2", "es:3", "es:4", "es:5"}));

@@ -26,11 +26,12 @@ TEST(TranslateScript, TextsArriveExactlyAndNothingInThemRuns) {
       // One damaged byte must not stop the whole script: it becomes U+FFFD.
       {"caf\xC3 ok \xFF", "caf\xEF\xBF\xBD ok \xEF\xBF\xBD"},
   };
-  for (const auto& [text, literal] : cases)
-    EXPECT_EQ(TranslateScript(text, "e`n", "${t}"), RevealText(Sealed::TranslateScriptHead) +
-                                                        literal + "`,`e\\`n`,`\\${t}" +
-                                                        RevealText(Sealed::TranslateScriptTail))
+  for (const auto& [text, literal] : cases) {
+    EXPECT_EQ(TranslateScript(text, "e`n", "${t}", {text, true}),
+              RevealText(Sealed::TranslateScriptHead) + literal + "`,`e\\`n`,`\\${t}`,{line:`" +
+                  literal + "`,finish:true}" + RevealText(Sealed::TranslateScriptTail))
         << text;
+  }
 }
 
 TEST(TranslateScript, AnswersAreToldFromFailuresAndReasonsFitOneLine) {
@@ -46,6 +47,7 @@ TEST(TranslateScript, AnswersAreToldFromFailuresAndReasonsFitOneLine) {
       {"", Kind::kNoAnswer, ""},
       {"\x02", Kind::kNotLoaded, ""},
       {"\x02late", Kind::kTranslated, "\x02late"},
+      {"\x03", Kind::kOvertaken, ""},
       {"\x01", Kind::kFailed, ""},
       {"\x01  DeepL refused the key\n(403)\t ", Kind::kFailed, "DeepL refused the key (403)"},
       {"\x01" + long_reason, Kind::kFailed, long_reason.substr(0, kMaxReasonBytes)},

@@ -313,12 +313,14 @@ Latency MeasureLatency(Program& program, TimedAccessibility& timed, std::mutex& 
       if (tar.empty() || tar == last_tar[id])
         continue;
       last_tar[id] = tar;
-      for (size_t d = FirstAtOrAfter(dom, item.at, dom_time); d < dom.size(); ++d) {
+      // From the change that sent the request, not from the bus: the page's clock is coarser
+      // than a millisecond, and a list the page shows within one may seem to show before it.
+      for (size_t d = FirstAtOrAfter(dom, changed_at, dom_time); d < dom.size(); ++d) {
         const auto& shown = dom[d][2];
         if (std::find(shown.begin(), shown.end(), tar) != shown.end()) {
           translation.push_back(dom_time(dom[d]) - changed_at);
           translation_answer.push_back(item.at - changed_at);
-          translation_shown.push_back(dom_time(dom[d]) - item.at);
+          translation_shown.push_back(std::max(0.0, dom_time(dom[d]) - item.at));
           break;
         }
       }

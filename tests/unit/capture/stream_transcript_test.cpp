@@ -149,32 +149,51 @@ TEST(CaptionSourceChoiceTest, ModeAndSenderDecideTheSource) {
   const struct {
     CaptionSourceMode mode;
     CaptionStreamState stream;
+    bool window;
     CaptionSourceChoice choice;
   } cases[] = {
-      {CaptionSourceMode::kAutomatic, {}, {Kind::kAccessibility, Reason::kNoStream}},
-      {CaptionSourceMode::kAutomatic, {true, true, {}}, {Kind::kStream, Reason::kStreamActive}},
+      {CaptionSourceMode::kAutomatic, {}, true, {Kind::kAccessibility, Reason::kNoStream}},
+      {CaptionSourceMode::kAutomatic, {}, false, {Kind::kAccessibility, Reason::kNoSource}},
+      {CaptionSourceMode::kAutomatic,
+       {true, true, {}},
+       false,
+       {Kind::kStream, Reason::kStreamActive}},
       {CaptionSourceMode::kAutomatic,
        {true, false, {}},
+       true,
        {Kind::kAccessibility, Reason::kStreamOff}},
       {CaptionSourceMode::kAutomatic,
+       {true, false, {}},
+       false,
+       {Kind::kAccessibility, Reason::kStreamOffNoWindow}},
+      {CaptionSourceMode::kAutomatic,
        {true, false, ago(10)},
+       false,
        {Kind::kStream, Reason::kStreamRecent}},
       {CaptionSourceMode::kAutomatic,
        {true, false, ago(11)},
+       true,
        {Kind::kAccessibility, Reason::kStreamOff}},
       // Text from a sender that has gone does not keep the stream chosen.
       {CaptionSourceMode::kAutomatic,
        {false, false, ago(1)},
+       true,
        {Kind::kAccessibility, Reason::kNoStream}},
       {CaptionSourceMode::kAccessibility,
        {true, true, {}},
+       true,
        {Kind::kAccessibility, Reason::kForced}},
-      {CaptionSourceMode::kStream, {true, false, {}}, {Kind::kStream, Reason::kForced}},
-      {CaptionSourceMode::kStream, {}, {Kind::kStream, Reason::kForcedNoSender}},
+      {CaptionSourceMode::kAccessibility,
+       {true, true, {}},
+       false,
+       {Kind::kAccessibility, Reason::kForcedNoWindow}},
+      {CaptionSourceMode::kStream, {true, false, {}}, false, {Kind::kStream, Reason::kForced}},
+      {CaptionSourceMode::kStream, {}, true, {Kind::kStream, Reason::kForcedNoSender}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ChooseCaptionSource(c.mode, c.stream, now), c.choice)
-        << WordOf(c.mode) << " owned " << c.stream.owned << " active " << c.stream.active;
+    EXPECT_EQ(ChooseCaptionSource(c.mode, c.stream, c.window, now), c.choice)
+        << WordOf(c.mode) << " owned " << c.stream.owned << " active " << c.stream.active
+        << " window " << c.window;
   }
   for (const char* word : {"auto", "accessibility", "stream"})
     EXPECT_EQ(WordOf(CaptionSourceModeFromWord(word)), word);

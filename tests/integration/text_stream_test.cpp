@@ -38,7 +38,8 @@ class TextStreamTest : public ::testing::Test {
  protected:
   TextStreamTest() {
     sources = std::make_shared<CaptionSourceSwitch>(
-        [this] { return LanguageSource::ReadCaptionWindow(*accessibility); }, stream, settings, clock);
+        [this] { return LanguageSource::ReadCaptionWindow(*accessibility); }, stream, settings,
+        clock);
     worker = std::make_shared<CaptionWorker>(std::make_unique<SentenceTracker>(
                                                  [this] {
                                                    ++reads;

@@ -1,7 +1,8 @@
 // The keyboard inside the recent lines. The list is one Tab stop: one place in it (a line's text
-// or one of its buttons) takes Tab, every other place is reached with the arrow keys, the way
-// a grid works: Up and Down keep the column, Left and Right move along the line, Home and End go
-// to the first and the last line. Delete and Control+Z are the list's own keys.
+// or one of its buttons) takes Tab, every other place is reached with the arrow keys, the way a
+// grid works: Up and Down keep the column, Left and Right move along the line, Home and End (with
+// or without Control) go to the first and the last line. Delete and Control+Z are the list's own
+// keys.
 (function () {
   'use strict';
 
@@ -88,7 +89,7 @@
     };
     if (e.ctrlKey && (e.key === 'z' || e.key === 'Z')) {
       onUndo();
-    } else if (e.ctrlKey || e.shiftKey) {
+    } else if (e.shiftKey || (e.ctrlKey && e.key !== 'Home' && e.key !== 'End')) {
       return;
     } else if (moves[e.key]) {
       focusAt(...moves[e.key]);

@@ -145,9 +145,11 @@ TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
                "Not translated: Echo is tired" &&
            Js("document.getElementById('engine-status').textContent") == "Echo is tired";
   }));
+  // The page lets the deletion go when its undo time is up.
   Click("[data-id=\"" + first + "\"] .delete");
   ASSERT_TRUE(
-      RunLoopUntil([&] { return program.lines->LineList(program.lines->LineLock()).size() == 2; }));
+      RunLoopUntil([&] { return program.lines->LineList(program.lines->LineLock()).size() == 2; },
+                   std::chrono::seconds(30)));
   ASSERT_TRUE(program.history->Flush(std::chrono::seconds(5)));
   EXPECT_EQ(testing::LatestLinesNow(*program.history).value().front()->Ori, "second line");
   TheProgram().lines->DeleteLines("");
@@ -372,6 +374,17 @@ TEST_F(MainWindowTest, AtItsSizeAllFitsAndTheKeyboardReachesEveryControlAndEvery
   };
   EXPECT_EQ(count("Text colour"), 1) << ::testing::PrintToString(stops);
   EXPECT_EQ(count("Good morning") + count("first line") + count("السلام"), 1);
+
+  // From the keyboard, the colour button opens the chooser (handled here, so none shows).
+  bool chooser = false;
+  GtkWidget* view = TheProgram().MainCtrl->MainPage()->Widget();
+  const gulong handler = g_signal_connect_swapped(
+      view, "run-color-chooser",
+      G_CALLBACK(+[](bool* seen, gpointer, gpointer) -> gboolean { return *seen = true; }),
+      &chooser);
+  Js("document.getElementById('text-colour-button').focus() || 1");
+  EXPECT_TRUE(Xdotool({"key", "Return"}) && RunLoopUntil([&] { return chooser; }));
+  g_signal_handler_disconnect(view, handler);
 
   Js("document.querySelector('#lines [tabindex=\"0\"]').focus() || 1");
   press("Home", "The first line.");

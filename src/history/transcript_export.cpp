@@ -35,6 +35,8 @@ std::string ShownText(const CaptionLine& line, CopyMode sides) {
 // A blank line ends a cue in both subtitle formats, so line breaks inside a cue are folded into
 // single ones and none is left at either end.
 std::string CueText(std::string_view text) {
+  if (text.find_first_of("\r\n") == std::string_view::npos)
+    return std::string(text);
   std::string out;
   bool pending_break = false;
   for (const char c : text) {
@@ -77,6 +79,14 @@ std::string CueTime(microseconds offset, char decimal_mark) {
   return text;
 }
 
+// Room for the texts and what each line adds around them.
+size_t EstimatedSize(std::span<const CaptionLinePtr> lines) {
+  size_t size = 16;
+  for (const auto& line : lines)
+    size += line->Id.size() + line->Ori.size() + line->Tar.size() + 48;
+  return size;
+}
+
 // The subtitle cues of the lines: SubRip numbers them, WebVTT heads the file.
 std::string Subtitles(bool vtt, CopyMode sides, std::span<const CaptionLinePtr> lines) {
   // Each line starts at its Id's time, never before the line ahead of it (a clock set back, an
@@ -94,6 +104,7 @@ std::string Subtitles(bool vtt, CopyMode sides, std::span<const CaptionLinePtr> 
     starts.push_back(latest);
   }
   std::string out = vtt ? "WEBVTT\n\n" : "";
+  out.reserve(EstimatedSize(lines));
   int number = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string text = CueText(ShownText(*lines[i], sides));
@@ -104,10 +115,10 @@ std::string Subtitles(bool vtt, CopyMode sides, std::span<const CaptionLinePtr> 
     const microseconds end =
         std::clamp(next, start + microseconds(kShortestCue), start + microseconds(kLongestCue));
     if (!vtt)
-      out += std::to_string(++number) + "\n";
+      out.append(std::to_string(++number)).append("\n");
     const char mark = vtt ? '.' : ',';
-    out += CueTime(start, mark) + " --> " + CueTime(end, mark) + "\n";
-    out += (vtt ? VttEscaped(text) : text) + "\n\n";
+    out.append(CueTime(start, mark)).append(" --> ").append(CueTime(end, mark)).append("\n");
+    out.append(vtt ? VttEscaped(text) : text).append("\n\n");
   }
   return out;
 }
@@ -128,6 +139,7 @@ void AppendCsvField(std::string& out, std::string_view field) {
 
 std::string Csv(CopyMode sides, std::span<const CaptionLinePtr> lines) {
   std::string out = "time";
+  out.reserve(EstimatedSize(lines));
   out += ShowsOriginal(sides) ? ",original" : "";
   out += ShowsTranslation(sides) ? ",translation" : "";
   out += "\r\n";
@@ -148,6 +160,7 @@ std::string Csv(CopyMode sides, std::span<const CaptionLinePtr> lines) {
 
 std::string Text(CopyMode sides, std::span<const CaptionLinePtr> lines) {
   std::string out;
+  out.reserve(EstimatedSize(lines));
   for (const auto& line : lines) {
     const std::string text = ShownText(*line, sides);
     if (text.empty())

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <type_traits>
 
 #include "fakes/core_fixture.h"
 
@@ -48,6 +49,31 @@ class SQLiteHelperTest : public ::testing::Test {
     std::promise<std::optional<std::string>> text;
     from.ExportText(mode, [&](auto result) { text.set_value(std::move(result)); });
     return text.get_future().get();
+  }
+  // A read's answer as one text: the Ids of the rows (or the sessions as "first-last:count")
+  // joined by spaces, or "<unreadable>".
+  template <typename Read>
+  static std::string Ids(Read read) {
+    std::promise<std::string> text;
+    read([&](auto result) {
+      std::string ids = result ? "" : "<unreadable>";
+      for (const auto& item : result ? *result : std::decay_t<decltype(*result)>{}) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(item)>, SQLiteHelper::Session>)
+          ids += item.first_id + "-" + item.last_id + ":" + std::to_string(item.line_count);
+        else if constexpr (std::is_same_v<std::decay_t<decltype(item)>, CaptionLinePtr>)
+          ids += item->Id;
+        else
+          ids += item;
+        ids += " ";
+      }
+      text.set_value(ids);
+    });
+    return text.get_future().get();
+  }
+  std::string Search(const std::string& text, int limit = 10) {
+    return Ids([&](auto done) {
+      history.SearchLines(text, SQLiteHelper::SearchOrder::kNewestFirst, limit, done);
+    });
   }
   sqlite3* Raw() {
     if (!raw)
@@ -147,6 +173,135 @@ TEST_F(SQLiteHelperTest, ADamagedOrReadOnlyFileIsNeverChanged) {
   EXPECT_EQ(testing::ReadFile(history.path()), garbage);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
       << "no journal or replacement left beside it";
+}
+
+TEST_F(SQLiteHelperTest, SearchFollowsEveryChangeOfTheRowsWhoeverMakesIt) {
+  using Order = SQLiteHelper::SearchOrder;
+  history.SaveLine(Line("a", "The weather today", true, "El tiempo hoy"));
+  history.SaveLine(Line("b", "Weather again", true, ""));
+  history.SaveLine(Line("c", "nothing", true, ""));
+  const auto oldest_first = [&](int limit) {
+    return Ids(
+        [&](auto done) { history.SearchLines("WEATHER", Order::kOldestFirst, limit, done); });
+  };
+  EXPECT_EQ(Search("weather"), "b a ");
+  EXPECT_EQ(oldest_first(1), "a ");
+  history.SaveLine(Line("b", "Rain again", true, ""));  // replaced under the same Id
+  history.SetTranslation("c", "tiempo");
+  EXPECT_EQ(Search("weather"), "a ");
+  EXPECT_EQ(Search("tiempo"), "c a ");
+  history.DeleteLine("a");
+  EXPECT_EQ(Search("tiempo"), "c ");
+  Sql(Raw(), "UPDATE LanguageTargetOne SET Ori = 'weather by hand' WHERE Id = 'c'");
+  Sql(Raw(), "INSERT INTO LanguageTargetOne VALUES ('d', 'weathered', 1, NULL)");
+  EXPECT_EQ(Search("weather"), "d c ");
+  history.DeleteBetween("b", "c");
+  EXPECT_EQ(Search("again"), "");
+  EXPECT_EQ(Search("weather"), "d ");
+  EXPECT_EQ(Sql(Raw(), "SELECT count(*) FROM LanguageTargetSearch"), "1") << "nothing left over";
+  history.DeleteAll();
+  EXPECT_EQ(Search("weather"), "");
+}
+
+TEST_F(SQLiteHelperTest, ManyMatchesComeInIdOrderWhateverOrderTheRowsWereWrittenIn) {
+  history.SaveLine(Line("0", "no match"));
+  ASSERT_TRUE(history.Flush(5s));
+  // More rows than are sorted in memory, written with the greatest Ids first.
+  Sql(Raw(),
+      "WITH RECURSIVE n(i) AS (SELECT 5000 UNION ALL SELECT i - 1 FROM n WHERE i > 1) "
+      "INSERT INTO LanguageTargetOne SELECT printf('%05d', i), 'many', 1, '' FROM n");
+  EXPECT_EQ(Search("many", 2), "05000 04999 ");
+  EXPECT_EQ(Ids([&](auto done) {
+              history.SearchLines("MANY", SQLiteHelper::SearchOrder::kOldestFirst, 2, done);
+            }),
+            "00001 00002 ");
+}
+
+TEST_F(SQLiteHelperTest, AFileFromBeforeTheIndexIsSearchableOnceOpenedAndKeepsItsRows) {
+  fs::create_directories(folder);
+  Sql(Raw(),
+      "CREATE TABLE LanguageTargetOne (Id TEXT PRIMARY KEY, Ori TEXT, Finish INTEGER, Tar TEXT);"
+      "INSERT INTO LanguageTargetOne VALUES ('1', 'old words', 1, 'palabras'), ('2', 'more', 0, "
+      "'')");
+  EXPECT_EQ(Search("words"), "1 ");
+  EXPECT_EQ(Latest(history), "1|old words|1|palabras;2|more|0|;");
+}
+
+TEST_F(SQLiteHelperTest, SearchTakesTheTypedTextLiterallyInAnyCase) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"1", "she said \"hi there\""},
+      {"2", "a*b and c"},
+      {"3", "NEAR(x y)"},
+      {"4", "well-known fact"},
+      {"5", "50% off_price"},
+      {"6", "Grüße \xF0\x9F\x98\x80!"},
+      {"7", "hi, there"},
+      {"8", "AND OR NOT"},
+  };
+  for (const auto& [id, ori] : rows)
+    history.SaveLine(Line(id, ori));
+  const std::pair<std::string, std::string> cases[] = {
+      {"\"hi there\"", "1 "},
+      {"hi there", "1 "},
+      {"a*b", "2 "},
+      {"*", "2 "},
+      {"near(x", "3 "},
+      {"-known", "4 "},
+      {"%", "5 "},
+      {"_", "5 "},
+      {"\\", ""},
+      {"GRÜßE", "6 "},
+      {"e \xF0\x9F\x98\x80", "6 "},
+      {"  and  ", "8 2 "},
+      {"or not", "8 "},
+      {" \t ", ""},
+      {"hi", "7 1 "},
+  };
+  for (const auto& [query, ids] : cases)
+    EXPECT_EQ(Search(query), ids) << query;
+  EXPECT_EQ(Search("hi", 1), "7 ");
+}
+
+TEST_F(SQLiteHelperTest, PagesAreReadByIdOldestFirstUpToTheirEnds) {
+  for (const char* id : {"a", "b", "c", "d", "e"})
+    history.SaveLine(Line(id, id));
+  using Side = SQLiteHelper::PageSide;
+  const struct {
+    std::string anchor;
+    Side side;
+    int count;
+    std::string ids;
+  } cases[] = {
+      {"", Side::kBefore, 2, "d e "},  {"", Side::kAfter, 2, "a b "},
+      {"c", Side::kBefore, 9, "a b "}, {"c", Side::kAfter, 1, "d "},
+      {"a", Side::kBefore, 3, ""},     {"e", Side::kAfter, 3, ""},
+      {"bz", Side::kAfter, 2, "c d "}, {"bz", Side::kBefore, 2, "a b "},
+      {"", Side::kAfter, 0, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Ids([&](auto done) { history.LinesPage(c.anchor, c.side, c.count, done); }), c.ids)
+        << c.anchor << " " << c.count;
+  }
+  EXPECT_EQ(Ids([&](auto done) { history.LinesBetween("b", "d", done); }), "b c d ");
+  EXPECT_EQ(Ids([&](auto done) { history.LinesBetween("", "b", done); }), "a b ");
+  EXPECT_EQ(Ids([&](auto done) { history.LinesBetween("d", "", done); }), "d e ");
+}
+
+TEST_F(SQLiteHelperTest, EachRunOfTheProgramBeginsASessionEvenWithoutAPause) {
+  const auto id = [](int minute) {
+    return "2026-03-14 09:0" + std::to_string(minute) + ":00.000000";
+  };
+  history.SaveLine(Line(id(0), "first run"));
+  history.SaveLine(Line(id(1), "first run"));
+  ASSERT_TRUE(history.Flush(5s));
+  {
+    SQLiteHelper second_run(folder.string());
+    second_run.SaveLine(Line(id(2), "second run"));
+    second_run.SaveLine(Line(id(3), "second run"));
+  }
+  history.DeleteLine(id(2));
+  EXPECT_EQ(Ids([&](auto done) { history.Sessions(done); }),
+            id(0) + "-" + id(1) + ":2 " + id(3) + "-" + id(3) + ":1 ");
 }
 
 }  // namespace

@@ -91,19 +91,16 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
   return text ? reinterpret_cast<const char*>(text) : std::string();
 }
 
-// Runs a statement that returns no rows.
-SQLiteHelper::Outcome StepOnce(sqlite3_stmt* statement) {
-  const int result = sqlite3_step(statement);
+// What the end of a statement's rows means: all done, to be tried again, or failed.
+SQLiteHelper::Outcome EndOfRows(int result) {
   if (IsBusy(result))
     return SQLiteHelper::Outcome::kBusy;
   return result == SQLITE_DONE ? SQLiteHelper::Outcome::kDone : SQLiteHelper::Outcome::kFailed;
 }
 
-// What the end of a read's rows means: all read, to be tried again, or failed.
-SQLiteHelper::Outcome EndOfRows(int result) {
-  if (IsBusy(result))
-    return SQLiteHelper::Outcome::kBusy;
-  return result == SQLITE_DONE ? SQLiteHelper::Outcome::kDone : SQLiteHelper::Outcome::kFailed;
+// Runs a statement that returns no rows.
+SQLiteHelper::Outcome StepOnce(sqlite3_stmt* statement) {
+  return EndOfRows(sqlite3_step(statement));
 }
 
 // Reads the first column of every row of `statement` into `texts`.

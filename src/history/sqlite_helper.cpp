@@ -32,6 +32,7 @@ constexpr const char* kMarkRunStart = "INSERT OR IGNORE INTO RunStarts (Id) VALU
 constexpr const char* kDeleteBetween = "DELETE FROM LanguageTargetOne WHERE Id >= ?1 AND Id <= ?2;";
 constexpr const char* kAllIds = "SELECT Id FROM LanguageTargetOne ORDER BY Id;";
 constexpr const char* kRunStarts = "SELECT Id FROM RunStarts ORDER BY Id;";
+constexpr const char* kForgetRunStarts = "DELETE FROM RunStarts;";
 constexpr const char* kSelectLines = "SELECT Id, Ori, Finish, Tar FROM LanguageTargetOne";
 // A phrase is looked up in two ways, both exact. Few matches are read by rowid and sorted by
 // Id; many are found by walking the Id index from the asked end, which stops at the limit ("+"
@@ -238,8 +239,10 @@ void SQLiteHelper::DeleteLine(std::string id) {
 
 void SQLiteHelper::DeleteAll() {
   Queue([this] {
-    return WithStatement(RevealText(Sealed::HistoryDeleteAll),
-                         [](sqlite3_stmt* statement) { return StepOnce(statement); });
+    const auto step = [](sqlite3_stmt* statement) { return StepOnce(statement); };
+    const Outcome outcome = WithStatement(RevealText(Sealed::HistoryDeleteAll), step);
+    // A cleared history keeps no trace of when the program ran either.
+    return outcome == Outcome::kDone ? WithStatement(kForgetRunStarts, step) : outcome;
   });
 }
 

@@ -190,6 +190,7 @@ TEST_F(SQLiteHelperTest, SearchFollowsEveryChangeOfTheRowsWhoeverMakesIt) {
   EXPECT_EQ(Sql(Raw(), "SELECT count(*) FROM LanguageTargetSearch"), "1") << "nothing left over";
   history.DeleteAll();
   EXPECT_EQ(Search("weather"), "");
+  EXPECT_EQ(Sql(Raw(), "SELECT count(*) FROM RunStarts"), "0") << "no trace of past runs";
 }
 
 TEST_F(SQLiteHelperTest, ManyMatchesComeInIdOrderWhateverOrderTheRowsWereWrittenIn) {

@@ -37,6 +37,8 @@ Quensary.constants = Object.freeze({
   CONTEXT_MAX: QuensaryProtocolSettings.engineContextSentences.max,
   RANGE_SEND_INTERVAL_MS: 100,
   CLEAR_CONFIRM_MS: 5000,
+  // How long a deleted line can be brought back.
+  UNDO_MS: 8000,
   STATUS_MS: 3500,
   REPORT_ADDRESS: 'https://quensary.org/issues',
 

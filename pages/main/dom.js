@@ -18,5 +18,23 @@
     }
   }
 
-  Quensary.dom = Object.freeze({ $, flash });
+  // A select shows its choice on one line, cut off where it is too long. This puts the chosen
+  // option's text over the select, wrapped, and returns what shows it again after the options or
+  // the value changed from script (which fires no event). The select itself stays what is
+  // focused, clicked and read out.
+  function wrapChoice(select) {
+    const text = document.createElement('span');
+    text.className = 'select-text';
+    text.setAttribute('aria-hidden', 'true');
+    select.after(text);
+    const show = () => {
+      const option = select.selectedOptions[0];
+      text.textContent = option ? option.textContent : '';
+    };
+    select.addEventListener('change', show);
+    show();
+    return show;
+  }
+
+  Quensary.dom = Object.freeze({ $, flash, wrapChoice });
 })();

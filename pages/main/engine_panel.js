@@ -8,7 +8,7 @@
     DEFAULT_SOURCE, LANGUAGES, PROFILE_DIR, PROFILE_FILES, PROFILE_TIMEOUT_MS, SETTING,
   } = Quensary.constants;
   const { sendSetting } = Quensary.bridge;
-  const { $, flash } = Quensary.dom;
+  const { $, flash, wrapChoice } = Quensary.dom;
   const { has, isPlainObject } = Quensary.values;
   const { offerTargets } = Quensary.settingsPanel;
   const { showFor } = Quensary.engineSettings;
@@ -19,6 +19,7 @@
   let currentEngine = '';     // the engine the program reports as active
   let engineStatus = {};      // what the program last said of the active engine
   let settingsKnown = false;  // Init has said which language is chosen
+  let showChoice = () => {};  // shows the chosen engine's whole name
 
   function setUpEngines() {
     el = {
@@ -28,6 +29,7 @@
       saveEngine: $('save-engine'),
       engineMessage: $('engine-message'),
     };
+    showChoice = wrapChoice(el.engine);
     renderEngineOptions();
 
     el.engine.addEventListener('change', () => {
@@ -225,6 +227,7 @@
       }
     }
     if (wanted && options.some(([id]) => id === wanted)) select.value = wanted;
+    showChoice();
   }
 
   // ---- Your own engine ---------------------------------------------------------------------

@@ -7,6 +7,8 @@
   const { send } = Quensary.calls;
   const { $, flash } = Quensary.dom;
   const { isPlainObject } = Quensary.values;
+  const { focusLine, focusRow, focusTabStop, keepTabStop, setUpLineKeys } = Quensary.lineKeys;
+  const { deleteLine, drop, isHidden, listed, setUpLineUndo, undo } = Quensary.lineUndo;
 
   let el = null;
   const rows = new Map();   // Id -> row record
@@ -14,6 +16,7 @@
   let scrollQueued = false;
   let clearArmed = false;
   let clearTimer = 0;
+  let lastList = [];       // the lines as the program sent them last
 
   // Rows are cloned from one prototype: much cheaper than building each from scratch when a
   // full list arrives at once.
@@ -32,10 +35,23 @@
     };
     updateLinesMeta(0);
     wireLines();
+    setUpLineKeys(el.lines, { deleteLine: deleteWithUndo, undo });
+    setUpLineUndo({
+      changed: () => applyLines(lastList),
+      restored: (id) => (id ? focusLine(id) : focusTabStop()),
+    });
+  }
+
+  function deleteWithUndo(id) {
+    const row = rows.get(id);
+    if (row) deleteLine(id, firstWords(row.o));
   }
 
   function applyLines(list) {
-    const items = validLines(list);
+    lastList = list;
+    const listedItems = validLines(list);
+    listed(new Set(listedItems.map((item) => item.Id)));
+    const items = listedItems.filter((item) => !isHidden(item.Id));
     const wanted = new Set(items.map((item) => item.Id));
     const listEl = el.lines;
 
@@ -45,10 +61,7 @@
       if (wanted.has(id)) continue;
       const active = document.activeElement;
       if (active && active !== listEl && row.el.contains(active)) {
-        refocus = {
-          index: Array.prototype.indexOf.call(listEl.children, row.el),
-          kind: active.classList.contains('retranslate') ? 'retranslate' : 'delete',
-        };
+        refocus = Array.prototype.indexOf.call(listEl.children, row.el);
       }
       row.el.remove();
       rows.delete(id);
@@ -68,14 +81,8 @@
     }
 
     updateLinesMeta(items.length);
-
-    if (refocus) {
-      const children = listEl.children;
-      const target = children[Math.min(refocus.index, children.length - 1)];
-      const button = target && target.querySelector('button.' + refocus.kind);
-      if (button) button.focus();
-      else listEl.focus();
-    }
+    keepTabStop((id) => rows.get(id)?.el);
+    if (refocus !== null) focusRow(refocus);
 
     if (stickToBottom) queueScrollToBottom();
   }
@@ -101,7 +108,11 @@
       return node;
     };
     const li = make('li', 'line');
+    li.setAttribute('role', 'row');
+    // Only the place the keyboard chose takes Tab (see line_keys.js).
     const text = make('div', 'line-text');
+    text.setAttribute('role', 'gridcell');
+    text.tabIndex = -1;
     const ori = make('p', 'ori');
     ori.dir = 'auto';
     const tar = make('p', 'tar');
@@ -109,15 +120,18 @@
     text.append(ori, tar);
 
     const side = make('div', 'line-side');
+    side.setAttribute('role', 'gridcell');
     const buttons = make('div', 'line-buttons');
     const retranslate = make('button', 'retranslate');
     retranslate.type = 'button';
     retranslate.textContent = '↻';
     retranslate.title = 'Retranslate';
+    retranslate.tabIndex = -1;
     const del = make('button', 'delete');
     del.type = 'button';
     del.textContent = '✕';
-    del.title = 'Delete';
+    del.title = 'Delete (Delete key)';
+    del.tabIndex = -1;
     buttons.append(retranslate, del);
 
     const mark = make('span', 'mark');
@@ -234,7 +248,7 @@
       if (!line || !listEl.contains(line)) return;
       const id = line.dataset.id || '';
       if (button.classList.contains('retranslate')) send(MESSAGE.lineCommand, LINE_COMMAND.retranslate, id);
-      else if (button.classList.contains('delete')) send(MESSAGE.lineCommand, LINE_COMMAND.deleteLine, id);
+      else if (button.classList.contains('delete')) deleteWithUndo(id);
     });
 
     const copies = [
@@ -252,6 +266,7 @@
     el.clearAll.addEventListener('click', () => {
       if (clearArmed) {
         disarmClear();
+        drop();
         send(MESSAGE.lineCommand, LINE_COMMAND.deleteLine, '');
         flash(el.linesStatus, 'Deleted all lines and the history.', 'ok', STATUS_MS);
         return;

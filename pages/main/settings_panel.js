@@ -32,6 +32,9 @@
       linesShown: $('lines-shown'),
       linesShownValue: $('lines-shown-value'),
       textColour: $('text-colour'),
+      textColourButton: $('text-colour-button'),
+      textColourSwatch: $('text-colour-swatch'),
+      textColourValue: $('text-colour-value'),
       onTop: $('on-top'),
       providerWindow: $('provider-window'),
     };
@@ -52,6 +55,7 @@
     setRange(el.textSize, DEFAULTS.fontSize);
     setRange(el.panelOpacity, DEFAULTS.opacity);
     setRange(el.linesShown, DEFAULTS.linesShown);
+    showColour();
     updateNotice();
     wireSettings();
   }
@@ -79,29 +83,37 @@
     noteSetting(SETTING.linesShown, String(lines));
 
     el.textColour.value = toHexColour(o[SETTING.colour]) || DEFAULTS.colour;
+    showColour();
     noteSetting(SETTING.colour, el.textColour.value);
 
     updateNotice();
   }
 
   // What the program says of the caption source it reads: Mode is the user's choice, Active the
-  // source read now, Reason why.
+  // source read now, Reason why. A reason that means no caption can arrive is shown as a warning.
+  const NO_PROVIDER = 'Start a caption provider, such as quensary-caption-demo';
   const SOURCE_REASONS = {
-    'stream-active': 'Reading LiveCaptions through its D-Bus text stream.',
-    'stream-recent': 'Reading LiveCaptions: it sent text moments ago.',
-    'stream-off': 'LiveCaptions found, but its text stream is off: turn on Settings, ' +
-      'Experimental, D-Bus text stream. Reading the caption window meanwhile.',
-    'no-stream': 'LiveCaptions is not running: reading the caption window through accessibility.',
-    'forced': 'Reading the source chosen here.',
-    'forced-no-sender': 'LiveCaptions is not running: no captions arrive until it starts.',
+    'stream-active': ['Reading LiveCaptions through its D-Bus text stream.'],
+    'stream-recent': ['Reading LiveCaptions: it sent text moments ago.'],
+    'stream-off': ['LiveCaptions found, but its text stream is off: turn on Settings, ' +
+      'Experimental, D-Bus text stream. Reading the caption window meanwhile.'],
+    'stream-off-no-window': ['LiveCaptions found, but its text stream is off: turn on ' +
+      'Settings, Experimental, D-Bus text stream. No caption window was found either.', true],
+    'no-stream': ['LiveCaptions is not running: reading the caption window through accessibility.'],
+    'no-source': [`No caption source found. ${NO_PROVIDER}, or LiveCaptions with its D-Bus ` +
+      'text stream on.', true],
+    'forced': ['Reading the source chosen here.'],
+    'forced-no-window': [`No caption window found: no captions arrive. ${NO_PROVIDER}.`, true],
+    'forced-no-sender': ['LiveCaptions is not running: no captions arrive until it starts.', true],
   };
 
   function applyCaptionSource(obj) {
     const o = isPlainObject(obj) ? obj : {};
     const mode = CAPTION_SOURCE_MODES.includes(o.Mode) ? o.Mode : CAPTION_SOURCE_MODES[0];
     el.captionSource.value = mode;
-    el.captionSourceStatus.textContent = has(SOURCE_REASONS, o.Reason)
-      ? SOURCE_REASONS[o.Reason] : '';
+    const [text, warn] = has(SOURCE_REASONS, o.Reason) ? SOURCE_REASONS[o.Reason] : [''];
+    el.captionSourceStatus.textContent = text;
+    el.captionSourceStatus.classList.toggle('warn', !!warn);
   }
 
   // <input type="color"> only accepts #rrggbb, while the program may store any CSS colour.
@@ -186,6 +198,13 @@
     }
   }
 
+  function showColour() {
+    const value = el.textColour.value;
+    el.textColourSwatch.style.background = value;
+    el.textColourValue.textContent = value;
+    el.textColourButton.setAttribute('aria-label', `Text colour ${value}, choose another`);
+  }
+
   function updateNotice() {
     el.notice.hidden = el.showOriginal.checked || el.showTranslation.checked;
   }
@@ -246,8 +265,10 @@
     }
 
     const colour = throttledSender(SETTING.colour, () => el.textColour.value);
-    el.textColour.addEventListener('input', colour.input);
-    el.textColour.addEventListener('change', colour.change);
+    el.textColour.addEventListener('input', () => { showColour(); colour.input(); });
+    el.textColour.addEventListener('change', () => { showColour(); colour.change(); });
+    // Opening the chooser needs the user's own click or key, which this one is.
+    el.textColourButton.addEventListener('click', () => el.textColour.click());
 
     el.showSubtitles.addEventListener('click', () => {
       el.showTranslation.checked = true;

@@ -91,29 +91,40 @@ std::string ReadCaptionText(const AccessibleElement& container) {
 
 namespace {
 
-std::string ReadCaptionWindow(const AccessibleElementPtr& window) {
+std::optional<std::string> ReadWindow(const AccessibleElementPtr& window) {
   if (!window)
-    return {};
+    return std::nullopt;
   const AccessibleElementPtr container = FindCaptionElement(*window);
   if (!container)
-    return {};
+    return std::string();
   return ReadCaptionText(*container);
 }
 
 }  // namespace
 
 std::string ReadCaption(Accessibility& accessibility) {
-  return ReadCaptionWindow(FindCaptionWindow(accessibility));
+  return ReadCaptionWindow(accessibility).value_or(std::string());
 }
 
-std::function<std::string()> CaptionTextSource(std::shared_ptr<Accessibility> accessibility) {
+std::optional<std::string> ReadCaptionWindow(Accessibility& accessibility) {
+  return ReadWindow(FindCaptionWindow(accessibility));
+}
+
+std::function<std::optional<std::string>()> CaptionWindowSource(
+    std::shared_ptr<Accessibility> accessibility) {
   return [accessibility = std::move(accessibility)] {
     const AccessibleElementPtr window = FindCaptionWindow(*accessibility);
     // A read that misses the window keeps the watch: a provider that went sends nothing, and
     // one that is only slow to answer need not be asked again.
     if (window)
       accessibility->WatchChanges(window.get());
-    return ReadCaptionWindow(window);
+    return ReadWindow(window);
+  };
+}
+
+std::function<std::string()> CaptionTextSource(std::shared_ptr<Accessibility> accessibility) {
+  return [read = CaptionWindowSource(std::move(accessibility))] {
+    return read().value_or(std::string());
   };
 }
 

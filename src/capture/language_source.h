@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/accessibility.h"
@@ -31,9 +32,15 @@ std::string ReadCaptionText(const AccessibleElement& container);
 
 // One tick's read: window, then container, then text; empty when any step finds nothing.
 std::string ReadCaption(Accessibility& accessibility);
+// The same read, absent when no caption window is found: an empty window is not a missing one.
+std::optional<std::string> ReadCaptionWindow(Accessibility& accessibility);
 
-// The caption worker's text source: each call is one whole read of the provider on this desktop.
-// The provider found is watched for change notices (Accessibility::WatchChanges).
+// The caption worker's text source: each call is one whole read of the provider on this desktop,
+// absent when no caption window is found. The provider found is watched for change notices
+// (Accessibility::WatchChanges).
+std::function<std::optional<std::string>()> CaptionWindowSource(
+    std::shared_ptr<Accessibility> accessibility);
+// As CaptionWindowSource, with no caption window read as the empty text.
 std::function<std::string()> CaptionTextSource(std::shared_ptr<Accessibility> accessibility);
 
 }  // namespace LanguageSource

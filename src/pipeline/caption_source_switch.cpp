@@ -4,7 +4,7 @@
 
 namespace quensary {
 
-CaptionSourceSwitch::CaptionSourceSwitch(std::function<std::string()> accessibility_text,
+CaptionSourceSwitch::CaptionSourceSwitch(WindowText accessibility_text,
                                          std::shared_ptr<CaptionStream> stream,
                                          std::shared_ptr<SettingsStore> settings,
                                          std::shared_ptr<const Clock> clock)
@@ -16,29 +16,53 @@ CaptionSourceSwitch::CaptionSourceSwitch(std::function<std::string()> accessibil
 
 namespace {
 
-CaptionSourceChoice ChoiceNow(const SettingsStore& settings, const CaptionStream& stream,
-                              const Clock& clock) {
+// The source read, which the caption window's presence never changes.
+CaptionSourceKind KindNow(const SettingsStore& settings, const CaptionStream& stream,
+                          const Clock& clock) {
   return ChooseCaptionSource(CaptionSourceModeFromWord(settings.CaptionSource()), stream.State(),
-                             clock.Now());
+                             true, clock.Now())
+      .kind;
 }
 
 }  // namespace
+
+bool CaptionSourceSwitch::WindowFound(Clock::TimePoint now) const {
+  std::lock_guard lock(mutex_);
+  return !window_read_ || (window_seen_ && now - *window_seen_ <= kMissingWindowGrace);
+}
 
 CaptionSourceMode CaptionSourceSwitch::Mode() const {
   return CaptionSourceModeFromWord(settings_->CaptionSource());
 }
 
 CaptionSourceChoice CaptionSourceSwitch::Choice() const {
-  return ChoiceNow(*settings_, *stream_, *clock_);
+  const Clock::TimePoint now = clock_->Now();
+  return ChooseCaptionSource(Mode(), stream_->State(), WindowFound(now), now);
 }
 
 std::string CaptionSourceSwitch::ReadText() {
+  const CaptionSourceKind kind = KindNow(*settings_, *stream_, *clock_);
+  // The tracker read the caption window meanwhile: what the stream handed it before would look
+  // new to it.
+  if (last_ && last_->kind != kind && kind == CaptionSourceKind::kStream)
+    transcript_.ForgetHandedOver();
+  std::string text;
+  if (kind == CaptionSourceKind::kStream) {
+    const Clock::TimePoint now = clock_->Now();
+    for (const std::string& pushed : stream_->TakeTexts())
+      transcript_.Merge(pushed, now);
+    text = transcript_.TakeRows(now);
+  } else {
+    std::optional<std::string> read = accessibility_text_();
+    std::lock_guard lock(mutex_);
+    window_read_ = true;
+    if (read)
+      window_seen_ = clock_->Now();
+    text = std::move(read).value_or(std::string());
+  }
+  // Told after the read, which is what finds the caption window or misses it.
   const CaptionSourceChoice choice = Choice();
   if (choice != last_) {
-    // The tracker read the caption window meanwhile: what the stream handed it before would
-    // look new to it.
-    if (last_ && last_->kind != choice.kind && choice.kind == CaptionSourceKind::kStream)
-      transcript_.ForgetHandedOver();
     last_ = choice;
     ChoiceChanged changed;
     {
@@ -48,19 +72,14 @@ std::string CaptionSourceSwitch::ReadText() {
     if (changed)
       changed(choice);
   }
-  if (choice.kind != CaptionSourceKind::kStream)
-    return accessibility_text_();
-  const Clock::TimePoint now = clock_->Now();
-  for (const std::string& text : stream_->TakeTexts())
-    transcript_.Merge(text, now);
-  return transcript_.TakeRows(now);
+  return text;
 }
 
 void CaptionSourceSwitch::WakeOnStreamText(std::weak_ptr<CaptionWorker> worker) {
   // The stream owns the callback, so it may hold the stream itself only by its address.
   stream_->SetOnText(
       [settings = settings_, clock = clock_, stream = stream_.get(), worker = std::move(worker)] {
-        if (ChoiceNow(*settings, *stream, *clock).kind != CaptionSourceKind::kStream)
+        if (KindNow(*settings, *stream, *clock) != CaptionSourceKind::kStream)
           return;
         if (auto alive = worker.lock())
           alive->Wake();
@@ -71,7 +90,7 @@ void CaptionSourceSwitch::WakeOnProviderChanges(Accessibility& accessibility,
                                                 std::weak_ptr<CaptionWorker> worker) {
   accessibility.SetOnChange(
       [settings = settings_, clock = clock_, stream = stream_, worker = std::move(worker)] {
-        if (ChoiceNow(*settings, *stream, *clock).kind != CaptionSourceKind::kAccessibility)
+        if (KindNow(*settings, *stream, *clock) != CaptionSourceKind::kAccessibility)
           return;
         if (auto alive = worker.lock())
           alive->Wake();

@@ -7,12 +7,17 @@
 // GoogleTest goes first: X11's headers define macros (None, Bool) that break it.
 #include <gtest/gtest.h>
 
+#include <atspi/atspi-constants.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "app/program.h"
 #include "fakes/core_fixture.h"
+#include "platform/atspi/atspi_element.h"
 #include "platform/glib/glib_ptr.h"
 #include "platform/glib/gobject_ref.h"
 #include "support/child_process.h"
@@ -29,6 +34,7 @@ namespace {
 using testing::RunLoopUntil;
 using testing::TheProgram;
 using testing::Xdotool;
+constexpr auto npos = std::string::npos;
 
 // The colour the screen shows at a point, as "r,g,b".
 std::string ScreenPixel(int x, int y) {
@@ -167,9 +173,11 @@ TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
                "Not translated: Echo is tired" &&
            Js("document.getElementById('engine-status').textContent") == "Echo is tired";
   }));
+  // The page lets the deletion go when its undo time is up.
   Click("[data-id=\"" + first + "\"] .delete");
   ASSERT_TRUE(
-      RunLoopUntil([&] { return program.lines->LineList(program.lines->LineLock()).size() == 2; }));
+      RunLoopUntil([&] { return program.lines->LineList(program.lines->LineLock()).size() == 2; },
+                   std::chrono::seconds(30)));
   ASSERT_TRUE(program.history->Flush(std::chrono::seconds(5)));
   EXPECT_EQ(testing::LatestLinesNow(*program.history).value().front()->Ori, "second line");
   TheProgram().lines->DeleteLines("");
@@ -292,6 +300,144 @@ TEST_F(MainWindowTest, TheWindowOpensCentredFollowsResizesDragsByItsTitleAndMaxi
     return !gtk_window_is_maximized(Window()) && Js("innerWidth + 'x' + innerHeight") == "1000x600";
   }));
   testing::Screenshot("main-window.png");
+}
+
+// What a screen reader hears of the main page's focused element, over AT-SPI: its accessible
+// name, else (a cell of the lines) its text. The window's part of the tree is answered by this
+// process's main thread, so the walk runs on another thread while the main loop runs.
+std::string FocusedOverAtspi() {
+  auto walk = std::async(std::launch::async, []() -> std::string {
+    const auto session = AtspiSession::Open(X11Desktop::Connect());
+    const auto call = [&](const AtspiElement& at, const char* method, GVariant* args,
+                          const char* type, const char* interface = "org.a11y.atspi.Accessible") {
+      return session->Call(at.bus_name(), at.path(), interface, method, args, type);
+    };
+    AccessibleElements todo;
+    for (auto& app :
+         AtspiElement(session, "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root")
+             .Children()
+             .value_or(AccessibleElements{}))
+      if (session->PidOf(static_cast<const AtspiElement&>(*app).bus_name()) == getpid())
+        todo.push_back(std::move(app));
+    bool in_page = false;    // below the main page's document, which counts as focused too
+    while (!todo.empty()) {  // in pre-order
+      const auto& at = static_cast<const AtspiElement&>(*todo.back());
+      const GVariantPtr role = call(at, "GetRole", nullptr, "(u)");
+      const GVariantPtr state = call(at, "GetState", nullptr, "(au)");
+      guint32 role_value = 0, low_states = 0;
+      GVariantIter* words = nullptr;
+      if (role && state) {
+        g_variant_get(role.get(), "(u)", &role_value);
+        g_variant_get(state.get(), "(au)", &words);
+        g_variant_iter_next(words, "u", &low_states);
+        g_variant_iter_free(words);
+      }
+      const bool focused = (low_states >> ATSPI_STATE_FOCUSED) & 1;
+      if (in_page && focused) {
+        const GVariantPtr name =
+            call(at, "Get", g_variant_new("(ss)", "org.a11y.atspi.Accessible", "Name"), "(v)",
+                 "org.freedesktop.DBus.Properties");
+        GVariantPtr boxed(name ? g_variant_get_child_value(name.get(), 0) : nullptr);
+        GVariantPtr text(boxed ? g_variant_get_variant(boxed.get()) : nullptr);
+        const std::string named = text ? g_variant_get_string(text.get(), nullptr) : "";
+        return named.empty() ? at.Value().value_or("") : named;
+      }
+      in_page = in_page || (focused && role_value == ATSPI_ROLE_DOCUMENT_WEB);
+      auto children = todo.back()->Children().value_or(AccessibleElements{});
+      todo.pop_back();
+      todo.insert(todo.end(), children.rbegin(), children.rend());
+    }
+    return "<nothing>";
+  });
+  RunLoopUntil([&] { return walk.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+               std::chrono::seconds(30));
+  return walk.get();
+}
+
+// At its designed size the page shows everything without scrolling and says that no caption
+// source runs; Tab reaches every control once and the lines only once, and inside the lines the
+// keys move, delete and bring back.
+TEST_F(MainWindowTest, AtItsSizeAllFitsAndTheKeyboardReachesEveryControlAndEveryLine) {
+  gtk_window_resize(Window(), 837, 525);
+  ASSERT_TRUE(RunLoopUntil([] { return Js("innerWidth + 'x' + innerHeight") == "837x525"; }));
+  Publish({"The first line.", "السلام عليكم جميعا.", "Good morning 👋🙂."});
+  ASSERT_TRUE(RunLoopUntil([] {
+    return Js("document.querySelectorAll('#lines [data-id]').length") == "3" &&
+           Js("document.getElementById('caption-source-status').textContent")
+                   .rfind("No caption source found.", 0) == 0;
+  })) << Js("document.getElementById('caption-source-status').textContent");
+  EXPECT_EQ(Js("getComputedStyle(document.querySelectorAll('#lines .ori')[1]).direction"), "rtl");
+  EXPECT_EQ(Js("(s => s.scrollHeight - s.clientHeight)(document.querySelector('.settings'))"), "0");
+  EXPECT_EQ(Js("(t => t.scrollHeight <= t.clientHeight && t.textContent)"
+               "(document.querySelector('.select-text'))"),
+            Js("document.getElementById('engine').selectedOptions[0].textContent"));
+  int x = 0, y = 0;
+  gtk_window_get_position(Window(), &x, &y);
+  testing::RunToEnd({"import", "-window", "root", "-crop",
+                     "837x525+" + std::to_string(x) + "+" + std::to_string(y),
+                     QUENSARY_BINARY_DIR "/artifacts/main-window-837x525.png"});
+
+  gtk_window_present(Window());
+  ASSERT_TRUE(RunLoopUntil([] { return gtk_window_has_toplevel_focus(Window()); }));
+  Js("document.getElementById('minimise').focus() || 1");
+  std::string focused;
+  const auto press = [&](const std::string& key, const std::string& expected) {
+    EXPECT_TRUE(Xdotool({"key", key}));
+    EXPECT_TRUE(RunLoopUntil([&] { return (focused = FocusedOverAtspi()).find(expected) != npos; }))
+        << key << " gave " << focused << ", not " << expected;
+  };
+  std::vector<std::string> stops;
+  while (stops.size() < 60 && focused.find("Report a problem") == npos) {
+    ASSERT_TRUE(Xdotool({"key", "Tab"}));
+    RunLoopUntil(
+        [&] { return (focused = FocusedOverAtspi()) != (stops.empty() ? "" : stops.back()); });
+    stops.push_back(focused);
+  }
+  const auto count = [&](const std::string& part) {
+    return std::count_if(stops.begin(), stops.end(),
+                         [&](const std::string& s) { return s.find(part) != npos; });
+  };
+  EXPECT_EQ(count("Text colour"), 1) << ::testing::PrintToString(stops);
+  EXPECT_EQ(count("Good morning") + count("first line") + count("السلام"), 1);
+
+  // From the keyboard, the colour button opens the chooser (handled here, so none shows).
+  bool chooser = false;
+  GtkWidget* view = TheProgram().MainCtrl->MainPage()->Widget();
+  const gulong handler = g_signal_connect_swapped(
+      view, "run-color-chooser",
+      G_CALLBACK(+[](bool* seen, gpointer, gpointer) -> gboolean { return *seen = true; }),
+      &chooser);
+  Js("document.getElementById('text-colour-button').focus() || 1");
+  EXPECT_TRUE(Xdotool({"key", "Return"}) && RunLoopUntil([&] { return chooser; }));
+  g_signal_handler_disconnect(view, handler);
+
+  Js("document.querySelector('#lines [tabindex=\"0\"]').focus() || 1");
+  press("Home", "The first line.");
+  press("End", "Good morning");
+  press("Up", "السلام");
+  press("Right", "Retranslate: السلام");
+  press("Right", "Delete: السلام");
+  press("Delete", "Delete: Good morning");
+  EXPECT_EQ(Js("document.querySelectorAll('#lines [data-id]').length"), "2");
+  press("ctrl+z", "السلام");
+  press("Delete", "Good morning");
+  press("shift+Tab", "Clear all");
+  press("shift+Tab", "Undo deleting: السلام");
+  press("Return", "السلام");
+  EXPECT_EQ(TheProgram().lines->LineList(TheProgram().lines->LineLock()).size(), 3u);
+  // A second deletion lets the first one go to the program at once.
+  press("Delete", "Good morning");
+  press("Delete", "first line");
+  EXPECT_TRUE(RunLoopUntil(
+      [] { return TheProgram().lines->LineList(TheProgram().lines->LineLock()).size() == 2; }));
+
+  gtk_window_resize(Window(), 1800, 900);
+  ASSERT_TRUE(RunLoopUntil([] { return Js("innerWidth") == "1800"; }));
+  EXPECT_LT(std::stoi(Js("document.querySelector('#lines .line-text').offsetWidth")), 800)
+      << "a reading width, not the window's";
+  gtk_window_resize(Window(), 837, 525);
+  ASSERT_TRUE(RunLoopUntil([] { return Js("innerWidth") == "837"; }));
+  TheProgram().lines->DeleteLines("");
 }
 
 TEST_F(MainWindowTest, TheRightButtonReachesNeitherThePageNorAMenu) {

@@ -36,7 +36,8 @@ class TextStreamTest : public ::testing::Test {
  protected:
   TextStreamTest() {
     sources = std::make_shared<CaptionSourceSwitch>(
-        [this] { return LanguageSource::ReadCaption(*accessibility); }, stream, settings, clock);
+        [this] { return LanguageSource::ReadCaptionWindow(*accessibility); }, stream, settings,
+        clock);
     worker = std::make_shared<CaptionWorker>(
         std::make_unique<SentenceTracker>([this] { return sources->ReadText(); }, clock), lines,
         std::make_shared<GlibMainQueue>());

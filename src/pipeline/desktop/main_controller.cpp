@@ -10,12 +10,14 @@ namespace quensary {
 MainController::MainController(MainPageBridge::Collaborators collaborators,
                                std::shared_ptr<const Clock> clock, const WebObj* share_process_with,
                                std::shared_ptr<CaptionStream> stream) {
-  SentenceTracker::CaptionTextSource source =
-      LanguageSource::CaptionTextSource(collaborators.accessibility);
+  SentenceTracker::CaptionTextSource source;
   if (stream) {
     collaborators.caption_sources = std::make_shared<CaptionSourceSwitch>(
-        std::move(source), std::move(stream), collaborators.settings, clock);
+        LanguageSource::CaptionWindowSource(collaborators.accessibility), std::move(stream),
+        collaborators.settings, clock);
     source = [sources = collaborators.caption_sources] { return sources->ReadText(); };
+  } else {
+    source = LanguageSource::CaptionTextSource(collaborators.accessibility);
   }
   // The worker exists from the start; the page's start command starts it.
   GetNewTextThread_ = std::make_shared<CaptionWorker>(

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/diagnostics.h"
+#include "platform/glib/atomic_file.h"
 
 namespace quensary {
 namespace {
@@ -265,17 +266,12 @@ void KeyFilePreferences::Save(const OwnValues& own) {
 
   GCharPtr dir(g_path_get_dirname(target.c_str()));
   g_mkdir_with_parents(dir.get(), 0700);
-  struct stat info {};
-  const int mode =
-      stat(target.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : kNewFileMode;
   gsize length = 0;
   GCharPtr data(g_key_file_to_data(merged.get(), &length, nullptr));
-  raw_error = nullptr;
   // A temporary file renamed over the old one: a crash never leaves a half-written file.
-  if (!g_file_set_contents_full(target.c_str(), data.get(), static_cast<gssize>(length),
-                                G_FILE_SET_CONTENTS_CONSISTENT, mode, &raw_error)) {
-    GErrorPtr error(raw_error);
-    WriteDiagnostic("Settings could not be saved to " + path_ + ": " + error->message);
+  if (const auto failure =
+          ReplaceFileContents(target, std::string_view(data.get(), length), kNewFileMode)) {
+    WriteDiagnostic("Settings could not be saved to " + path_ + ": " + *failure);
     return;
   }
   // Reads now see what other writers stored too, except where this process has its own value.

@@ -146,35 +146,32 @@ TEST(CaptionSourceChoiceTest, ModeAndSenderDecideTheSource) {
   using Reason = CaptionSourceReason;
   const Clock::TimePoint now{std::chrono::hours(1)};
   const auto ago = [&](int seconds) { return now - std::chrono::seconds(seconds); };
+  using Mode = CaptionSourceMode;
+  const CaptionStreamState none, on{true, true, {}}, off{true, false, {}};
   const struct {
     CaptionSourceMode mode;
     CaptionStreamState stream;
+    bool window;
     CaptionSourceChoice choice;
   } cases[] = {
-      {CaptionSourceMode::kAutomatic, {}, {Kind::kAccessibility, Reason::kNoStream}},
-      {CaptionSourceMode::kAutomatic, {true, true, {}}, {Kind::kStream, Reason::kStreamActive}},
-      {CaptionSourceMode::kAutomatic,
-       {true, false, {}},
-       {Kind::kAccessibility, Reason::kStreamOff}},
-      {CaptionSourceMode::kAutomatic,
-       {true, false, ago(10)},
-       {Kind::kStream, Reason::kStreamRecent}},
-      {CaptionSourceMode::kAutomatic,
-       {true, false, ago(11)},
-       {Kind::kAccessibility, Reason::kStreamOff}},
+      {Mode::kAutomatic, none, true, {Kind::kAccessibility, Reason::kNoStream}},
+      {Mode::kAutomatic, none, false, {Kind::kAccessibility, Reason::kNoSource}},
+      {Mode::kAutomatic, on, false, {Kind::kStream, Reason::kStreamActive}},
+      {Mode::kAutomatic, off, true, {Kind::kAccessibility, Reason::kStreamOff}},
+      {Mode::kAutomatic, off, false, {Kind::kAccessibility, Reason::kStreamOffNoWindow}},
+      {Mode::kAutomatic, {true, false, ago(10)}, false, {Kind::kStream, Reason::kStreamRecent}},
+      {Mode::kAutomatic, {true, false, ago(11)}, true, {Kind::kAccessibility, Reason::kStreamOff}},
       // Text from a sender that has gone does not keep the stream chosen.
-      {CaptionSourceMode::kAutomatic,
-       {false, false, ago(1)},
-       {Kind::kAccessibility, Reason::kNoStream}},
-      {CaptionSourceMode::kAccessibility,
-       {true, true, {}},
-       {Kind::kAccessibility, Reason::kForced}},
-      {CaptionSourceMode::kStream, {true, false, {}}, {Kind::kStream, Reason::kForced}},
-      {CaptionSourceMode::kStream, {}, {Kind::kStream, Reason::kForcedNoSender}},
+      {Mode::kAutomatic, {false, false, ago(1)}, true, {Kind::kAccessibility, Reason::kNoStream}},
+      {Mode::kAccessibility, on, true, {Kind::kAccessibility, Reason::kForced}},
+      {Mode::kAccessibility, on, false, {Kind::kAccessibility, Reason::kForcedNoWindow}},
+      {Mode::kStream, off, false, {Kind::kStream, Reason::kForced}},
+      {Mode::kStream, none, true, {Kind::kStream, Reason::kForcedNoSender}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ChooseCaptionSource(c.mode, c.stream, now), c.choice)
-        << WordOf(c.mode) << " owned " << c.stream.owned << " active " << c.stream.active;
+    EXPECT_EQ(ChooseCaptionSource(c.mode, c.stream, c.window, now), c.choice)
+        << WordOf(c.mode) << " owned " << c.stream.owned << " active " << c.stream.active
+        << " window " << c.window;
   }
   for (const char* word : {"auto", "accessibility", "stream"})
     EXPECT_EQ(WordOf(CaptionSourceModeFromWord(word)), word);

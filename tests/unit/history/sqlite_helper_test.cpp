@@ -49,6 +49,28 @@ class SQLiteHelperTest : public ::testing::Test {
     from.ExportText(mode, [&](auto result) { text.set_value(std::move(result)); });
     return text.get_future().get();
   }
+  static std::string Name(const std::string& id) { return id; }
+  static std::string Name(const CaptionLinePtr& line) { return line->Id; }
+  static std::string Name(const SQLiteHelper::Session& s) {
+    return s.first_id + "-" + s.last_id + ":" + std::to_string(s.line_count);
+  }
+  // A read's answer as one text: the names of its items joined by spaces, or "<unreadable>".
+  template <typename Read>
+  static std::string Ids(Read read) {
+    std::promise<std::string> text;
+    read([&](auto result) {
+      std::string ids = result ? "" : "<unreadable>";
+      for (const auto& item : result.value_or(typename decltype(result)::value_type{}))
+        ids += Name(item) + " ";
+      text.set_value(ids);
+    });
+    return text.get_future().get();
+  }
+  std::string Search(const std::string& text, int limit = 10) {
+    return Ids([&](auto done) {
+      history.SearchLines(text, SQLiteHelper::SearchOrder::kNewestFirst, limit, done);
+    });
+  }
   sqlite3* Raw() {
     if (!raw)
       sqlite3_open(history.path().c_str(), &raw);
@@ -147,6 +169,111 @@ TEST_F(SQLiteHelperTest, ADamagedOrReadOnlyFileIsNeverChanged) {
   EXPECT_EQ(testing::ReadFile(history.path()), garbage);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
       << "no journal or replacement left beside it";
+}
+
+TEST_F(SQLiteHelperTest, SearchFollowsEveryChangeOfTheRowsWhoeverMakesIt) {
+  history.SaveLine(Line("a", "The weather today", true, "El tiempo hoy"));
+  history.SaveLine(Line("b", "Weather again", true, ""));
+  history.SaveLine(Line("c", "nothing", true, ""));
+  EXPECT_EQ(Search("weather"), "b a ");
+  history.SaveLine(Line("b", "Rain again", true, ""));  // replaced under the same Id
+  history.SetTranslation("c", "tiempo");
+  EXPECT_EQ(Search("weather"), "a ");
+  EXPECT_EQ(Search("tiempo"), "c a ");
+  history.DeleteLine("a");
+  ASSERT_TRUE(history.Flush(5s));  // before writing behind its back
+  Sql(Raw(), "UPDATE LanguageTargetOne SET Ori = 'weather by hand' WHERE Id = 'c'");
+  Sql(Raw(), "INSERT INTO LanguageTargetOne VALUES ('d', 'weathered', 1, NULL)");
+  EXPECT_EQ(Search("weather"), "d c ");
+  history.DeleteBetween("b", "c");
+  EXPECT_EQ(Search("weather"), "d ");
+  EXPECT_EQ(Sql(Raw(), "SELECT count(*) FROM LanguageTargetSearch"), "1") << "nothing left over";
+  history.DeleteAll();
+  EXPECT_EQ(Search("weather"), "");
+  EXPECT_EQ(Sql(Raw(), "SELECT count(*) FROM RunStarts"), "0") << "no trace of past runs";
+}
+
+TEST_F(SQLiteHelperTest, ManyMatchesComeInIdOrderWhateverOrderTheRowsWereWrittenIn) {
+  history.SaveLine(Line("0", "no match"));
+  ASSERT_TRUE(history.Flush(5s));
+  // More rows than are sorted in memory, written with the greatest Ids first.
+  Sql(Raw(),
+      "WITH RECURSIVE n(i) AS (SELECT 5000 UNION ALL SELECT i - 1 FROM n WHERE i > 1) "
+      "INSERT INTO LanguageTargetOne SELECT printf('%05d', i), 'many', 1, '' FROM n");
+  EXPECT_EQ(Search("many", 2), "05000 04999 ");
+  EXPECT_EQ(Ids([&](auto done) {
+              history.SearchLines("MANY", SQLiteHelper::SearchOrder::kOldestFirst, 2, done);
+            }),
+            "00001 00002 ");
+}
+
+TEST_F(SQLiteHelperTest, AFileFromBeforeTheIndexIsSearchableOnceOpenedAndKeepsItsRows) {
+  fs::create_directories(folder);
+  Sql(Raw(),
+      "CREATE TABLE LanguageTargetOne (Id TEXT PRIMARY KEY, Ori TEXT, Finish INTEGER, Tar TEXT);"
+      "INSERT INTO LanguageTargetOne VALUES ('1', 'old words', 1, 'palabras'), ('2', 'more', 0, "
+      "'')");
+  EXPECT_EQ(Search("words"), "1 ");
+  EXPECT_EQ(Latest(history), "1|old words|1|palabras;2|more|0|;");
+}
+
+TEST_F(SQLiteHelperTest, SearchTakesTheTypedTextLiterallyInAnyCase) {
+  const char* const rows[] = {
+      "she said \"hi there\"",   "a*b and c", "NEAR(x y)", "well-known fact", "50% off_price",
+      "Grüße \xF0\x9F\x98\x80!", "hi, there", "AND OR NOT"};
+  for (size_t i = 0; i < std::size(rows); ++i)
+    history.SaveLine(Line(std::to_string(i + 1), rows[i]));
+  const std::pair<std::string, std::string> cases[] = {{"\"hi there\"", "1 "},
+                                                       {"a*b", "2 "},
+                                                       {"near(x", "3 "},
+                                                       {"-known", "4 "},
+                                                       {"%", "5 "},
+                                                       {"_", "5 "},
+                                                       {"\\", ""},
+                                                       {"GRÜßE", "6 "},
+                                                       {"e \xF0\x9F\x98\x80", "6 "},
+                                                       {"  and  ", "8 2 "},
+                                                       {" \t ", ""},
+                                                       {"hi", "7 1 "}};
+  for (const auto& [query, ids] : cases)
+    EXPECT_EQ(Search(query), ids) << query;
+  EXPECT_EQ(Search("hi", 1), "7 ");
+}
+
+TEST_F(SQLiteHelperTest, PagesAreReadByIdOldestFirstUpToTheirEnds) {
+  for (const char* id : {"a", "b", "c", "d", "e"})
+    history.SaveLine(Line(id, id));
+  using Side = SQLiteHelper::PageSide;
+  const struct {
+    std::string anchor;
+    Side side;
+    int count;
+    std::string ids;
+  } cases[] = {{"", Side::kBefore, 2, "d e "},  {"", Side::kAfter, 2, "a b "},
+               {"c", Side::kBefore, 9, "a b "}, {"c", Side::kAfter, 1, "d "},
+               {"a", Side::kBefore, 3, ""},     {"e", Side::kAfter, 3, ""},
+               {"bz", Side::kAfter, 2, "c d "}, {"bz", Side::kBefore, 2, "a b "},
+               {"", Side::kAfter, 0, ""}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Ids([&](auto done) { history.LinesPage(c.anchor, c.side, c.count, done); }), c.ids)
+        << c.anchor << " " << c.count;
+  }
+  EXPECT_EQ(Ids([&](auto done) { history.LinesBetween("b", "d", done); }), "b c d ");
+  EXPECT_EQ(Ids([&](auto done) { history.LinesBetween("", "b", done); }), "a b ");
+  EXPECT_EQ(Ids([&](auto done) { history.LinesBetween("d", "", done); }), "d e ");
+}
+
+TEST_F(SQLiteHelperTest, EachRunOfTheProgramBeginsASessionEvenWithoutAPause) {
+  history.SaveLine(Line("1", "first run"));  // Ids without a time: no pause between them
+  history.SaveLine(Line("2", "first run"));
+  ASSERT_TRUE(history.Flush(5s));
+  {
+    SQLiteHelper second_run(folder.string());
+    second_run.SaveLine(Line("3", "second run"));
+    second_run.SaveLine(Line("4", "second run"));
+  }
+  history.DeleteLine("3");
+  EXPECT_EQ(Ids([&](auto done) { history.Sessions(done); }), "1-2:2 4-4:1 ");
 }
 
 }  // namespace

@@ -104,7 +104,8 @@ class FakeCaptionStream final : public CaptionStream {
 TEST_F(CaptionWorkerTest, PushedTextAndProviderNoticesWakeTheWorkerForTheSourceRead) {
   auto stream = std::make_shared<FakeCaptionStream>();
   testing::FakeAccessibility accessibility;
-  CaptionSourceSwitch sources([] { return std::string("Window text."); }, stream, settings, clock);
+  CaptionSourceSwitch sources([] { return std::optional<std::string>("Window text."); }, stream,
+                              settings, clock);
   std::atomic<int> reads{0};
   std::string last_read;  // written by the worker before `reads` counts the read
   auto worker = std::shared_ptr<CaptionWorker>(MakeWorker(
@@ -147,6 +148,38 @@ TEST_F(CaptionWorkerTest, PushedTextAndProviderNoticesWakeTheWorkerForTheSourceR
       }
     }
   }
+}
+
+// The caption window counts as missing only after the reads missed it for a while (a provider
+// slow to answer is not gone), and each change of what the page is told is told once.
+TEST_F(CaptionWorkerTest, AMissingCaptionWindowIsToldAfterTheGraceAndAReturnAtOnce) {
+  auto stream = std::make_shared<FakeCaptionStream>();
+  bool window = false;
+  CaptionSourceSwitch sources(
+      [&]() -> std::optional<std::string> {
+        return window ? std::optional<std::string>("") : std::nullopt;
+      },
+      stream, settings, clock);
+  std::vector<CaptionSourceReason> told;
+  sources.SetOnChoiceChanged([&](CaptionSourceChoice choice) { told.push_back(choice.reason); });
+  using Reason = CaptionSourceReason;
+  EXPECT_EQ(sources.Choice().reason, Reason::kNoStream) << "before the first read";
+  const struct {
+    bool window;
+    std::chrono::seconds later;
+    Reason reason;
+  } reads[] = {{false, 0s, Reason::kNoSource}, {true, 1s, Reason::kNoStream},
+               {false, 1s, Reason::kNoStream}, {false, 2s, Reason::kNoStream},
+               {false, 1s, Reason::kNoSource}, {false, 1s, Reason::kNoSource},
+               {true, 0s, Reason::kNoStream}};
+  for (const auto& r : reads) {
+    window = r.window;
+    clock->Advance(r.later);
+    sources.ReadText();
+    EXPECT_EQ(sources.Choice().reason, r.reason);
+  }
+  EXPECT_EQ(told, (std::vector<Reason>{Reason::kNoSource, Reason::kNoStream, Reason::kNoSource,
+                                       Reason::kNoStream}));
 }
 
 // The worker polls and upserts on its own thread while the main thread runs the translation

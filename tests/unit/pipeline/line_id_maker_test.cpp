@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/test_clock.h"
+#include "history/line_time.h"
 
 namespace quensary {
 namespace {
@@ -20,6 +21,16 @@ TEST(LineIdMaker, TextOrderFollowsTimeOrderToTheMicrosecond) {
     const std::string text = LineIdMaker::Format(base + offset);
     EXPECT_LT(previous, text) << offset.count();
     previous = text;
+  }
+}
+
+TEST(LineIdMaker, TheTranscriptReadsTheTimeBackFromTheIdText) {
+  const auto base = sys_days{year{2026} / 1 / 31} + hours{23} + microseconds{123456};
+  for (const microseconds offset : {microseconds{0}, microseconds{1}, microseconds{999999},
+                                    duration_cast<microseconds>(hours{49} + minutes{31})}) {
+    EXPECT_EQ(LineIdTime(LineIdMaker::Format(base + offset)).value() -
+                  LineIdTime(LineIdMaker::Format(base)).value(),
+              offset);
   }
 }
 

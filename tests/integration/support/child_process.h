@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gdk/gdk.h>
 #include <gio/gio.h>
 #include <signal.h>
 
@@ -54,7 +55,12 @@ int RunToEnd(const std::vector<std::string>& argv,
              std::string* output = nullptr);
 
 // Drives the pointer or the keyboard with xdotool and waits for it; whether xdotool succeeded.
+// The X server first handles every request this process has sent (a move, a resize, an input
+// shape): the test reads its windows' state at once, while those requests would otherwise wait
+// in the connection and reach the server after xdotool's events.
 inline bool Xdotool(std::vector<std::string> args) {
+  if (GdkDisplay* display = gdk_display_get_default())
+    gdk_display_sync(display);
   args.insert(args.begin(), "xdotool");
   return RunToEnd(args) == 0;
 }

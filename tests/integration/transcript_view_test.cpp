@@ -1,0 +1,211 @@
+// The transcript in the real main page over a history of 100,000 lines written before the
+// program opens it: opened at the newest line, paged back and to the start, searched, a result
+// far away jumped to, the page's rows bounded all along; a session saved through the desktop's
+// save dialog, driven with xdotool, and read back. The times each step took are printed as
+// figures, never asserted.
+
+// GoogleTest goes first: X11's headers define macros (None, Bool) that break it.
+#include <gtest/gtest.h>
+
+#include <glib/gstdio.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/program.h"
+#include "history/history_schema.h"
+#include "history/sqlite_ptr.h"
+#include "platform/glib/glib_ptr.h"
+#include "support/child_process.h"
+#include "support/literal_vault.h"
+#include "support/main_loop_wait.h"
+#include "support/program_under_test.h"
+#include "support/sealed_literals.h"
+#include "support/web_page_wait.h"
+
+namespace quensary {
+namespace {
+
+using testing::RunLoopUntil;
+using testing::TheProgram;
+
+constexpr int kLines = 100000;
+constexpr int kSessionLines = 10000;
+// Every this many lines, one holds the word searched for.
+constexpr int kFoundEvery = 997;
+constexpr size_t kMostRows = 300;
+
+// The Id of generated line `n`: five seconds apart, an hour's pause between sessions.
+std::string IdOf(int n) {
+  const long seconds = n * 5L + (n / kSessionLines) * 3600L;
+  char id[40];
+  std::snprintf(id, sizeof id, "2026-01-%02ld %02ld:%02ld:%02ld.%06d", 5 + seconds / 86400,
+                seconds / 3600 % 24, seconds / 60 % 60, seconds % 60, n % 1000000);
+  return id;
+}
+
+std::string OriginalOf(int n) {
+  return "line " + std::to_string(n) + (n % kFoundEvery == 0 ? " the zebra crossed" : " spoken");
+}
+
+// The history file, as the program will find it, with every generated line in one transaction.
+void WriteHistory() {
+  const GCharPtr folder(g_build_filename(g_get_user_data_dir(), "quensary", nullptr));
+  g_mkdir_with_parents(folder.get(), 0700);
+  const GCharPtr path(
+      g_build_filename(folder.get(), RevealText(Sealed::HistoryFileName).c_str(), nullptr));
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.get(), &raw), SQLITE_OK);
+  const Database db(raw);
+  ASSERT_EQ(EnsureHistorySchema(db.get()), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db.get(), "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_stmt* raw_statement = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db.get(),
+                               "INSERT INTO LanguageTargetOne (Id, Ori, Finish, Tar) "
+                               "VALUES (?1, ?2, 1, ?3)",
+                               -1, &raw_statement, nullptr),
+            SQLITE_OK);
+  const Statement insert(raw_statement);
+  for (int n = 0; n < kLines; ++n) {
+    const std::string id = IdOf(n), ori = OriginalOf(n), tar = "línea " + std::to_string(n);
+    sqlite3_bind_text(insert.get(), 1, id.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert.get(), 2, ori.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert.get(), 3, tar.c_str(), -1, SQLITE_TRANSIENT);
+    ASSERT_EQ(sqlite3_step(insert.get()), SQLITE_DONE);
+    sqlite3_reset(insert.get());
+  }
+  ASSERT_EQ(sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+}
+
+class TranscriptViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    WriteHistory();
+    TheProgram();
+    ASSERT_TRUE(RunLoopUntil(
+        [] { return Js("document.getElementById('version').textContent").find("Quensary") == 0; },
+        std::chrono::seconds(30)));
+  }
+  static std::string Js(const std::string& script) {
+    return testing::AwaitScript(*TheProgram().MainCtrl->MainPage(), "String(" + script + ")")
+        .value_or("<none>");
+  }
+  static std::string FirstRow() { return Js("document.querySelector('.t-line')?.dataset.id"); }
+  static std::string LastRow() {
+    return Js("[...document.querySelectorAll('.t-line')].pop()?.dataset.id");
+  }
+  static size_t Rows() { return std::stoul(Js("document.querySelectorAll('.t-line').length")); }
+  // Milliseconds until the condition holds (a failure when it never does).
+  static long long Timed(const std::function<void()>& act, const std::function<bool()>& done) {
+    const auto start = std::chrono::steady_clock::now();
+    act();
+    EXPECT_TRUE(RunLoopUntil(done, std::chrono::seconds(30)));
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+  }
+};
+
+TEST_F(TranscriptViewTest, OpensPagesBackToTheStartAndSearchesWithTheRowsBounded) {
+  const long long open_ms =
+      Timed([] { Js("document.getElementById('tab-transcript').click() || 1"); },
+            [] { return LastRow() == IdOf(kLines - 1); });
+  EXPECT_EQ(Js("document.getElementById('recent-view').hidden"), "true");
+  EXPECT_EQ(Js("document.querySelector('.t-line:last-child .ori').textContent"),
+            OriginalOf(kLines - 1));
+  EXPECT_EQ(Js("document.querySelector('.t-line:last-child .t-time').textContent"),
+            IdOf(kLines - 1).substr(11, 8));
+
+  // Scrolled up, page after page comes in while rows far below go.
+  for (int page = 0; page < 6; ++page) {
+    const std::string first = FirstRow();
+    Js("document.getElementById('transcript').scrollTop = 0");
+    ASSERT_TRUE(RunLoopUntil([&] { return FirstRow() < first; }));
+    EXPECT_LE(Rows(), kMostRows);
+  }
+  EXPECT_LT(LastRow(), IdOf(kLines - 1)) << "the newest rows were dropped";
+
+  const long long start_ms = Timed(
+      [] {
+        Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', "
+           "{key: 'Home', bubbles: true})) || 1");
+      },
+      [] { return FirstRow() == IdOf(0); });
+  EXPECT_EQ(Js("document.querySelector('.t-session h3').textContent"),
+            "2026-01-05 00:00 · " + std::to_string(kSessionLines) + " lines");
+
+  const int found = (kLines - 1) / kFoundEvery + 1;
+  const long long search_ms = Timed(
+      [] {
+        Js("(() => { const s = document.getElementById('transcript-search'); s.value = 'ZEBRA';"
+           " s.dispatchEvent(new KeyboardEvent('keydown', {key: 'Enter'})); })() || 1");
+      },
+      [&] {
+        return Js("document.getElementById('transcript-found').textContent") ==
+               "1 of " + std::to_string(found);
+      });
+  EXPECT_EQ(Js("document.querySelector('.t-line.current').dataset.id"), IdOf(0));
+  EXPECT_EQ(Js("document.querySelector('.t-line.current .ori').innerHTML"),
+            "line 0 the <mark>zebra</mark> crossed");
+
+  // Back from the first result wraps to the last, a page far away.
+  Js("document.getElementById('transcript-previous').click() || 1");
+  const std::string last_found = IdOf((found - 1) * kFoundEvery);
+  ASSERT_TRUE(RunLoopUntil(
+      [&] { return Js("document.querySelector('.t-line.current')?.dataset.id") == last_found; }));
+  EXPECT_LE(Rows(), kMostRows);
+
+  std::printf(
+      "[ figures ] transcript of %d lines: open %lld ms, to the start %lld ms, "
+      "search %lld ms\n",
+      kLines, open_ms, start_ms, search_ms);
+}
+
+TEST_F(TranscriptViewTest, SavesASessionThroughTheSaveDialog) {
+  Js("document.getElementById('tab-transcript').click() || 1");
+  Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', "
+     "{key: 'Home', bubbles: true})) || 1");
+  ASSERT_TRUE(RunLoopUntil(
+      [] { return FirstRow() == IdOf(0) && Js("!!document.querySelector('.t-save')") == "true"; }));
+  Js("document.getElementById('transcript-format').value = 'csv'");
+  Js("document.getElementById('transcript-sides').value = '3'");
+  Js("document.querySelector('.t-save').click() || 1");
+  // The dialog offers the suggested name with all but its extension selected: what is typed
+  // takes the place of that part.
+  const GCharPtr typed(g_build_filename(g_get_tmp_dir(), "first session", nullptr));
+  const std::string path = std::string(typed.get()) + ".csv";
+  ASSERT_TRUE(RunLoopUntil(
+      [] {
+        return testing::Xdotool({"search", "--onlyvisible", "--name", "Save the transcript"});
+      },
+      std::chrono::seconds(20)));
+  gdk_display_sync(gdk_display_get_default());
+  ASSERT_TRUE(testing::Xdotool({"search", "--onlyvisible", "--name", "Save the transcript",
+                                "windowactivate", "--sync", "type", "--delay", "5", typed.get()}));
+  gdk_display_sync(gdk_display_get_default());
+  ASSERT_TRUE(testing::Xdotool({"key", "Return"}));
+  ASSERT_TRUE(RunLoopUntil(
+      [] {
+        return Js("document.getElementById('transcript-status').textContent")
+                   .rfind("Saved to", 0) == 0;
+      },
+      std::chrono::seconds(20)));
+  ASSERT_EQ(Js("document.getElementById('transcript-status').textContent"), "Saved to " + path);
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  const std::string saved = text.str();
+  EXPECT_EQ(saved.rfind("time,original,translation\r\n" + IdOf(0).substr(0, 19) +
+                            ",line 0 the zebra crossed,línea 0\r\n",
+                        0),
+            0u);
+  size_t rows = 0;
+  for (size_t at = saved.find("\r\n"); at != std::string::npos; at = saved.find("\r\n", at + 2))
+    ++rows;
+  EXPECT_EQ(rows, static_cast<size_t>(kSessionLines) + 1);
+  g_remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace quensary

@@ -18,6 +18,7 @@ MainPageBridge::MainPageBridge(Collaborators collaborators)
       transcript_({.page = c_.page,
                    .main_queue = c_.main_queue,
                    .history = c_.history,
+                   .lines = c_.lines,
                    .save_dialog = c_.save_dialog,
                    .in_background = c_.in_background}) {}
 

@@ -190,7 +190,7 @@ void TranscriptBridge::DeleteSession(const std::string& argument) {
   const std::string last = Text(request, "Last");
   if (first.empty() || last.empty() || last < first)
     return;
-  c_.history->DeleteBetween(first, last);
+  c_.lines->DeleteBetween(first, last);
   // Read after the deletion, so the page learns the sessions left.
   SendSessions("deleted");
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "history/sqlite_helper.h"
+#include "pipeline/caption_lines.h"
 #include "platform/main_queue.h"
 #include "platform/save_dialog.h"
 #include "platform/script_target.h"
@@ -22,6 +23,8 @@ class TranscriptBridge {
     std::shared_ptr<ScriptTarget> page;
     std::shared_ptr<MainQueue> main_queue;
     std::shared_ptr<SQLiteHelper> history;
+    // The recent lines, which lose the lines of a deleted session too.
+    std::shared_ptr<CaptionLines> lines;
     // Without one, nothing is saved.
     std::shared_ptr<SaveDialog> save_dialog;
     // Runs work that waits for the disk off the main thread.

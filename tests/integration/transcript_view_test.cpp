@@ -32,8 +32,9 @@ using testing::TheProgram;
 
 constexpr int kLines = 100000;
 constexpr int kSessionLines = 10000;
-// Every this many lines, one holds the word searched for.
+// Every this many lines, one holds the word searched for, but in the session a test deletes.
 constexpr int kFoundEvery = 997;
+constexpr int kDeletedSession = 5;
 constexpr size_t kMostRows = 300;
 
 // The Id of generated line `n`: five seconds apart, an hour's pause between sessions.
@@ -45,8 +46,12 @@ std::string IdOf(int n) {
   return id;
 }
 
+bool Marked(int n) {
+  return n % kFoundEvery == 0 && n / kSessionLines != kDeletedSession;
+}
+
 std::string OriginalOf(int n) {
-  return "line " + std::to_string(n) + (n % kFoundEvery == 0 ? " the zebra crossed" : " spoken");
+  return "line " + std::to_string(n) + (Marked(n) ? " the zebra crossed" : " spoken");
 }
 
 // The history file, as the program will find it, with every generated line in one transaction.
@@ -108,9 +113,14 @@ class TranscriptViewTest : public ::testing::Test {
 };
 
 TEST_F(TranscriptViewTest, OpensPagesBackToTheStartAndSearchesWithTheRowsBounded) {
-  const long long open_ms =
-      Timed([] { Js("document.getElementById('tab-transcript').click() || 1"); },
-            [] { return LastRow() == IdOf(kLines - 1); });
+  // Opened, or (when another test opened it before) sent to the newest line.
+  const long long open_ms = Timed(
+      [] {
+        Js("document.getElementById('tab-transcript').click() || 1");
+        Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', "
+           "{key: 'End', bubbles: true})) || 1");
+      },
+      [] { return LastRow() == IdOf(kLines - 1); });
   EXPECT_EQ(Js("document.getElementById('recent-view').hidden"), "true");
   EXPECT_EQ(Js("document.querySelector('.t-line:last-child .ori').textContent"),
             OriginalOf(kLines - 1));
@@ -135,7 +145,12 @@ TEST_F(TranscriptViewTest, OpensPagesBackToTheStartAndSearchesWithTheRowsBounded
   EXPECT_EQ(Js("document.querySelector('.t-session h3').textContent"),
             "2026-01-05 00:00 · " + std::to_string(kSessionLines) + " lines");
 
-  const int found = (kLines - 1) / kFoundEvery + 1;
+  std::vector<int> marked;
+  for (int n = 0; n < kLines; ++n) {
+    if (Marked(n))
+      marked.push_back(n);
+  }
+  const size_t found = marked.size();
   const long long search_ms = Timed(
       [] {
         Js("(() => { const s = document.getElementById('transcript-search'); s.value = 'ZEBRA';"
@@ -151,7 +166,7 @@ TEST_F(TranscriptViewTest, OpensPagesBackToTheStartAndSearchesWithTheRowsBounded
 
   // Back from the first result wraps to the last, a page far away.
   Js("document.getElementById('transcript-previous').click() || 1");
-  const std::string last_found = IdOf((found - 1) * kFoundEvery);
+  const std::string last_found = IdOf(marked.back());
   ASSERT_TRUE(RunLoopUntil(
       [&] { return Js("document.querySelector('.t-line.current')?.dataset.id") == last_found; }));
   EXPECT_LE(Rows(), kMostRows);
@@ -205,6 +220,38 @@ TEST_F(TranscriptViewTest, SavesASessionThroughTheSaveDialog) {
     ++rows;
   EXPECT_EQ(rows, static_cast<size_t>(kSessionLines) + 1);
   g_remove(path.c_str());
+}
+
+TEST_F(TranscriptViewTest, DeletesASessionAfterTheSecondClickOnly) {
+  // The middle session, reached through a search for its first line.
+  const auto find = [](const std::string& text) {
+    Js("(() => { const s = document.getElementById('transcript-search'); s.value = '" + text +
+       "'; s.dispatchEvent(new KeyboardEvent('keydown', {key: 'Enter'})); })() || 1");
+  };
+  const auto found = [] { return Js("document.getElementById('transcript-found').textContent"); };
+  const int first = kDeletedSession * kSessionLines;
+  Js("document.getElementById('tab-transcript').click() || 1");
+  find(OriginalOf(first));
+  ASSERT_TRUE(RunLoopUntil([&] {
+    return Js("document.querySelector('.t-line.current')?.previousElementSibling?.dataset.first") ==
+           IdOf(first);
+  }));
+  const std::string press =
+      "document.querySelector('.t-session[data-first=\"" + IdOf(first) + "\"] .t-delete')";
+  Js(press + ".click() || 1");
+  EXPECT_EQ(Js(press + ".textContent"), "Delete " + std::to_string(kSessionLines) + " lines?");
+  Js(press + ".click() || 1");
+  ASSERT_TRUE(RunLoopUntil([] {
+    return Js("document.getElementById('transcript-status').textContent") ==
+           "The session was deleted.";
+  }));
+  find(OriginalOf(first + kSessionLines - 1));
+  ASSERT_TRUE(RunLoopUntil([&] { return found() == "No results"; }));
+  // The lines on either side are kept.
+  find(OriginalOf(first - 1));
+  EXPECT_TRUE(RunLoopUntil([&] { return found() == "1 of 1"; }));
+  find(OriginalOf(first + kSessionLines));
+  EXPECT_TRUE(RunLoopUntil([&] { return found() == "1 of 1"; }));
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
   let ask = 0;              // the number of the latest page asked for; other answers are late
   let loading = false;
   let moreWanted = false;   // new captions came while a page was on its way
+  let liveAsk = 0;          // the number of the latest page asked for because of new captions
   let atOldest = false;
   let atNewest = false;
   let target = '';          // the Id to bring into view once its page has come
@@ -112,6 +113,10 @@
       el.list.prepend(rowsFor(lines));
       el.list.scrollTop = top + (el.list.scrollHeight - before);
       trim(false);
+    } else if (answer.Ask === liveAsk && !atBottom() && rows().length + lines.length > MOST_ROWS) {
+      // New captions while the user reads further up a full page: nothing they read is dropped
+      // for them; they come when the user scrolls down.
+      atNewest = false;
     } else {
       const follow = atNewest && atBottom();
       if (!full) atNewest = true;
@@ -138,6 +143,7 @@
     const last = lastRow();
     if (last) askPage('after', last.dataset.id, PAGE_ROWS);
     else showNewest();
+    liveAsk = ask;
   }
 
   function loadNearEnds() {

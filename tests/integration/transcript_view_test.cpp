@@ -177,6 +177,46 @@ TEST_F(TranscriptViewTest, OpensPagesBackToTheStartAndSearchesWithTheRowsBounded
       kLines, open_ms, start_ms, search_ms);
 }
 
+TEST_F(TranscriptViewTest, FollowsNewCaptionsAtTheNewestLineAndHoldsStillFurtherUp) {
+  const auto caption = [](const std::string& text) {
+    auto& lines = *TheProgram().lines;
+    auto held = lines.LineLock();
+    lines.UpsertLine(held, text, true);
+  };
+  const auto last_text = [] {
+    return Js("[...document.querySelectorAll('.t-line')].pop()?.querySelector('.ori').textContent");
+  };
+  Js("document.getElementById('tab-transcript').click() || 1");
+  Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', "
+     "{key: 'End', bubbles: true})) || 1");
+  ASSERT_TRUE(
+      RunLoopUntil([] { return Js("document.querySelector('.t-line') != null") == "true"; }));
+  caption("a fresh caption");
+  ASSERT_TRUE(RunLoopUntil([&] { return last_text() == "a fresh caption"; }));
+  EXPECT_EQ(Js("(e => e.scrollHeight - e.scrollTop - e.clientHeight < 4)("
+               "document.getElementById('transcript'))"),
+            "true");
+
+  // Scrolled back to the top, what shows stays where it is.
+  Js("document.getElementById('transcript').scrollTop = 0");
+  ASSERT_TRUE(RunLoopUntil([] { return Rows() > 200; }));
+  const std::string top = Js("document.getElementById('transcript').scrollTop");
+  const std::string first = FirstRow();
+  caption("another fresh caption");
+  ASSERT_TRUE(RunLoopUntil([&] { return last_text() == "another fresh caption"; }));
+  EXPECT_EQ(FirstRow(), first);
+  EXPECT_EQ(Js("document.getElementById('transcript').scrollTop"), top);
+
+  // The other tests find the history as it was written.
+  std::vector<std::string> fresh;
+  for (const auto& line : TheProgram().lines->LineList(TheProgram().lines->LineLock())) {
+    if (line->Ori.find("fresh caption") != std::string::npos)
+      fresh.push_back(line->Id);
+  }
+  for (const auto& id : fresh)
+    TheProgram().lines->DeleteLines(id);
+}
+
 TEST_F(TranscriptViewTest, SavesASessionThroughTheSaveDialog) {
   Js("document.getElementById('tab-transcript').click() || 1");
   Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', "

@@ -24,6 +24,7 @@
   let ask = 0;              // the number of the latest page asked for; other answers are late
   let loading = false;
   let moreWanted = false;   // new captions came while a page was on its way
+  let towardNewest = false; // the page on its way is the newest one
   let liveAsk = 0;          // the number of the latest page asked for because of new captions
   let atOldest = false;
   let atNewest = false;
@@ -44,12 +45,17 @@
 
   function askPage(side, anchor, count) {
     ask += 1;
+    towardNewest = false;
     loading = true;
     send(MESSAGE.lineCommand, WORD.transcriptPage,
       JSON.stringify({ Anchor: anchor, Side: side, Count: count, Ask: ask }));
   }
 
-  function showNewest() { target = ''; askPage('before', '', PAGE_ROWS); }
+  function showNewest() {
+    target = '';
+    askPage('before', '', PAGE_ROWS);
+    towardNewest = true;
+  }
   function showOldest() { target = ''; askPage('after', '', PAGE_ROWS); }
 
   // Headings before the rows that begin a session; the rows are the page's, so this is cheap.
@@ -164,9 +170,11 @@
       const row = line && rowOf(String(line.Id));
       if (row) fillLine(row, line, term);
     }
-    if (!atNewest) return;
-    if (loading) moreWanted = true;
-    else askNewer();
+    if (loading) {
+      if (atNewest || towardNewest) moreWanted = true;
+    } else if (atNewest) {
+      askNewer();
+    }
   }
 
   // Search.

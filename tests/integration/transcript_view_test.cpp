@@ -9,6 +9,7 @@
 
 #include <glib/gstdio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -96,11 +97,25 @@ class TranscriptViewTest : public ::testing::Test {
     return testing::AwaitScript(*TheProgram().MainCtrl->MainPage(), "String(" + script + ")")
         .value_or("<none>");
   }
+  static std::string Text(const std::string& id) {
+    return Js("document.getElementById('" + id + "').textContent");
+  }
   static std::string FirstRow() { return Js("document.querySelector('.t-line')?.dataset.id"); }
   static std::string LastRow() {
     return Js("[...document.querySelectorAll('.t-line')].pop()?.dataset.id");
   }
   static size_t Rows() { return std::stoul(Js("document.querySelectorAll('.t-line').length")); }
+  // The transcript shown, then a key pressed in it (Home: the oldest line, End: the newest).
+  static void ShowAndPress(const std::string& key) {
+    Js("document.getElementById('tab-transcript').click() || 1");
+    Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', {key: '" +
+       key + "'})) || 1");
+  }
+  static void Find(const std::string& text) {
+    Js("(s => { s.value = '" + text +
+       "'; s.dispatchEvent(new KeyboardEvent('keydown', "
+       "{key: 'Enter'})); })(document.getElementById('transcript-search')) || 1");
+  }
   // Milliseconds until the condition holds (a failure when it never does).
   static long long Timed(const std::function<void()>& act, const std::function<bool()>& done) {
     const auto start = std::chrono::steady_clock::now();
@@ -113,14 +128,8 @@ class TranscriptViewTest : public ::testing::Test {
 };
 
 TEST_F(TranscriptViewTest, OpensPagesBackToTheStartAndSearchesWithTheRowsBounded) {
-  // Opened, or (when another test opened it before) sent to the newest line.
-  const long long open_ms = Timed(
-      [] {
-        Js("document.getElementById('tab-transcript').click() || 1");
-        Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', "
-           "{key: 'End', bubbles: true})) || 1");
-      },
-      [] { return LastRow() == IdOf(kLines - 1); });
+  const long long open_ms =
+      Timed([] { ShowAndPress("End"); }, [] { return LastRow() == IdOf(kLines - 1); });
   EXPECT_EQ(Js("document.getElementById('recent-view').hidden"), "true");
   EXPECT_EQ(Js("document.querySelector('.t-line:last-child .ori').textContent"),
             OriginalOf(kLines - 1));
@@ -136,12 +145,8 @@ TEST_F(TranscriptViewTest, OpensPagesBackToTheStartAndSearchesWithTheRowsBounded
   }
   EXPECT_LT(LastRow(), IdOf(kLines - 1)) << "the newest rows were dropped";
 
-  const long long start_ms = Timed(
-      [] {
-        Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', "
-           "{key: 'Home', bubbles: true})) || 1");
-      },
-      [] { return FirstRow() == IdOf(0); });
+  const long long start_ms =
+      Timed([] { ShowAndPress("Home"); }, [] { return FirstRow() == IdOf(0); });
   EXPECT_EQ(Js("document.querySelector('.t-session h3').textContent"),
             "2026-01-05 00:00 · " + std::to_string(kSessionLines) + " lines");
 
@@ -150,25 +155,18 @@ TEST_F(TranscriptViewTest, OpensPagesBackToTheStartAndSearchesWithTheRowsBounded
     if (Marked(n))
       marked.push_back(n);
   }
-  const size_t found = marked.size();
-  const long long search_ms = Timed(
-      [] {
-        Js("(() => { const s = document.getElementById('transcript-search'); s.value = 'ZEBRA';"
-           " s.dispatchEvent(new KeyboardEvent('keydown', {key: 'Enter'})); })() || 1");
-      },
-      [&] {
-        return Js("document.getElementById('transcript-found').textContent") ==
-               "1 of " + std::to_string(found);
-      });
+  const long long search_ms =
+      Timed([] { Find("ZEBRA"); },
+            [&] { return Text("transcript-found") == "1 of " + std::to_string(marked.size()); });
   EXPECT_EQ(Js("document.querySelector('.t-line.current').dataset.id"), IdOf(0));
   EXPECT_EQ(Js("document.querySelector('.t-line.current .ori').innerHTML"),
             "line 0 the <mark>zebra</mark> crossed");
 
   // Back from the first result wraps to the last, a page far away.
   Js("document.getElementById('transcript-previous').click() || 1");
-  const std::string last_found = IdOf(marked.back());
-  ASSERT_TRUE(RunLoopUntil(
-      [&] { return Js("document.querySelector('.t-line.current')?.dataset.id") == last_found; }));
+  ASSERT_TRUE(RunLoopUntil([&] {
+    return Js("document.querySelector('.t-line.current')?.dataset.id") == IdOf(marked.back());
+  }));
   EXPECT_LE(Rows(), kMostRows);
 
   std::printf(
@@ -178,17 +176,15 @@ TEST_F(TranscriptViewTest, OpensPagesBackToTheStartAndSearchesWithTheRowsBounded
 }
 
 TEST_F(TranscriptViewTest, FollowsNewCaptionsAtTheNewestLineAndHoldsStillFurtherUp) {
-  const auto caption = [](const std::string& text) {
-    auto& lines = *TheProgram().lines;
-    auto held = lines.LineLock();
-    lines.UpsertLine(held, text, true);
+  auto& lines = *TheProgram().lines;
+  const auto caption = [&](const std::string& text) {
+    lines.UpsertLine(lines.LineLock(), text, true);
   };
   const auto last_text = [] {
     return Js("[...document.querySelectorAll('.t-line')].pop()?.querySelector('.ori').textContent");
   };
-  Js("document.getElementById('tab-transcript').click() || 1");
-  Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', "
-     "{key: 'End', bubbles: true})) || 1");
+  const auto scroll = [] { return Js("document.getElementById('transcript').scrollTop"); };
+  ShowAndPress("End");
   caption("a fresh caption");
   ASSERT_TRUE(RunLoopUntil([&] { return last_text() == "a fresh caption"; }));
   EXPECT_EQ(Js("(e => e.scrollHeight - e.scrollTop - e.clientHeight < 4)("
@@ -198,53 +194,40 @@ TEST_F(TranscriptViewTest, FollowsNewCaptionsAtTheNewestLineAndHoldsStillFurther
   // Scrolled back to the top, what shows stays where it is.
   Js("document.getElementById('transcript').scrollTop = 0");
   ASSERT_TRUE(RunLoopUntil([] { return Rows() > 200; }));
-  const std::string top = Js("document.getElementById('transcript').scrollTop");
-  const std::string first = FirstRow();
+  const std::string top = scroll(), first = FirstRow();
   caption("another fresh caption");
   ASSERT_TRUE(RunLoopUntil([&] { return last_text() == "another fresh caption"; }));
   EXPECT_EQ(FirstRow(), first);
-  EXPECT_EQ(Js("document.getElementById('transcript').scrollTop"), top);
+  EXPECT_EQ(scroll(), top);
 
   // The other tests find the history as it was written.
-  std::vector<std::string> fresh;
-  for (const auto& line : TheProgram().lines->LineList(TheProgram().lines->LineLock())) {
-    if (line->Ori.find("fresh caption") != std::string::npos)
-      fresh.push_back(line->Id);
+  for (int fresh = 0; fresh < 2; ++fresh) {
+    const std::string id = lines.LineList(lines.LineLock()).back()->Id;
+    lines.DeleteLines(id);
   }
-  for (const auto& id : fresh)
-    TheProgram().lines->DeleteLines(id);
 }
 
 TEST_F(TranscriptViewTest, SavesASessionThroughTheSaveDialog) {
-  Js("document.getElementById('tab-transcript').click() || 1");
-  Js("document.getElementById('transcript').dispatchEvent(new KeyboardEvent('keydown', "
-     "{key: 'Home', bubbles: true})) || 1");
+  ShowAndPress("Home");
   ASSERT_TRUE(RunLoopUntil(
       [] { return FirstRow() == IdOf(0) && Js("!!document.querySelector('.t-save')") == "true"; }));
   Js("document.getElementById('transcript-format').value = 'csv'");
-  Js("document.getElementById('transcript-sides').value = '3'");
   Js("document.querySelector('.t-save').click() || 1");
   // The dialog offers the suggested name with all but its extension selected: what is typed
   // takes the place of that part.
   const GCharPtr typed(g_build_filename(g_get_tmp_dir(), "first session", nullptr));
   const std::string path = std::string(typed.get()) + ".csv";
-  ASSERT_TRUE(RunLoopUntil(
-      [] {
-        return testing::Xdotool({"search", "--onlyvisible", "--name", "Save the transcript"});
-      },
-      std::chrono::seconds(20)));
+  const std::vector<std::string> dialog = {"search", "--onlyvisible", "--name",
+                                           "Save the transcript"};
+  ASSERT_TRUE(RunLoopUntil([&] { return testing::Xdotool(dialog); }, std::chrono::seconds(20)));
+  auto typing = dialog;
+  typing.insert(typing.end(), {"windowactivate", "--sync", "type", "--delay", "5", typed.get()});
   gdk_display_sync(gdk_display_get_default());
-  ASSERT_TRUE(testing::Xdotool({"search", "--onlyvisible", "--name", "Save the transcript",
-                                "windowactivate", "--sync", "type", "--delay", "5", typed.get()}));
+  ASSERT_TRUE(testing::Xdotool(typing));
   gdk_display_sync(gdk_display_get_default());
   ASSERT_TRUE(testing::Xdotool({"key", "Return"}));
-  ASSERT_TRUE(RunLoopUntil(
-      [] {
-        return Js("document.getElementById('transcript-status').textContent")
-                   .rfind("Saved to", 0) == 0;
-      },
-      std::chrono::seconds(20)));
-  ASSERT_EQ(Js("document.getElementById('transcript-status').textContent"), "Saved to " + path);
+  ASSERT_TRUE(RunLoopUntil([&] { return Text("transcript-status") == "Saved to " + path; },
+                           std::chrono::seconds(20)));
   std::ifstream file(path, std::ios::binary);
   std::stringstream text;
   text << file.rdbuf();
@@ -253,23 +236,15 @@ TEST_F(TranscriptViewTest, SavesASessionThroughTheSaveDialog) {
                             ",line 0 the zebra crossed,línea 0\r\n",
                         0),
             0u);
-  size_t rows = 0;
-  for (size_t at = saved.find("\r\n"); at != std::string::npos; at = saved.find("\r\n", at + 2))
-    ++rows;
-  EXPECT_EQ(rows, static_cast<size_t>(kSessionLines) + 1);
+  EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), kSessionLines + 1);
   g_remove(path.c_str());
 }
 
 TEST_F(TranscriptViewTest, DeletesASessionAfterTheSecondClickOnly) {
   // The middle session, reached through a search for its first line.
-  const auto find = [](const std::string& text) {
-    Js("(() => { const s = document.getElementById('transcript-search'); s.value = '" + text +
-       "'; s.dispatchEvent(new KeyboardEvent('keydown', {key: 'Enter'})); })() || 1");
-  };
-  const auto found = [] { return Js("document.getElementById('transcript-found').textContent"); };
   const int first = kDeletedSession * kSessionLines;
-  Js("document.getElementById('tab-transcript').click() || 1");
-  find(OriginalOf(first));
+  ShowAndPress("End");
+  Find(OriginalOf(first));
   ASSERT_TRUE(RunLoopUntil([&] {
     return Js("document.querySelector('.t-line.current')?.previousElementSibling?.dataset.first") ==
            IdOf(first);
@@ -279,17 +254,9 @@ TEST_F(TranscriptViewTest, DeletesASessionAfterTheSecondClickOnly) {
   Js(press + ".click() || 1");
   EXPECT_EQ(Js(press + ".textContent"), "Delete " + std::to_string(kSessionLines) + " lines?");
   Js(press + ".click() || 1");
-  ASSERT_TRUE(RunLoopUntil([] {
-    return Js("document.getElementById('transcript-status').textContent") ==
-           "The session was deleted.";
-  }));
-  find(OriginalOf(first + kSessionLines - 1));
-  ASSERT_TRUE(RunLoopUntil([&] { return found() == "No results"; }));
-  // The lines on either side are kept.
-  find(OriginalOf(first - 1));
-  EXPECT_TRUE(RunLoopUntil([&] { return found() == "1 of 1"; }));
-  find(OriginalOf(first + kSessionLines));
-  EXPECT_TRUE(RunLoopUntil([&] { return found() == "1 of 1"; }));
+  ASSERT_TRUE(RunLoopUntil([] { return Text("transcript-status") == "The session was deleted."; }));
+  Find(OriginalOf(first + kSessionLines - 1));
+  EXPECT_TRUE(RunLoopUntil([] { return Text("transcript-found") == "No results"; }));
 }
 
 }  // namespace

@@ -25,8 +25,6 @@ class TranscriptBridgeTest : public testing::CoreFixture {
   // The numbers of the lines each answer to the command held, in the order answered.
   std::vector<std::vector<int>> Answers(LineCommand command, const std::string& argument) {
     transcript.Run(command, argument);
-    // A page around an Id is two reads, the second queued by the first.
-    EXPECT_TRUE(history->Flush(5s));
     EXPECT_TRUE(history->Flush(5s));
     queue->RunPending();
     std::vector<std::vector<int>> answers;
@@ -49,27 +47,8 @@ class TranscriptBridgeTest : public testing::CoreFixture {
                                .history = history,
                                .lines = lines,
                                .save_dialog = nullptr,
-                               .in_background = [](std::function<void()> work) { work(); }}};
+                               .in_background = {}}};
 };
-
-TEST_F(TranscriptBridgeTest, PagesHoldTheLinesBeforeAfterOrAroundAnId) {
-  const struct {
-    std::string request;
-    std::vector<std::vector<int>> answers;
-  } cases[] = {
-      {R"({"Side":"before","Anchor":"","Count":2})", {{4, 5}}},
-      {R"({"Side":"after","Anchor":"","Count":2})", {{0, 1}}},
-      {R"({"Side":"after","Anchor":")" + IdOf(4) + R"(","Count":9})", {{5}}},
-      {R"({"Side":"around","Anchor":")" + IdOf(3) + R"(","Count":4})", {{1, 2, 3, 4}}},
-      {R"({"Side":"around","Anchor":")" + IdOf(0) + R"(","Count":4})", {{0, 1}}},
-      // Around nothing, another side, or no request at all: no answer.
-      {R"({"Side":"around","Anchor":"","Count":4})", {}},
-      {R"({"Side":"aside","Anchor":"","Count":4})", {}},
-      {"[1]", {}},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(Answers(LineCommand::kTranscriptPage, c.request), c.answers) << c.request;
-}
 
 TEST_F(TranscriptBridgeTest, ASessionIsDeletedOnlyBetweenTwoOrderedBounds) {
   const struct {

@@ -208,9 +208,11 @@
     return out;
   }
 
+  // Written only when they change: writing the same text again still costs a layout.
   function updateLinesMeta(count) {
-    el.linesEmpty.hidden = count > 0;
-    el.linesCount.textContent = count > 0 ? `(${count})` : '';
+    const text = count > 0 ? `(${count})` : '';
+    if (el.linesEmpty.hidden !== count > 0) el.linesEmpty.hidden = count > 0;
+    if (el.linesCount.textContent !== text) el.linesCount.textContent = text;
   }
 
   // Scrolling waits for the next frame so several updates in one frame cost a single layout.

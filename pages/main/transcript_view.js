@@ -59,12 +59,19 @@
   function showOldest() { target = ''; askPage('after', '', PAGE_ROWS); }
 
   // Headings before the rows that begin a session; the rows are the page's, so this is cheap.
+  // What shows stays in place: at the bottom it stays there, else the first row in view does.
   function placeHeadings() {
-    el.list.querySelectorAll('.t-session').forEach((h) => h.remove());
+    const bottom = atBottom();
+    const list = el.list;
+    const seen = [...rows()].find((row) => row.offsetTop + row.offsetHeight > list.scrollTop);
+    const offset = seen ? seen.offsetTop - list.scrollTop : 0;
+    list.querySelectorAll('.t-session').forEach((h) => h.remove());
     for (const row of rows()) {
       const session = sessions.get(row.dataset.id);
       if (session) row.before(sessionHeading(session));
     }
+    if (bottom) list.scrollTop = list.scrollHeight;
+    else if (seen) list.scrollTop = seen.offsetTop - offset;
   }
 
   function rowsFor(lines) {

@@ -4,11 +4,34 @@
 
 #include <algorithm>
 #include <cmath>
+#include <nlohmann/json.hpp>
 
 namespace quensary::OverlayPageProtocol {
 
 bool Visible(const SettingsStore& settings) {
   return settings.ShowOriginal() || settings.ShowTranslation();
+}
+
+std::string ShownLinesJson(std::string_view lines_json, const SettingsStore& settings) {
+  const auto lines = nlohmann::json::parse(lines_json, nullptr, false);
+  nlohmann::json shown = nlohmann::json::array();
+  if (!lines.is_array())
+    return shown.dump();
+  const auto text = [](const nlohmann::json& line, const char* name, bool wanted) {
+    const auto it = line.find(name);
+    return wanted && it != line.end() && it->is_string() ? it->get<std::string>() : std::string();
+  };
+  const size_t first = lines.size() > kShownLines ? lines.size() - kShownLines : 0;
+  for (size_t i = first; i < lines.size(); ++i) {
+    const auto& line = lines[i];
+    if (!line.is_object())
+      continue;
+    shown.push_back({{"Id", line.value("Id", nlohmann::json())},
+                     {"Ori", text(line, "Ori", settings.ShowOriginal())},
+                     {"Tar", text(line, "Tar", settings.ShowTranslation())},
+                     {"Finish", line.value("Finish", false)}});
+  }
+  return shown.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::optional<double> ParseContentHeight(std::string_view text) {

@@ -71,15 +71,30 @@ void MainPageBridge::Subscribe() {
         self->c_.page->RunJs(make_call(*self));
     });
   };
-  OnEach(*c_.bus, [run_on_main](const LinesChanged& event) {
-    run_on_main([json = event.json](MainPageBridge&) { return JuziCall(Page::kMain, json); });
-  });
+  // Each list and each status is the whole of it: only the newest of a burst need reach the page.
+  const auto paced = [this] {
+    return std::make_shared<PacedPageCall>(
+        c_.main_queue, kPageCallInterval,
+        [page = c_.page](const std::string& call) { page->RunJs(call); });
+  };
+  lines_call_ = paced();
+  status_call_ = paced();
+  OnEach(*c_.bus,
+         [queue = c_.main_queue, lines = std::weak_ptr(lines_call_)](const LinesChanged& event) {
+           queue->Post([lines, json = event.json] {
+             if (const auto held = lines.lock())
+               held->Offer([json] { return JuziCall(Page::kMain, json); });
+           });
+         });
   OnEach(*c_.bus, [run_on_main](const UserLineChanged&) {
     run_on_main([](MainPageBridge& self) { return self.UpdateUserAddLineCall(); });
   });
   c_.engines->SetStatusListener([weak = weak_from_this()] {
     if (auto self = weak.lock())
-      self->c_.page->RunJs(self->EngineStatusCall());
+      self->status_call_->Offer([weak] {
+        const auto alive = weak.lock();
+        return alive ? alive->EngineStatusCall() : std::string();
+      });
   });
   if (c_.caption_sources) {
     c_.caption_sources->SetOnChoiceChanged([run_on_main](CaptionSourceChoice) {

@@ -12,6 +12,7 @@
 #include "pipeline/caption_lines.h"
 #include "pipeline/caption_source_switch.h"
 #include "pipeline/caption_worker.h"
+#include "pipeline/paced_page_call.h"
 #include "pipeline/transcript_bridge.h"
 #include "pipeline/translation_requests.h"
 #include "platform/accessibility.h"
@@ -69,16 +70,20 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   // the end of window setup.
   static constexpr std::chrono::milliseconds kInitDelay{300};
   static constexpr std::chrono::milliseconds kStartupPoll{1000};
+  // At most one line list, and one engine status, reaches the page in this time (the first of a
+  // burst at once, the newest at its end): the overlay shows the words as they come, the page
+  // lists what was said.
+  static constexpr std::chrono::milliseconds kPageCallInterval{500};
 
   explicit MainPageBridge(Collaborators collaborators);
 
   // The seven handlers, by their names, for the page's Handlers.
   std::map<std::string, Handler, std::less<>> Handlers();
 
-  // From now on for the life of the process: every lines-changed event reaches the page as a
-  // `Juzi` call, every user-line event as an `UpdateUserAddLine` call, in the order posted, and
-  // every change of the caption source read as an `UpdateCaptionSource` call, every change of
-  // the engine's status as an `UpdateEngineStatus` call.
+  // From now on for the life of the process: the lines-changed events reach the page as `Juzi`
+  // calls and the changes of the engine's status as `UpdateEngineStatus` calls, each paced by
+  // kPageCallInterval; every user-line event as an `UpdateUserAddLine` call, in the order posted,
+  // and every change of the caption source read as an `UpdateCaptionSource` call.
   void Subscribe();
 
   // `MainWindow`, once window setup has made it; the window words do nothing before.
@@ -111,6 +116,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   Collaborators c_;
   TranscriptBridge transcript_;
   std::shared_ptr<WindowControl> main_window_;
+  std::shared_ptr<PacedPageCall> lines_call_;
+  std::shared_ptr<PacedPageCall> status_call_;
   // Whether the active engine has a key: unknown, or for an engine that takes none, absent.
   std::optional<bool> key_saved_;
 };

@@ -30,6 +30,9 @@ std::string FailureReason(const TranslateAnswer& answer, const TranslatorProfile
   return {};
 }
 
+// Lines whose answer order is remembered: more than the line list holds.
+constexpr size_t kAnswerOrderKept = 2 * CaptionLines::MaxLines;
+
 }  // namespace
 
 TranslationRequests::TranslationRequests(std::shared_ptr<SettingsStore> settings,
@@ -70,10 +73,11 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
 
   // The facts view this copy: the callback below takes the id itself.
   const std::string line_id = id;
+  const uint64_t number = ++order_->last_request;
   engines_->Translate(
       text, source, target,
-      [lines = lines_, history = history_, engines = engines_, clock = clock_, profile,
-       started = now, id = std::move(id), finish](std::string result) {
+      [lines = lines_, history = history_, engines = engines_, clock = clock_, order = order_,
+       profile, started = now, number, id = std::move(id), finish](std::string result) {
         const std::chrono::steady_clock::duration waited = clock->Now() - started;
         const TranslateAnswer answer = ReadTranslateAnswer(result);
         // The newer request for the line answers for it; this one says nothing.
@@ -81,11 +85,17 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
           return;
         const bool ok = answer.kind == TranslateAnswer::Kind::kTranslated;
         const std::string reason = ok ? std::string() : FailureReason(answer, *profile, waited);
-        {
+        uint64_t& taken = order->taken[id];
+        const bool newest = number > taken;
+        if (newest) {
+          taken = number;
+          if (order->taken.size() > kAnswerOrderKept)
+            order->taken.erase(order->taken.begin());
           auto held = lines->LineLock();
           const auto line = lines->FindLine(held, id);
           // A failure keeps the translation the line has, and says why.
-          if (line && (ok || line->Fail != reason)) {
+          if (line &&
+              (ok ? line->Tar != answer.text || !line->Fail.empty() : line->Fail != reason)) {
             if (ok)
               line->Tar = answer.text;
             line->Fail = reason;
@@ -93,7 +103,7 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
           }
         }
         // The history keeps finished lines also after they have left the list.
-        if (ok && finish)
+        if (ok && finish && newest)
           history->SetTranslation(id, answer.text);
         engines->NoteTranslation(
             profile, ok, reason,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +27,8 @@ class TranslationRequests {
   // Translates one caption line, unless no target language is set, no engine has been activated
   // yet, or the request is unforced and comes within the active profile's Delay of the last one
   // that passed (then it is dropped, not queued). A translation becomes the listed line's and is
-  // published; for a finished line it also goes into the history, whether or not the line is
+  // published when it changes the line, unless the line already took the answer to a later
+  // request; for a finished line it also goes into the history, whether or not the line is
   // still listed. A failure keeps the line's translation and gives it the reason, in words, which
   // is published too. Either outcome goes into the engine's status. A request the engine page
   // dropped for a newer one of the same line changes nothing.
@@ -47,6 +50,15 @@ class TranslationRequests {
   const std::shared_ptr<SQLiteHelper> history_;
   // When the last request passed the Delay gate; absent until the first request reads it.
   std::optional<Clock::TimePoint> LastRequestTime_;
+  // Requests run side by side, so a line's answers may come back out of order: an answer to an
+  // older text must not replace the translation of a newer one. Requests are numbered, and each
+  // line keeps the number of the newest request whose answer it took (Ids grow with time, so the
+  // first entries are the oldest lines, dropped once the list has gone past them).
+  struct AnswerOrder {
+    uint64_t last_request = 0;
+    std::map<std::string, uint64_t> taken;
+  };
+  const std::shared_ptr<AnswerOrder> order_ = std::make_shared<AnswerOrder>();
 };
 
 }  // namespace quensary

@@ -31,7 +31,7 @@ nlohmann::json DisplaySettings(const SettingsStore& s) {
   };
 }
 
-nlohmann::json SpecJson(const SettingSpec& row) {
+nlohmann::json RowJson(const SettingRow& row) {
   nlohmann::json json = {{"key", RevealText(row.sealed_key)}};
   switch (row.kind) {
     case SettingKind::kBool:
@@ -84,8 +84,8 @@ std::string OverlayPageInitJson(const SettingsStore& settings, std::string_view 
 
 std::string PageProtocolScript() {
   nlohmann::json settings = nlohmann::json::object();
-  for (const SettingSpec& row : AllSettings())
-    settings[row.page_name] = SpecJson(row);
+  for (const SettingRow& row : AllSettings())
+    settings[row.page_name] = RowJson(row);
   const nlohmann::json protocol = {
       {"settings", settings},
       {"handlers",

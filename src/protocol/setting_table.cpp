@@ -11,7 +11,7 @@ namespace {
 using Kind = SettingKind;
 
 // The font range is what a subtitle can sensibly use; the opacity is a percentage.
-constexpr SettingSpec kSettings[] = {
+constexpr SettingRow kSettings[] = {
     {Setting::kCaptionWindowShown, Sealed::KeyCaptionWindowShown, Kind::kBool, true, 0, 0, 0,
      nullptr, "captionWindowShown"},
     {Setting::kShowOriginal, Sealed::KeyShowOriginal, Kind::kBool, false, 0, 0, 0, nullptr,
@@ -49,12 +49,12 @@ constexpr SettingSpec kSettings[] = {
 
 }  // namespace
 
-std::span<const SettingSpec> AllSettings() {
+std::span<const SettingRow> AllSettings() {
   return kSettings;
 }
 
-const SettingSpec& SpecOf(Setting setting) {
-  for (const SettingSpec& row : kSettings) {
+const SettingRow& RowOf(Setting setting) {
+  for (const SettingRow& row : kSettings) {
     if (row.setting == setting)
       return row;
   }
@@ -62,11 +62,11 @@ const SettingSpec& SpecOf(Setting setting) {
 }
 
 std::string StorageKey(Setting setting) {
-  return RevealText(SpecOf(setting).sealed_key);
+  return RevealText(RowOf(setting).sealed_key);
 }
 
 std::optional<Setting> SettingFromStorageKey(std::string_view key) {
-  for (const SettingSpec& row : kSettings) {
+  for (const SettingRow& row : kSettings) {
     if (RevealText(row.sealed_key) == key)
       return row.setting;
   }
@@ -74,7 +74,7 @@ std::optional<Setting> SettingFromStorageKey(std::string_view key) {
 }
 
 int64_t ClampToRange(Setting setting, int64_t value) {
-  const SettingSpec& row = SpecOf(setting);
+  const SettingRow& row = RowOf(setting);
   if (row.kind != SettingKind::kInt)
     return value;
   return std::clamp(value, row.int_min, row.int_max);

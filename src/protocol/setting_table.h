@@ -33,7 +33,7 @@ enum class SettingKind { kBool, kInt, kText };
 
 // One setting: its storage key (sealed), its type, its default and, for numbers, its range.
 // A text default is a sealed literal, or null for the empty text.
-struct SettingSpec {
+struct SettingRow {
   Setting setting;
   const char* sealed_key;
   SettingKind kind;
@@ -48,8 +48,8 @@ struct SettingSpec {
 
 // The one table of settings: the settings store, the page bridges and the pages' protocol
 // script all read it, so a key, a default or a range is written once.
-std::span<const SettingSpec> AllSettings();
-const SettingSpec& SpecOf(Setting setting);
+std::span<const SettingRow> AllSettings();
+const SettingRow& RowOf(Setting setting);
 
 std::string StorageKey(Setting setting);
 std::optional<Setting> SettingFromStorageKey(std::string_view key);

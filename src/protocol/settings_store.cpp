@@ -15,16 +15,16 @@ constexpr int64_t kUnparsablePageInteger = 22;
 SettingsStore::SettingsStore(std::shared_ptr<PreferencesStore> store) : store_(std::move(store)) {}
 
 bool SettingsStore::ReadBool(Setting setting) const {
-  return store_->ReadBool(StorageKey(setting)).value_or(SpecOf(setting).bool_default);
+  return store_->ReadBool(StorageKey(setting)).value_or(RowOf(setting).bool_default);
 }
 int64_t SettingsStore::ReadInt(Setting setting) const {
   return ClampToRange(setting,
-                      store_->ReadInt(StorageKey(setting)).value_or(SpecOf(setting).int_default));
+                      store_->ReadInt(StorageKey(setting)).value_or(RowOf(setting).int_default));
 }
 std::string SettingsStore::ReadText(Setting setting) const {
   if (auto value = store_->ReadText(StorageKey(setting)))
     return std::move(*value);
-  const char* fallback = SpecOf(setting).sealed_text_default;
+  const char* fallback = RowOf(setting).sealed_text_default;
   return fallback ? RevealText(fallback) : std::string();
 }
 void SettingsStore::WriteBool(Setting setting, bool value) {
@@ -148,7 +148,7 @@ std::optional<Setting> SettingsStore::SetFromPage(std::string_view storage_key,
   const auto setting = SettingFromStorageKey(storage_key);
   if (!setting)
     return std::nullopt;
-  switch (SpecOf(*setting).kind) {
+  switch (RowOf(*setting).kind) {
     case SettingKind::kBool:
       WriteBool(*setting, PageBool(text));
       break;

@@ -36,7 +36,7 @@ GUriPtr Parse(std::string_view address) {
 
 }  // namespace
 
-std::string RelayAddress(const RelaySpec& service, std::string_view user_address,
+std::string RelayAddress(const RelayService& service, std::string_view user_address,
                          const std::optional<std::string>& key) {
   if (key) {
     for (const auto& [ending, address] : service.key_addresses) {
@@ -58,7 +58,7 @@ bool IsRelayableAddress(std::string_view address) {
   return scheme == "http" && (host == "127.0.0.1" || host == "::1" || host == "localhost");
 }
 
-std::variant<RelayPlan, RelayRefusal> PlanRelay(const RelaySpec& service,
+std::variant<RelayPlan, RelayRefusal> PlanRelay(const RelayService& service,
                                                 std::string_view user_address,
                                                 const std::optional<std::string>& key,
                                                 const RelayRequest& request) {

@@ -39,7 +39,7 @@ inline constexpr size_t kMaxRelayBytes = 1 << 20;
 
 // The service's address for these settings: the one the key's ending chooses, else the user's
 // own address for the engine, else the profile's.
-std::string RelayAddress(const RelaySpec& service, std::string_view user_address,
+std::string RelayAddress(const RelayService& service, std::string_view user_address,
                          const std::optional<std::string>& key);
 
 // Whether the relay may send captions and keys there: https, or plain http to this computer
@@ -50,7 +50,7 @@ bool IsRelayableAddress(std::string_view address);
 // names a path, never a host), with the page's content type and body, and the key in the header
 // or the JSON member (of a POST's body) the profile names. Refused when anything would reach
 // another place.
-std::variant<RelayPlan, RelayRefusal> PlanRelay(const RelaySpec& service,
+std::variant<RelayPlan, RelayRefusal> PlanRelay(const RelayService& service,
                                                 std::string_view user_address,
                                                 const std::optional<std::string>& key,
                                                 const RelayRequest& request);

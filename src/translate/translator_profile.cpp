@@ -55,11 +55,11 @@ std::string TextOr(const json& object, const char* name) {
   return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
-std::optional<RelaySpec> RelayFromJson(const json& profile) {
+std::optional<RelayService> RelayFromJson(const json& profile) {
   const auto it = profile.find("Relay");
   if (it == profile.end() || !it->is_object())
     return std::nullopt;
-  RelaySpec relay;
+  RelayService relay;
   relay.address = TextOr(*it, "Address");
   relay.key_header = TextOr(*it, "KeyHeader");
   relay.key_prefix = TextOr(*it, "KeyPrefix");

@@ -16,7 +16,7 @@ namespace quensary {
 //   {"Address": "https://api.deepl.com", "KeyAddresses": {":fx": "https://api-free.deepl.com"},
 //    "KeyHeader": "Authorization", "KeyPrefix": "DeepL-Auth-Key ", "KeyMember": "api_key",
 //    "KeyRequired": true}
-struct RelaySpec {
+struct RelayService {
   std::string address;  // the service, unless the user gave the engine an address of their own
   // A key ending in the first text goes to the second address, whatever else was given (as a
   // service that tells its free keys by their ending documents).
@@ -41,7 +41,7 @@ struct TranslatorProfile {
   // Optional members, read leniently (a malformed one counts as absent, so that a profile the
   // main page reads still works): the relay, and which settings the user gives the engine in
   // the main page ("Options": ["address", "model", "key"]).
-  std::optional<RelaySpec> Relay;
+  std::optional<RelayService> Relay;
   std::vector<std::string> Options;
 
   bool TakesOption(std::string_view name) const;

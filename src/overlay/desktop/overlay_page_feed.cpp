@@ -19,17 +19,32 @@ void OverlayPageFeed::SendInit() {
       InitCall(Page::kOverlay, OverlayPageInitJson(*settings_, active ? active->Name : "")));
   view_->Repaint();
   view_->SetShown(OverlayPageProtocol::Visible(*settings_));
+  // The settings may show other texts now.
+  SendLines();
 }
 
 void OverlayPageFeed::PageLoaded() {
   grip_shown_ = false;
+  sent_lines_.clear();
   if (view_->Zoomed())
     ShowZoomed(true);
   SendInit();
 }
 
 void OverlayPageFeed::ShowLines(const std::string& lines_json) {
-  page_->RunJs(JuziCall(Page::kOverlay, lines_json));
+  lines_json_ = lines_json;
+  SendLines();
+}
+
+void OverlayPageFeed::SendLines() {
+  // A hidden overlay is sent its lines when it is shown again (SendInit).
+  if (!OverlayPageProtocol::Visible(*settings_))
+    return;
+  std::string shown = OverlayPageProtocol::ShownLinesJson(lines_json_, *settings_);
+  if (shown == sent_lines_)
+    return;
+  sent_lines_ = std::move(shown);
+  page_->RunJs(JuziCall(Page::kOverlay, sent_lines_));
   view_->Repaint();
 }
 

@@ -24,7 +24,8 @@ class OverlayPageFeed {
   void SendInit();
   // A page loaded afresh shows no grip and has no start values yet.
   void PageLoaded();
-  // The caption lines of this session, as the bus carries them.
+  // The caption lines of this session, as the bus carries them. Only what changes the overlay
+  // reaches its page: each update costs the page a layout and the view a repaint of its own.
   void ShowLines(const std::string& lines_json);
   // The grip by which the window can be dragged.
   void ShowGrip(bool shown);
@@ -37,8 +38,12 @@ class OverlayPageFeed {
   std::shared_ptr<SettingsStore> settings_;
   std::shared_ptr<EnginePool> engines_;
   void MarkPage(const char* state_class, bool on);
+  void SendLines();
 
   bool grip_shown_ = false;
+  // The newest line list from the bus, and what of it the page was last sent.
+  std::string lines_json_ = "[]";
+  std::string sent_lines_;
 };
 
 }  // namespace quensary

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "fakes/memory_preferences.h"
 #include "overlay/float_state.h"
 #include "overlay/hover_decision.h"
 #include "overlay/overlay_page_protocol.h"
@@ -104,6 +105,33 @@ TEST(OverlayPageProtocol, ContentHeightIsAWholeFinitePositiveNumberThatKeepsTheT
   EXPECT_EQ(std::tie(tall.y, tall.height), std::make_tuple(0.0, 1050.0))
       << "never beyond the work area";
   EXPECT_EQ(OverlayPageProtocol::FrameForContentHeight({100, 900, 837, 225}, 300, work).y, 750.0);
+}
+
+TEST(OverlayPageProtocol, ShownLinesAreTheNewestTwoWithOnlyTheTextsTheSettingsShow) {
+  const std::string lines = R"([{"Id":"1","Ori":"old","Finish":true,"Tar":"viejo"},)"
+                            R"({"Id":"2","Ori":"good","Finish":true,"Tar":"bueno","Fail":"x"},)"
+                            R"({"Id":"3","Ori":"new","Finish":false,"Tar":""}])";
+  struct Case {
+    std::string lines;
+    bool ori, tar;
+    const char* shown;
+  };
+  for (const Case& c :
+       std::initializer_list<Case>{{lines, true, true,
+                                    R"([{"Finish":true,"Id":"2","Ori":"good","Tar":"bueno"},)"
+                                    R"({"Finish":false,"Id":"3","Ori":"new","Tar":""}])"},
+                                   {lines, false, true,
+                                    R"([{"Finish":true,"Id":"2","Ori":"","Tar":"bueno"},)"
+                                    R"({"Finish":false,"Id":"3","Ori":"","Tar":""}])"},
+                                   {R"([{"Id":"9","Ori":"solo","Finish":true,"Tar":"only"}])", true,
+                                    false, R"([{"Finish":true,"Id":"9","Ori":"solo","Tar":""}])"},
+                                   {R"({"Id":"1"})", true, true, "[]"},
+                                   {"not json", true, true, "[]"}}) {
+    SettingsStore settings(std::make_shared<testing::MemoryPreferences>());
+    settings.SetShowOriginal(c.ori);
+    settings.SetShowTranslation(c.tar);
+    EXPECT_EQ(OverlayPageProtocol::ShownLinesJson(c.lines, settings), c.shown) << c.lines;
+  }
 }
 
 TEST(OverlayPlacement, FirstInTheLowerPartClearOfTheMainWindowAndKeptPlacesBackOnScreen) {

@@ -165,6 +165,27 @@ TEST_F(TranslationRequestsTest, ResultsArriveInAnswerOrderAndReachTheHistoryAfte
   EXPECT_EQ(nlohmann::json::parse(published.Texts().at(1))[0]["Tar"], "B") << "B came first";
 }
 
+TEST_F(TranslationRequestsTest, AnAnswerToAnOlderTextNeverReplacesANewerOnesNorRepublishesALine) {
+  factory->responder = nullptr;  // pages answer when the test says
+  Activate(2, 0);
+  AddLine("x", "one two three", false);
+  for (const char* text : {"one", "one two", "one two three"})
+    requests->RequestTranslation("x", text, false, true);
+  queue->RunPending();
+  struct Step {
+    size_t page;
+    const char* answer;
+    const char* shown;
+    size_t publications;
+  };
+  for (const Step& step : std::initializer_list<Step>{
+           {1, "uno dos", "uno dos", 1}, {0, "uno", "uno dos", 1}, {0, "uno dos", "uno dos", 1}}) {
+    factory->pages[step.page]->Answer(step.answer);
+    EXPECT_EQ(ListedTar("x"), step.shown) << step.answer;
+    EXPECT_EQ(published.Texts().size(), step.publications) << step.answer;
+  }
+}
+
 TEST_F(TranslationRequestsTest, ARequestWhosePageNeverAnswersEndsAfterTheTimeOutAndLetsGo) {
   factory->responder = nullptr;
   Activate(1, 0);

@@ -6,19 +6,19 @@ namespace quensary {
 namespace {
 
 TEST(RelayPlan, GoesOnlyBelowTheServicesAddressWithTheKeyWhereTheProfileSays) {
-  RelaySpec deepl;
+  RelayService deepl;
   deepl.address = "https://api.deepl.com";
   deepl.key_addresses = {{":fx", "https://api-free.deepl.com"}};
   deepl.key_header = "Authorization";
   deepl.key_prefix = "DeepL-Auth-Key ";
   deepl.key_required = true;
-  RelaySpec libre;
+  RelayService libre;
   libre.address = "http://127.0.0.1:5000";
   libre.key_member = "api_key";
   const RelayRequest post{"POST", "/v2/translate?x=1", "application/json", R"({"q":"hi"})"};
   using K = std::optional<std::string>;
   const struct {
-    const RelaySpec& service;
+    const RelayService& service;
     std::string user_address;
     K key;
     RelayRequest request;

@@ -1,0 +1,41 @@
+#include "pipeline/paced_page_call.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/manual_main_queue.h"
+
+namespace quensary {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(PacedPageCall, TheFirstGoesAtOnceThenOnlyTheNewestAtTheEndOfEachInterval) {
+  struct Step {
+    std::chrono::milliseconds after;
+    const char* offered;  // nothing offered for null
+    std::vector<std::string> sent;
+  };
+  testing::TestClock clock;
+  auto queue = std::make_shared<testing::ManualMainQueue>(&clock);
+  std::vector<std::string> sent;
+  auto paced = std::make_shared<PacedPageCall>(
+      queue, 500ms, [&](const std::string& call) { sent.push_back(call); });
+  for (const Step& step : std::initializer_list<Step>{
+           {0ms, "a", {"a"}},
+           {100ms, "b", {"a"}},
+           {100ms, "c", {"a"}},
+           {300ms, nullptr, {"a", "c"}},  // the interval ends: the newest goes, another begins
+           {400ms, "d", {"a", "c"}},
+           {100ms, nullptr, {"a", "c", "d"}},
+           {500ms, nullptr, {"a", "c", "d"}},  // a quiet interval ends with nothing to send
+           {100ms, "e", {"a", "c", "d", "e"}}}) {
+    clock.Advance(step.after);
+    if (step.offered)
+      paced->Offer([text = std::string(step.offered)] { return text; });
+    queue->RunPending();
+    EXPECT_EQ(sent, step.sent) << step.after.count() << " " << (step.offered ? step.offered : "");
+  }
+}
+
+}  // namespace
+}  // namespace quensary

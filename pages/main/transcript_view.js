@@ -173,10 +173,13 @@
   // New captions: rows already shown take their new texts; at the newest line the rest follow.
   function applyLines(list) {
     if (!shown || !Array.isArray(list)) return;
+    // A translation that comes makes its row taller: a reader at the bottom stays there.
+    const follow = atNewest && atBottom();
     for (const line of list) {
       const row = line && rowOf(String(line.Id));
       if (row) fillLine(row, line, term);
     }
+    if (follow) el.list.scrollTop = el.list.scrollHeight;
     if (loading) {
       if (atNewest || towardNewest) moreWanted = true;
     } else if (atNewest) {
@@ -330,7 +333,16 @@
       other.focus();
       e.preventDefault();
     });
-    el.list.addEventListener('scroll', loadNearEnds, { passive: true });
+    // A reader at the bottom stays there when the list's box changes size (the texts above it
+    // change their lines, the window is resized).
+    let pinned = true;
+    el.list.addEventListener('scroll', () => {
+      pinned = atBottom();
+      loadNearEnds();
+    }, { passive: true });
+    new ResizeObserver(() => {
+      if (pinned) el.list.scrollTop = el.list.scrollHeight;
+    }).observe(el.list);
     el.list.addEventListener('click', onHeadingClick);
     el.list.addEventListener('keydown', (e) => {
       if (e.target !== el.list || e.ctrlKey || e.altKey || e.shiftKey) return;

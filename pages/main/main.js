@@ -1,5 +1,5 @@
 // Quensary main window. The program drives this page through Init, Juzi, UpdateUserAddLine,
-// UpdateCaptionSource and UpdateEngineStatus, and the page answers through MyJsBack(name, first, second) with text
+// UpdateCaptionSource, UpdateEngineStatus and TranscriptAnswer, and the page answers through MyJsBack(name, first, second) with text
 // arguments only. The calls' receivers are set up here; calls that come before are kept by
 // ../shared/page_calls.js and replayed in order. Each panel is a script of its own; main.html
 // loads them in the order they depend on each other, this one last.
@@ -16,6 +16,7 @@
   const { isPlainObject } = Quensary.values;
   const { setUpWindowFrame, showVersion } = Quensary.windowFrame;
   const { applyOptions, setUpEngineSettings } = Quensary.engineSettings;
+  const transcript = Quensary.transcriptView;
 
   let initSeen = false;
 
@@ -40,13 +41,18 @@
     setUpEngineSettings();
     setUpEngines();
     setUpLineList();
+    transcript.setUpTranscript();
 
     receive({
       Init: applyInit,
-      Juzi: applyLines,
+      Juzi: (list) => {
+        applyLines(list);
+        transcript.applyLines(list);
+      },
       UpdateUserAddLine: applyUserEngine,
       UpdateCaptionSource: applyCaptionSource,
       UpdateEngineStatus: applyEngineStatus,
+      TranscriptAnswer: transcript.applyAnswer,
     });
 
     loadShippedProfiles().then((profiles) => send(MESSAGE.pageReady, JSON.stringify(profiles)));

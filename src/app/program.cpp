@@ -7,6 +7,7 @@
 #include "platform/glib/gio_address_opener.h"
 #include "platform/gtk/gtk_clipboard.h"
 #include "platform/gtk/gtk_color_scheme.h"
+#include "platform/gtk/gtk_save_dialog.h"
 #include "support/adapter_names.h"
 #include "support/desktop/tools.h"
 #include "support/desktop/updater.h"
@@ -96,6 +97,8 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
   collaborators.startup_complete = &program.StartupComplete;
   collaborators.version = ProgramVersion();
   collaborators.keys = program.keys;
+  const auto save_dialog = std::make_shared<NativeSaveDialog>();
+  collaborators.save_dialog = save_dialog;
   program.caption_stream =
       std::make_shared<LiveCaptionsStream>(nullptr, LiveCaptionsBusNames(), program.clock);
   // The main page and the overlay page are both the program's own: one web process serves both,
@@ -106,6 +109,7 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
 
   // The main window.
   program.MainWindow = NewMainWindow(program.MainCtrl->MainPage()->Widget());
+  save_dialog->SetParent(GTK_WINDOW(program.MainWindow));
   program.MainCtrl->bridge().SetMainWindow(
       std::make_shared<FloatWindowControl>(program.MainWindow));
   if (program.settings->MainWindowOnTop())

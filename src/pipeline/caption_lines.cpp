@@ -84,6 +84,15 @@ void CaptionLines::DeleteLines(const std::optional<std::string>& id) {
   PublishLines(held);
 }
 
+void CaptionLines::DeleteBetween(const std::string& first_id, const std::string& last_id) {
+  LineGuard held = LineLock();
+  std::erase_if(line_list_, [&](const CaptionLinePtr& line) {
+    return line->Id >= first_id && line->Id <= last_id;
+  });
+  history_->DeleteBetween(first_id, last_id);
+  PublishLines(held);
+}
+
 void CaptionLines::RestoreLatestLines() {
   history_->LatestLines([weak = weak_from_this()](auto latest) {
     const auto lines = weak.lock();

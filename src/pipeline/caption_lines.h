@@ -58,6 +58,9 @@ class CaptionLines : public std::enable_shared_from_this<CaptionLines> {
   // Removes every line with this Id from the list and its row from the history; an absent or
   // empty Id clears both. Publishes the list in every case. Takes `LineLock` itself.
   void DeleteLines(const std::optional<std::string>& id);
+  // Removes the lines from `first_id` to `last_id` (both included) from the list and their rows
+  // from the history: a session of the transcript. Publishes the list. Takes `LineLock` itself.
+  void DeleteBetween(const std::string& first_id, const std::string& last_id);
 
   // Asks the history for its latest lines; when they come (on the history's thread), replaces
   // the list by them and publishes it. Keeps the list when the history cannot be read. Takes

@@ -13,7 +13,14 @@
 
 namespace quensary {
 
-MainPageBridge::MainPageBridge(Collaborators collaborators) : c_(std::move(collaborators)) {}
+MainPageBridge::MainPageBridge(Collaborators collaborators)
+    : c_(std::move(collaborators)),
+      transcript_({.page = c_.page,
+                   .main_queue = c_.main_queue,
+                   .history = c_.history,
+                   .lines = c_.lines,
+                   .save_dialog = c_.save_dialog,
+                   .in_background = c_.in_background}) {}
 
 std::map<std::string, MainPageBridge::Handler, std::less<>> MainPageBridge::Handlers() {
   // Each handler holds the bridge weakly: the page must not keep it alive.
@@ -358,6 +365,13 @@ void MainPageBridge::RunLineCommand(const std::string& word, const std::string& 
             queue->Post([clipboard, text = std::move(*text)] { clipboard->SetText(text); });
         });
       }
+      break;
+    case LineCommand::kTranscriptPage:
+    case LineCommand::kTranscriptSessions:
+    case LineCommand::kTranscriptSearch:
+    case LineCommand::kSaveTranscript:
+    case LineCommand::kDeleteSession:
+      transcript_.Run(*command, argument);
       break;
   }
 }

@@ -13,12 +13,14 @@
 #include "pipeline/caption_source_switch.h"
 #include "pipeline/caption_worker.h"
 #include "pipeline/paced_page_call.h"
+#include "pipeline/transcript_bridge.h"
 #include "pipeline/translation_requests.h"
 #include "platform/accessibility.h"
 #include "platform/address_opener.h"
 #include "platform/clipboard.h"
 #include "platform/key_store.h"
 #include "platform/main_queue.h"
+#include "platform/save_dialog.h"
 #include "platform/script_target.h"
 #include "platform/window_control.h"
 #include "protocol/page_words.h"
@@ -60,6 +62,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
     std::shared_ptr<CaptionSourceSwitch> caption_sources;
     // Where engine keys are kept; without one, no key is kept.
     std::shared_ptr<KeyStore> keys;
+    // Asks where to save the transcript; without one, nothing is saved.
+    std::shared_ptr<SaveDialog> save_dialog;
   };
 
   // How long `Init` waits after the profile list, and how often the ready command looks for
@@ -110,6 +114,7 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   void EngineChanged();
 
   Collaborators c_;
+  TranscriptBridge transcript_;
   std::shared_ptr<WindowControl> main_window_;
   std::shared_ptr<PacedPageCall> lines_call_;
   std::shared_ptr<PacedPageCall> status_call_;

@@ -30,10 +30,15 @@ constexpr WordTable<SettingCommand, 5> kSettingCommands{{
     {SettingCommand::kForgetKey, Sealed::WordForgetKey},
     {SettingCommand::kCheckEngine, Sealed::WordCheckEngine},
 }};
-constexpr WordTable<LineCommand, 3> kLineCommands{{
+constexpr WordTable<LineCommand, 8> kLineCommands{{
     {LineCommand::kDeleteLine, Sealed::WordDeleteLine},
     {LineCommand::kRetranslate, Sealed::WordRetranslate},
     {LineCommand::kCopyLines, Sealed::WordCopyLines},
+    {LineCommand::kTranscriptPage, Sealed::WordTranscriptPage},
+    {LineCommand::kTranscriptSessions, Sealed::WordTranscriptSessions},
+    {LineCommand::kTranscriptSearch, Sealed::WordTranscriptSearch},
+    {LineCommand::kSaveTranscript, Sealed::WordSaveTranscript},
+    {LineCommand::kDeleteSession, Sealed::WordDeleteSession},
 }};
 constexpr WordTable<LinkCommand, 1> kLinkCommands{{{LinkCommand::kOpenUrl, Sealed::WordOpenUrl}}};
 constexpr WordTable<WindowCommand, 3> kWindowCommands{{

@@ -25,8 +25,18 @@ enum class PageHandler {
 // The key commands carry an engine's key to the program; nothing carries one back.
 enum class SettingCommand { kOpenAddress, kSelectEngine, kSaveKey, kForgetKey, kCheckEngine };
 
-// What the line-command handler does with a line or with the history.
-enum class LineCommand { kDeleteLine, kRetranslate, kCopyLines };
+// What the line-command handler does with a line or with the history: the first three act on
+// the recent lines, the others read, save and delete the transcript.
+enum class LineCommand {
+  kDeleteLine,
+  kRetranslate,
+  kCopyLines,
+  kTranscriptPage,
+  kTranscriptSessions,
+  kTranscriptSearch,
+  kSaveTranscript,
+  kDeleteSession,
+};
 
 // The one word the open-link handler knows.
 enum class LinkCommand { kOpenUrl };

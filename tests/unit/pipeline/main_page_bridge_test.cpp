@@ -62,7 +62,7 @@ class MainPageBridgeTest : public testing::CoreFixture {
           std::make_shared<CaptionWorker>(std::make_unique<SentenceTracker>(nullptr, clock), lines,
                                           queue),
           desktop, clipboard, browser, [](std::function<void()> work) { work(); },
-          [this] { ++quits; }, &startup_complete, "1.2.3", nullptr, keys});
+          [this] { ++quits; }, &startup_complete, "1.2.3", nullptr, keys, nullptr});
   std::map<std::string, MainPageBridge::Handler, std::less<>> handlers;
   // Shared with the subscriptions: the bus outlives this fixture's own members.
   struct EventRecord {

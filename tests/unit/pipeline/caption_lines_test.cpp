@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "bus/bus_events.h"
@@ -88,13 +89,19 @@ TEST_F(CaptionLinesTest, RestoreReplacesTheListWithTheLatestHistoryUnlessUnreada
 }
 
 TEST_F(CaptionLinesTest, OnlyLinesMadeSinceStartAreThisSessionsAlsoOnceTheHistoryHasThem) {
-  const auto session = std::make_shared<std::string>();
-  OnEach(bus, [session](const LinesChanged& event) { *session = event.SessionJson(); });
+  // Written on the bus's thread, read here once the bus is idle.
+  const auto session = std::make_shared<std::pair<std::mutex, std::string>>();
+  OnEach(bus, [session](const LinesChanged& event) {
+    std::lock_guard lock(session->first);
+    session->second = event.SessionJson();
+  });
   history->SaveLine(CaptionLine("2026-01-01 10:00:01.000000", "earlier", true, "antes"));
   Upsert("now", true);
   lines->RestoreLatestLines();  // as when the main page loads
   ASSERT_TRUE(history->Flush(5s));
-  EXPECT_EQ(Texts(*session), std::vector<std::string>{"now"});
+  bus.WaitIdle();
+  std::lock_guard lock(session->first);
+  EXPECT_EQ(Texts(session->second), std::vector<std::string>{"now"});
 }
 
 }  // namespace

@@ -145,13 +145,18 @@ TEST_F(ProgramTest, TheOverlayFirstSitsBelowTheMainWindowAndARestartKeepsWhereTh
   ASSERT_TRUE(
       testing::Xdotool({"windowsize", "--sync", overlay->id, "700", std::to_string(overlay->height),
                         "windowmove", "--sync", overlay->id, "120", "140"}));
-  const ListedWindow moved = *overlay_of(program->Pid());
-  ASSERT_EQ(moved.width, 700);
+  // The window may still settle (its page reports its height), so the place is read with the
+  // stored one until both agree.
+  ListedWindow moved;
   ASSERT_TRUE(RunLoopUntil([&] {
-    return testing::ReadFile(home.path() + "/config/quensary/settings.ini")
-               .find(std::to_string(moved.x) + "," + std::to_string(moved.y) + ",700") !=
-           std::string::npos;
-  }));
+    moved = overlay_of(program->Pid()).value_or(ListedWindow{});
+    return moved.width == 700 &&
+           testing::ReadFile(home.path() + "/config/quensary/settings.ini")
+                   .find(std::to_string(moved.x) + "," + std::to_string(moved.y) + ",700") !=
+               std::string::npos;
+  })) << moved.x
+      << "," << moved.y << " " << moved.width << ": "
+      << testing::ReadFile(home.path() + "/config/quensary/settings.ini");
   program->Stop();
   program = StartProgram(home);
   EXPECT_TRUE(RunLoopUntil(

@@ -4,6 +4,7 @@
 
 #include "platform/glib/glib_ptr.h"
 #include "platform/glib/gobject_ref.h"
+#include "platform/glib/session_bus.h"
 
 namespace quensary::AccessibilityStatus {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 constexpr int kCallTimeoutMs = 1000;
 
 GObjectRef<GDBusConnection> SessionBus() {
-  return GObjectRef<GDBusConnection>::Adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  return GivenOrSessionBus(nullptr);
 }
 
 GVariantPtr Call(GDBusConnection* bus, const char* interface, const char* method,

@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "platform/glib/glib_ptr.h"
+#include "platform/glib/session_bus.h"
 
 namespace quensary {
 
@@ -129,14 +130,7 @@ LiveCaptionsStream::LiveCaptionsStream(GDBusConnection* connection, BusNames bus
     : shared_(std::make_shared<Shared>()) {
   shared_->clock = std::move(clock);
   shared_->names = std::move(bus_names);
-  if (connection) {
-    connection_ = GObjectRef<GDBusConnection>::Share(connection);
-  } else {
-    GError* raw_error = nullptr;
-    connection_ =
-        GObjectRef<GDBusConnection>::Adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &raw_error));
-    const GErrorPtr error(raw_error);
-  }
+  connection_ = GivenOrSessionBus(connection);
   if (!connection_)
     return;
   GDBusConnection* bus = connection_.get();

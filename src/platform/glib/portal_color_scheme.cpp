@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/glib/glib_ptr.h"
+#include "platform/glib/session_bus.h"
 
 namespace quensary {
 
@@ -81,14 +82,7 @@ bool PaintDark(SchemePreference desktop, bool toolkit_prefers_dark) {
 PortalColorScheme::PortalColorScheme(GDBusConnection* connection, Listener changed)
     : shared_(std::make_shared<Shared>()) {
   shared_->changed = std::move(changed);
-  if (connection) {
-    connection_ = GObjectRef<GDBusConnection>::Share(connection);
-  } else {
-    GError* raw_error = nullptr;
-    connection_ =
-        GObjectRef<GDBusConnection>::Adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &raw_error));
-    const GErrorPtr error(raw_error);
-  }
+  connection_ = GivenOrSessionBus(connection);
   if (!connection_)
     return;  // no session bus, so no portal: the toolkit's own preference stands
   subscription_ = g_dbus_connection_signal_subscribe(

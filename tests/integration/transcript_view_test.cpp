@@ -288,11 +288,13 @@ TEST_F(TranscriptViewTest, ShowsOriginalAndTranslationSideBySideAsStored) {
     return Js("document.getElementById('transcript-side-by-side').getAttribute('aria-pressed')");
   };
   ShowAndPress("End");
-  ASSERT_TRUE(RunLoopUntil([] { return LastRow() >= IdOf(kLines - 1); }));
-  const std::string row = "document.querySelector('.t-line:last-child ";
-  const auto columns = [&] {
-    return Js(row + ".tar').offsetTop - " + row + ".ori').offsetTop") + " " +
-           Js(row + ".tar').offsetLeft > " + row + ".ori').offsetLeft");
+  ASSERT_TRUE(RunLoopUntil([] { return LastRow() == IdOf(kLines - 1); }));
+  // The newest row's translation: how far below its original, and whether to its right.
+  const auto columns = [] {
+    return Js(
+        "(r => (r.querySelector('.tar').offsetTop - r.querySelector('.ori').offsetTop) + ' ' + "
+        "(r.querySelector('.tar').offsetLeft > r.querySelector('.ori').offsetLeft))("
+        "[...document.querySelectorAll('.t-line')].pop())");
   };
   EXPECT_EQ(pressed(), "false");
   EXPECT_NE(columns(), "0 true");

@@ -22,22 +22,15 @@ class TranscriptBridgeTest : public testing::CoreFixture {
     for (int n = 0; n < 6; ++n)
       history->SaveLine(CaptionLine(IdOf(n), "line " + std::to_string(n), true, ""));
   }
-  // What the page was answered, in order.
-  std::vector<nlohmann::json> Run(LineCommand command, const std::string& argument) {
+  // The numbers of the lines each answer to the command held, in the order answered.
+  std::vector<std::vector<int>> Answers(LineCommand command, const std::string& argument) {
     transcript.Run(command, argument);
     EXPECT_TRUE(history->Flush(5s));
     queue->RunPending();
-    std::vector<nlohmann::json> answers;
+    std::vector<std::vector<int>> answers;
     for (const std::string& script : std::exchange(page->scripts, {})) {
       const auto open = script.find('(');
-      answers.push_back(nlohmann::json::parse(script.substr(open + 1, script.size() - open - 2)));
-    }
-    return answers;
-  }
-  // The numbers of the lines each answer to the command held, in the order answered.
-  std::vector<std::vector<int>> Answers(LineCommand command, const std::string& argument) {
-    std::vector<std::vector<int>> answers;
-    for (const auto& answer : Run(command, argument)) {
+      const auto answer = nlohmann::json::parse(script.substr(open + 1, script.size() - open - 2));
       answers.emplace_back();
       for (const auto& line : answer.value("Lines", nlohmann::json::array()))
         answers.back().push_back(line["Id"].get<std::string>().at(18) - '0');
@@ -71,26 +64,6 @@ TEST_F(TranscriptBridgeTest, ASessionIsDeletedOnlyBetweenTwoOrderedBounds) {
     Answers(LineCommand::kDeleteSession,
             nlohmann::json{{"First", c.first}, {"Last", c.last}}.dump());
     EXPECT_EQ(Stored(), c.left) << c.first << " to " << c.last;
-  }
-}
-
-// A live session as it grows, and the lines of a range to delete, are counted between bounds.
-TEST_F(TranscriptBridgeTest, SessionsAreReadBetweenTheBoundsGiven) {
-  const auto bounds = [](int first, int last) {
-    return nlohmann::json{{"First", first < 0 ? "" : IdOf(first)},
-                          {"Last", last < 0 ? "" : IdOf(last)}}
-        .dump();
-  };
-  // Each session as the number of its first line and its count.
-  const std::pair<std::string, std::string> cases[] = {
-      {"", "0:6 "}, {bounds(2, -1), "2:4 "}, {bounds(1, 3), "1:3 "}, {bounds(4, 1), ""}};
-  for (const auto& [argument, sessions] : cases) {
-    const auto answer = Run(LineCommand::kTranscriptSessions, argument).at(0);
-    std::string read;
-    for (const auto& session : answer["Sessions"])
-      read += session["First"].get<std::string>().substr(18, 1) + ":" +
-              std::to_string(session["Count"].get<int>()) + " ";
-    EXPECT_EQ(read, sessions) << argument;
   }
 }
 

@@ -24,6 +24,7 @@ Quensary.constants = Object.freeze({
     colour: QuensaryProtocolSettings.overlayTextColour.default,
     linesShown: QuensaryProtocolSettings.overlayLinesShown.default,
     onTop: QuensaryProtocolSettings.mainWindowOnTop.default,
+    sideBySide: QuensaryProtocolSettings.transcriptSideBySide.default,
   }),
 
   FONT_MIN: QuensaryProtocolSettings.overlayFontSize.min,
@@ -61,6 +62,7 @@ Quensary.constants = Object.freeze({
     userEngine: QuensaryProtocolSettings.userEngineJson.key,
     engineOptions: QuensaryProtocolSettings.engineOptions.key,
     contextSentences: QuensaryProtocolSettings.engineContextSentences.key,
+    sideBySide: QuensaryProtocolSettings.transcriptSideBySide.key,
   }),
 
   // Commands for the active engine: its key goes to the program and never comes back.

@@ -23,6 +23,7 @@
   function applyInit(obj) {
     const o = isPlainObject(obj) ? obj : {};
     applySettings(o);
+    transcript.applySettings(o);
     applyOptions(o[SETTING.engineOptions], o[SETTING.contextSentences]);
     const engine = applyActiveEngine(o);
     showVersion(o);

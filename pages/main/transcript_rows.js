@@ -66,13 +66,19 @@
     fillMarked(row.querySelector('.tar'), String(line.Tar ?? ''), term);
   }
 
+  const linesText = (count) => `${count} ${count === 1 ? 'line' : 'lines'}`;
+
+  // A heading's title anew, for a session that has grown.
+  function titleHeading(head, session) {
+    head.querySelector('h3').textContent = `${startOf(session.First)} · ${linesText(session.Count)}`;
+  }
+
   // A session's heading: when it began, how many lines, and its save and delete buttons.
   function sessionHeading(session) {
     const head = document.createElement('div');
     head.className = 't-session';
     head.dataset.first = session.First;
     const title = document.createElement('h3');
-    title.textContent = `${startOf(session.First)} · ${session.Count} ${session.Count === 1 ? 'line' : 'lines'}`;
     const save = document.createElement('button');
     save.type = 'button';
     save.className = 't-save';
@@ -84,8 +90,23 @@
     remove.textContent = 'Delete…';
     remove.setAttribute('aria-label', `Delete the session of ${startOf(session.First)}`);
     head.append(title, save, remove);
+    titleHeading(head, session);
     return head;
   }
 
-  Quensary.transcriptRows = Object.freeze({ lineRow, fillLine, sessionHeading, startOf });
+  // A time as a datetime-local input holds it ("2026-03-14T09:26:53") from an Id, and the
+  // start of the Ids of that second from an input's value; empty for anything else.
+  const INPUT_SHAPE = /^(\d{4}-\d{2}-\d{2})T(\d{2}:\d{2})(:\d{2})?/;
+  function inputTimeOf(id) {
+    const m = ID_SHAPE.exec(id);
+    return m ? `${m[1]}T${m[2]}${m[3]}` : '';
+  }
+  function idTimeOf(value) {
+    const m = INPUT_SHAPE.exec(value);
+    return m ? `${m[1]} ${m[2]}${m[3] ?? ':00'}` : '';
+  }
+
+  Quensary.transcriptRows = Object.freeze({
+    lineRow, fillLine, sessionHeading, titleHeading, linesText, startOf, inputTimeOf, idTimeOf,
+  });
 })();

@@ -2,15 +2,21 @@
 // page at a time by Id, so however long the history, the page holds at most MOST_ROWS lines:
 // nearing the top asks for the lines before the first one, nearing the bottom for those after
 // the last, and rows far out of view are dropped. At the newest line it follows new captions;
-// scrolled back it holds still. It searches the history, saves a session or all of it, and
-// deletes a session after a second click.
+// scrolled back it holds still; a session that begins meanwhile gets its heading at once. It
+// searches the history, saves a session, a time range or all of it, and deletes a session or a
+// time range after a second click. Original and translation stand one above the other or side
+// by side, as the user last chose.
 (function () {
   'use strict';
 
-  const { CLEAR_CONFIRM_MS, MESSAGE, STATUS_MS } = Quensary.constants;
+  const { CLEAR_CONFIRM_MS, DEFAULTS, MESSAGE, SETTING, STATUS_MS } = Quensary.constants;
   const { send } = Quensary.calls;
+  const { noteSetting, sendSetting } = Quensary.bridge;
   const { $, flash } = Quensary.dom;
-  const { lineRow, fillLine, sessionHeading } = Quensary.transcriptRows;
+  const { boolOr } = Quensary.values;
+  const {
+    lineRow, fillLine, sessionHeading, titleHeading, linesText, inputTimeOf, idTimeOf,
+  } = Quensary.transcriptRows;
   const WORD = window.QuensaryProtocol.lineCommands;
 
   const PAGE_ROWS = 100;
@@ -29,19 +35,28 @@
   let atOldest = false;
   let atNewest = false;
   let target = '';          // the Id to bring into view once its page has come
-  let sessions = new Map(); // first Id -> session
+  let sessions = new Map(); // first Id -> session, oldest first
+  let sessionsThrough = ''; // the newest row when the program was last asked for its sessions
   let term = '';
-  let found = [];
+  let found = [];           // the Ids of the first results, which the buttons step through
+  let total = 0;            // how many lines match in all
   let foundAt = -1;
   let searchTimer = 0;
   let armed = null;         // the delete button waiting for its second click
+  let armedBounds = null;   // the lines it deletes, as counted when it was armed
   let armTimer = 0;
+  let counting = null;      // the range whose lines the program is counting for a delete
+  let deletedNote = '';
 
   const rows = () => el.list.querySelectorAll('.t-line');
   const firstRow = () => el.list.querySelector('.t-line');
   const lastRow = () => { const all = rows(); return all[all.length - 1] || null; };
   const rowOf = (id) => el.list.querySelector(`.t-line[data-id="${CSS.escape(id)}"]`);
-  const atBottom = () => el.list.scrollHeight - el.list.scrollTop - el.list.clientHeight < 4;
+  // At the bottom of the list's box as last seen, or as it is now: a box that has just shrunk
+  // (before the resize observer has run) leaves a reader who was at the bottom there.
+  let boxHeight = 0;
+  const atBottom = () => el.list.scrollHeight - el.list.scrollTop -
+    Math.max(el.list.clientHeight, boxHeight) < 4;
 
   function askPage(side, anchor, count) {
     ask += 1;
@@ -58,20 +73,51 @@
   }
   function showOldest() { target = ''; askPage('after', '', PAGE_ROWS); }
 
-  // Headings before the rows that begin a session; the rows are the page's, so this is cheap.
-  // What shows stays in place: at the bottom it stays there, else the first row in view does.
-  function placeHeadings() {
+  // Changes the list keeping what shows in place: at the bottom it stays there, else the first
+  // row in view does.
+  function keepingPlace(change) {
     const bottom = atBottom();
     const list = el.list;
     const seen = [...rows()].find((row) => row.offsetTop + row.offsetHeight > list.scrollTop);
     const offset = seen ? seen.offsetTop - list.scrollTop : 0;
-    list.querySelectorAll('.t-session').forEach((h) => h.remove());
-    for (const row of rows()) {
-      const session = sessions.get(row.dataset.id);
-      if (session) row.before(sessionHeading(session));
-    }
+    change();
     if (bottom) list.scrollTop = list.scrollHeight;
     else if (seen) list.scrollTop = seen.offsetTop - offset;
+  }
+
+  // Headings before the rows that begin a session; the rows are the page's, so this is cheap. A
+  // heading already in place only takes its new count, so a delete button waiting for its
+  // second click stays.
+  function placeHeadings() {
+    keepingPlace(() => {
+      const kept = new Set();
+      for (const row of rows()) {
+        const session = sessions.get(row.dataset.id);
+        if (!session) continue;
+        let head = row.previousElementSibling;
+        if (head?.classList.contains('t-session') && head.dataset.first === session.First) {
+          titleHeading(head, session);
+        } else {
+          head = sessionHeading(session);
+          row.before(head);
+        }
+        kept.add(head);
+      }
+      el.list.querySelectorAll('.t-session').forEach((h) => kept.has(h) || h.remove());
+    });
+    if (armed && !armed.isConnected) disarm();
+  }
+
+  // Rows newer than the newest session the page knows continue it or begin new ones; which,
+  // only the program knows (a pause, a new run of the program). It is asked for the sessions
+  // from that session's first line on, and its answer takes their place.
+  function followSessions() {
+    const newest = lastRow()?.dataset.id;
+    const known = [...sessions.values()].pop();
+    if (!newest || newest <= sessionsThrough || (known && newest <= known.Last)) return;
+    sessionsThrough = newest;
+    send(MESSAGE.lineCommand, WORD.transcriptSessions,
+      JSON.stringify({ First: known ? known.First : '', Last: '' }));
   }
 
   function rowsFor(lines) {
@@ -150,6 +196,7 @@
     } else {
       loadNearEnds();
     }
+    followSessions();
   }
 
   function askNewer() {
@@ -189,9 +236,10 @@
 
   // Search.
   function showFound() {
-    const more = found.length >= 1000 ? '+' : '';
+    // Every match is counted; the buttons step through the first of them.
+    const stepped = total > found.length ? `, first ${found.length}` : '';
     el.found.textContent = !term ? '' : found.length === 0 ? 'No results'
-      : `${foundAt + 1} of ${found.length}${more}`;
+      : `${foundAt + 1} of ${total}${stepped}`;
     el.previous.disabled = el.next.disabled = found.length === 0;
   }
 
@@ -218,6 +266,7 @@
   function applyFound(answer) {
     if (answer.Text !== term) return;
     found = Array.isArray(answer.Ids) ? answer.Ids : [];
+    total = Number.isInteger(answer.Count) ? answer.Count : found.length;
     // The first result at or after the first line shown, else the first of all.
     const first = firstRow()?.dataset.id ?? '';
     const next = found.findIndex((id) => id >= first);
@@ -245,10 +294,31 @@
   function disarm() {
     clearTimeout(armTimer);
     if (armed) {
-      armed.textContent = 'Delete…';
+      armed.textContent = armed.dataset.label;
       armed.classList.remove('armed');
     }
-    armed = null;
+    armed = armedBounds = null;
+  }
+
+  // The first click of a delete: the button asks for the second, which deletes `bounds` (the
+  // lines counted now, however the session grows meanwhile).
+  function arm(button, bounds, count, what) {
+    disarm();
+    armed = button;
+    armedBounds = bounds;
+    button.dataset.label = button.textContent;
+    button.textContent = `Delete ${linesText(count)}?`;
+    button.classList.add('armed');
+    flash(el.status, `Press the button again to delete ${what} from the history.`, '',
+      CLEAR_CONFIRM_MS);
+    armTimer = setTimeout(disarm, CLEAR_CONFIRM_MS);
+  }
+
+  function deleteArmed(note) {
+    const bounds = armedBounds;
+    disarm();
+    deletedNote = note;
+    send(MESSAGE.lineCommand, WORD.deleteSession, JSON.stringify(bounds));
   }
 
   function onHeadingClick(e) {
@@ -259,18 +329,82 @@
     if (button.classList.contains('t-save')) {
       save(session.First, session.Last);
     } else if (armed === button) {
-      disarm();
-      send(MESSAGE.lineCommand, WORD.deleteSession,
-        JSON.stringify({ First: session.First, Last: session.Last }));
+      deleteArmed('The session was deleted.');
     } else {
-      disarm();
-      armed = button;
-      button.textContent = `Delete ${session.Count} ${session.Count === 1 ? 'line' : 'lines'}?`;
-      button.classList.add('armed');
-      flash(el.status, 'Press the button again to delete this session from the history.', '',
-        CLEAR_CONFIRM_MS);
-      armTimer = setTimeout(disarm, CLEAR_CONFIRM_MS);
+      arm(button, { First: session.First, Last: session.Last }, session.Count, 'this session');
     }
+  }
+
+  // The time range: from the start of its first second to the end of its last, as Ids compare.
+  // An empty end is open; a delete needs both.
+  function range(forDelete) {
+    const first = idTimeOf(el.from.value);
+    const last = idTimeOf(el.to.value);
+    let problem = '';
+    if (forDelete && (!first || !last)) problem = 'Choose both times of the range to delete.';
+    else if (first && last && last < first) problem = 'The range ends before it begins.';
+    if (problem) {
+      flash(el.status, problem, 'error', STATUS_MS);
+      return null;
+    }
+    return { First: first, Last: last && `${last}.999999` };
+  }
+
+  function toggleRange() {
+    const open = el.rangeButton.getAttribute('aria-expanded') !== 'true';
+    el.rangeButton.setAttribute('aria-expanded', String(open));
+    el.range.hidden = !open;
+    if (!open) return;
+    // The lines shown, unless the user chose other times before.
+    if (!el.from.value) el.from.value = inputTimeOf(firstRow()?.dataset.id ?? '');
+    if (!el.to.value) el.to.value = inputTimeOf(lastRow()?.dataset.id ?? '');
+    el.from.focus();
+  }
+
+  // A range's delete is counted by the program first: its answer arms the button.
+  function onDeleteRange() {
+    if (armed === el.deleteRange) {
+      deleteArmed('The lines of the range were deleted.');
+      return;
+    }
+    disarm();
+    counting = range(true);
+    if (counting) send(MESSAGE.lineCommand, WORD.transcriptSessions, JSON.stringify(counting));
+  }
+
+  function applyRangeCount(answer) {
+    if (!counting || answer.First !== counting.First || answer.Last !== counting.Last) return;
+    const bounds = counting;
+    counting = null;
+    const count = (answer.Sessions || []).reduce((sum, s) => sum + s.Count, 0);
+    if (count === 0) flash(el.status, 'No lines in this range.', '', STATUS_MS);
+    else arm(el.deleteRange, bounds, count, 'the lines of this range');
+  }
+
+  function applySessions(answer) {
+    const list = Array.isArray(answer.Sessions) ? answer.Sessions : [];
+    if (answer.Last) {
+      applyRangeCount(answer);
+      return;
+    }
+    // An answer from a session on (or from the start) replaces that session and those after it.
+    const from = String(answer.First ?? '');
+    for (const first of sessions.keys()) if (first >= from) sessions.delete(first);
+    for (const session of list) sessions.set(session.First, session);
+    placeHeadings();
+    followSessions();
+  }
+
+  // One above the other, or side by side in two columns that wrap when the window is narrow.
+  function showSideBySide(on) {
+    el.sideBySide.setAttribute('aria-pressed', String(on));
+    keepingPlace(() => el.list.classList.toggle('side-by-side', on));
+  }
+
+  function applySettings(o) {
+    const on = boolOr(o[SETTING.sideBySide], DEFAULTS.sideBySide);
+    noteSetting(SETTING.sideBySide, on ? '1' : '0');
+    showSideBySide(on);
   }
 
   function applyAnswer(answer) {
@@ -280,13 +414,12 @@
         applyPage(answer);
         break;
       case 'sessions':
+        applySessions(answer);
+        break;
       case 'deleted':
-        sessions = new Map((answer.Sessions || []).map((s) => [s.First, s]));
-        placeHeadings();
-        if (answer.Kind === 'deleted') {
-          flash(el.status, 'The session was deleted.', 'ok', STATUS_MS);
-          showNewest();
-        }
+        applySessions(answer);
+        flash(el.status, deletedNote, 'ok', STATUS_MS);
+        showNewest();
         break;
       case 'found':
         applyFound(answer);
@@ -323,8 +456,11 @@
       search: $('transcript-search'), found: $('transcript-found'),
       previous: $('transcript-previous'), next: $('transcript-next'),
       format: $('transcript-format'), sides: $('transcript-sides'),
-      tabs: [$('tab-recent'), $('tab-transcript')],
+      tabs: [$('tab-recent'), $('tab-transcript')], sideBySide: $('transcript-side-by-side'),
+      rangeButton: $('transcript-range-button'), range: $('transcript-range'),
+      from: $('transcript-from'), to: $('transcript-to'), deleteRange: $('transcript-delete-range'),
     });
+    el.deleteRange.dataset.label = el.deleteRange.textContent;
     for (const tab of el.tabs) tab.addEventListener('click', () => select(tab));
     el.tabs[0].parentElement.addEventListener('keydown', (e) => {
       if (e.key !== 'ArrowLeft' && e.key !== 'ArrowRight') return;
@@ -334,14 +470,17 @@
       e.preventDefault();
     });
     // A reader at the bottom stays there when the list's box changes size (the texts above it
-    // change their lines, the window is resized).
+    // change their lines, the window is resized). The scroll event may come after the box has
+    // shrunk, so the bottom is also judged by the box's height before the change.
     let pinned = true;
     el.list.addEventListener('scroll', () => {
       pinned = atBottom();
       loadNearEnds();
     }, { passive: true });
     new ResizeObserver(() => {
-      if (pinned) el.list.scrollTop = el.list.scrollHeight;
+      const wasAtBottom = atBottom();
+      boxHeight = el.list.clientHeight;
+      if (pinned || wasAtBottom) el.list.scrollTop = el.list.scrollHeight;
     }).observe(el.list);
     el.list.addEventListener('click', onHeadingClick);
     el.list.addEventListener('keydown', (e) => {
@@ -354,6 +493,23 @@
     $('transcript-oldest').addEventListener('click', showOldest);
     $('transcript-newest').addEventListener('click', showNewest);
     $('transcript-save-all').addEventListener('click', () => save('', ''));
+    el.sideBySide.addEventListener('click', () => {
+      const on = el.sideBySide.getAttribute('aria-pressed') !== 'true';
+      showSideBySide(on);
+      sendSetting(SETTING.sideBySide, on ? '1' : '0');
+    });
+    el.rangeButton.addEventListener('click', toggleRange);
+    $('transcript-save-range').addEventListener('click', () => {
+      const bounds = range(false);
+      if (bounds) save(bounds.First, bounds.Last);
+    });
+    el.deleteRange.addEventListener('click', onDeleteRange);
+    for (const input of [el.from, el.to]) {
+      input.addEventListener('input', () => {
+        counting = null;
+        if (armed === el.deleteRange) disarm();
+      });
+    }
     el.search.addEventListener('input', () => {
       clearTimeout(searchTimer);
       searchTimer = setTimeout(search, SEARCH_DELAY_MS);
@@ -372,5 +528,7 @@
     el.next.addEventListener('click', () => goToResult(foundAt + 1));
   }
 
-  Quensary.transcriptView = Object.freeze({ setUpTranscript, applyAnswer, applyLines });
+  Quensary.transcriptView = Object.freeze({
+    setUpTranscript, applyAnswer, applyLines, applySettings,
+  });
 })();

@@ -30,7 +30,7 @@ constexpr const char* kLatestLines =
     "LIMIT 15;";
 constexpr const char* kMarkRunStart = "INSERT OR IGNORE INTO RunStarts (Id) VALUES (?1);";
 constexpr const char* kDeleteBetween = "DELETE FROM LanguageTargetOne WHERE Id >= ?1 AND Id <= ?2;";
-constexpr const char* kAllIds = "SELECT Id FROM LanguageTargetOne ORDER BY Id;";
+constexpr const char* kIds = "SELECT Id FROM LanguageTargetOne";
 constexpr const char* kRunStarts = "SELECT Id FROM RunStarts ORDER BY Id;";
 constexpr const char* kForgetRunStarts = "DELETE FROM RunStarts;";
 constexpr const char* kSelectLines = "SELECT Id, Ori, Finish, Tar FROM LanguageTargetOne";
@@ -111,6 +111,21 @@ SQLiteHelper::Outcome ReadTexts(sqlite3_stmt* statement, std::vector<std::string
   while ((result = sqlite3_step(statement)) == SQLITE_ROW)
     texts.push_back(ColumnText(statement, 0));
   return EndOfRows(result);
+}
+
+// The clause that keeps the Ids from `first_id` to `last_id`, both included; an empty bound leaves
+// that end open. The bounds given are added to `texts`, to be bound as ?1 and ?2.
+std::string IdsBetween(std::string first_id, std::string last_id, std::vector<std::string>& texts) {
+  std::string clause;
+  if (!first_id.empty()) {
+    clause += " WHERE Id >= ?1";
+    texts.push_back(std::move(first_id));
+  }
+  if (!last_id.empty()) {
+    clause += texts.empty() ? " WHERE Id <= ?1" : " AND Id <= ?2";
+    texts.push_back(std::move(last_id));
+  }
+  return clause;
 }
 
 // Runs a second statement on the connection of the first.
@@ -303,36 +318,54 @@ void SQLiteHelper::LinesPage(std::string anchor, PageSide side, int count, Lines
 }
 
 void SQLiteHelper::LinesBetween(std::string first_id, std::string last_id, LinesCallback done) {
-  std::string sql = kSelectLines;
   std::vector<std::string> texts;
-  if (!first_id.empty()) {
-    sql += " WHERE Id >= ?1";
-    texts.push_back(std::move(first_id));
-  }
-  if (!last_id.empty()) {
-    sql += texts.empty() ? " WHERE Id <= ?1" : " AND Id <= ?2";
-    texts.push_back(std::move(last_id));
-  }
-  sql += " ORDER BY Id;";
+  std::string sql =
+      kSelectLines + IdsBetween(std::move(first_id), std::move(last_id), texts) + " ORDER BY Id;";
   ReadLines(std::move(sql), std::move(texts), false, std::move(done));
 }
 
 void SQLiteHelper::SearchLines(std::string text, SearchOrder order, int limit, IdsCallback done) {
-  Queue([this, term = SearchTermFor(text), order, limit, done = std::move(done)] {
+  Search(std::move(text), order, limit, false,
+         [done = std::move(done)](std::optional<Found> found) {
+           done(found ? std::optional(std::move(found->ids)) : std::nullopt);
+         });
+}
+
+void SQLiteHelper::SearchLinesCounted(std::string text, SearchOrder order, int limit,
+                                      FoundCallback done) {
+  Search(std::move(text), order, limit, true, std::move(done));
+}
+
+void SQLiteHelper::Search(std::string text, SearchOrder order, int limit, bool count_all,
+                          FoundCallback done) {
+  Queue([this, term = SearchTermFor(text), order, limit, count_all, done = std::move(done)] {
     if (!term) {
-      done(std::vector<std::string>());
+      done(Found());
       return Outcome::kDone;
     }
+    const std::string by_id =
+        order == SearchOrder::kNewestFirst ? " ORDER BY Id DESC" : " ORDER BY Id";
     const std::string order_and_limit =
-        std::string(order == SearchOrder::kNewestFirst ? " ORDER BY Id DESC" : " ORDER BY Id") +
-        " LIMIT " + std::to_string(std::max(limit, 0)) + ";";
-    std::vector<std::string> ids;
+        by_id + " LIMIT " + std::to_string(std::max(limit, 0)) + ";";
+    Found found;
     const auto read_ids = [&](sqlite3_stmt* statement) {
       BindText(statement, 1, term->text);
-      return ReadTexts(statement, ids);
+      return ReadTexts(statement, found.ids);
     };
     Outcome outcome;
-    if (term->kind == SearchTerm::Kind::kLikePattern) {
+    if (term->kind == SearchTerm::Kind::kLikePattern && count_all) {
+      // Every row is read anyway: one pass keeps the first Ids and counts the rest.
+      outcome = WithStatement(kSearchPattern + by_id + ";", [&](sqlite3_stmt* statement) {
+        found = {};
+        BindText(statement, 1, term->text);
+        int result;
+        while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+          if (found.total++ < limit)
+            found.ids.push_back(ColumnText(statement, 0));
+        }
+        return EndOfRows(result);
+      });
+    } else if (term->kind == SearchTerm::Kind::kLikePattern) {
       outcome = WithStatement(kSearchPattern + order_and_limit, read_ids);
     } else {
       outcome = WithStatement(kCountMatches, [&](sqlite3_stmt* count) {
@@ -340,23 +373,34 @@ void SQLiteHelper::SearchLines(std::string text, SearchOrder order, int limit, I
         const int result = sqlite3_step(count);
         if (result != SQLITE_ROW)
           return EndOfRows(result);
-        const bool few = sqlite3_column_int64(count, 0) <= kSortedMatchesAtMost;
+        found.total = sqlite3_column_int64(count, 0);
+        const bool few = found.total <= kSortedMatchesAtMost;
         const std::string sql = (few ? kSearchFewMatches : kSearchManyMatches) + order_and_limit;
         return WithSecondStatement(count, sql.c_str(), read_ids);
       });
     }
     if (outcome == Outcome::kBusy)
       return outcome;
-    done(outcome == Outcome::kDone ? std::optional(std::move(ids)) : std::nullopt);
+    done(outcome == Outcome::kDone ? std::optional(std::move(found)) : std::nullopt);
     return outcome;
   });
 }
 
 void SQLiteHelper::Sessions(SessionsCallback done) {
-  Queue([this, done = std::move(done)] {
+  SessionsBetween({}, {}, std::move(done));
+}
+
+void SQLiteHelper::SessionsBetween(std::string first_id, std::string last_id,
+                                   SessionsCallback done) {
+  std::vector<std::string> bounds;
+  std::string sql =
+      kIds + IdsBetween(std::move(first_id), std::move(last_id), bounds) + " ORDER BY Id;";
+  Queue([this, sql = std::move(sql), bounds = std::move(bounds), done = std::move(done)] {
     std::vector<std::string> ids;
     std::vector<std::string> run_starts;
-    const Outcome outcome = WithStatement(kAllIds, [&](sqlite3_stmt* statement) {
+    const Outcome outcome = WithStatement(sql, [&](sqlite3_stmt* statement) {
+      for (size_t i = 0; i < bounds.size(); ++i)
+        BindText(statement, static_cast<int>(i + 1), bounds[i]);
       const Outcome read = ReadTexts(statement, ids);
       if (read != Outcome::kDone)
         return read;

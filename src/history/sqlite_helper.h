@@ -44,6 +44,12 @@ class SQLiteHelper {
   using TextCallback = std::function<void(std::optional<std::string>)>;
   using IdsCallback = std::function<void(std::optional<std::vector<std::string>>)>;
   using SessionsCallback = std::function<void(std::optional<std::vector<Session>>)>;
+  // What a counted search found: the Ids of at most the rows asked, and how many match in all.
+  struct Found {
+    std::vector<std::string> ids;
+    int64_t total = 0;
+  };
+  using FoundCallback = std::function<void(std::optional<Found>)>;
 
   // How long an operation waits for a busy file, and how long it then pauses before it is tried
   // again. Tests shorten them.
@@ -90,8 +96,16 @@ class SQLiteHelper {
   // The Ids of at most `limit` rows whose original or translation holds `text` (any case of its
   // letters, anywhere in a word), in the order asked. A blank text finds nothing.
   void SearchLines(std::string text, SearchOrder order, int limit, IdsCallback done);
+  // The same, and how many rows match in all: the index counts its matches anyway; a text too
+  // short for it is read to the last row, where the search alone may stop at the limit.
+  void SearchLinesCounted(std::string text, SearchOrder order, int limit, FoundCallback done);
   // Every session of the transcript, oldest first.
   void Sessions(SessionsCallback done);
+  // The sessions among the rows from `first_id` to `last_id`, both included, oldest first; an
+  // empty bound leaves that end open. The first row read always begins one, so from a session's
+  // first line on this is that session as it has grown and any after it; their counts add up to
+  // the rows between the bounds.
+  void SessionsBetween(std::string first_id, std::string last_id, SessionsCallback done);
 
   // Waits until everything queued before the call has run, at most `limit`; whether it has.
   bool Flush(std::chrono::milliseconds limit);
@@ -109,6 +123,7 @@ class SQLiteHelper {
   // Runs a read of whole rows (Id, Ori, Finish, Tar) with texts bound to ?1, ?2, ...; the rows
   // are delivered in the order read, or reversed.
   void ReadLines(std::string sql, std::vector<std::string> texts, bool reverse, LinesCallback done);
+  void Search(std::string text, SearchOrder order, int limit, bool count_all, FoundCallback done);
 
   const std::string folder_;
   const std::string path_;

@@ -249,6 +249,7 @@ void MainPageBridge::SetSetting(const std::string& key, const std::string& value
     case Setting::kSourceLanguage:
     case Setting::kOverlayPlaces:
     case Setting::kSelectedEngineId:
+    case Setting::kTranscriptSideBySide:  // the page's own layout: stored, nothing else
       break;
   }
 }

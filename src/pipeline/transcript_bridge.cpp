@@ -64,9 +64,13 @@ void TranscriptBridge::Run(LineCommand command, const std::string& argument) {
     case LineCommand::kTranscriptPage:
       ReadPage(argument);
       break;
-    case LineCommand::kTranscriptSessions:
-      SendSessions("sessions");
+    case LineCommand::kTranscriptSessions: {
+      // Empty, or {"First": Id, "Last": Id}: the sessions among the lines between the bounds,
+      // which the answer repeats (a live session as it grows, the lines of a range).
+      const json request = ParseObject(argument);
+      SendSessions("sessions", Text(request, "First"), Text(request, "Last"));
       break;
+    }
     case LineCommand::kTranscriptSearch:
       Search(argument);
       break;
@@ -120,25 +124,32 @@ void TranscriptBridge::ReadPage(const std::string& argument) {
   }
 }
 
-void TranscriptBridge::SendSessions(const std::string& kind) {
-  c_.history->Sessions([page = c_.page, queue = c_.main_queue, kind](auto sessions) {
-    if (!sessions)
-      return;
-    json list = json::array();
-    for (const auto& session : *sessions)
-      list.push_back(
-          {{"First", session.first_id}, {"Last", session.last_id}, {"Count", session.line_count}});
-    queue->Post([page, call = AnswerCall({{"Kind", kind}, {"Sessions", std::move(list)}},
-                                         nullptr)] { page->RunJs(call); });
-  });
+void TranscriptBridge::SendSessions(const std::string& kind, const std::string& first,
+                                    const std::string& last) {
+  c_.history->SessionsBetween(
+      first, last, [page = c_.page, queue = c_.main_queue, kind, first, last](auto sessions) {
+        if (!sessions)
+          return;
+        json list = json::array();
+        for (const auto& session : *sessions)
+          list.push_back({{"First", session.first_id},
+                          {"Last", session.last_id},
+                          {"Count", session.line_count}});
+        const json head = {
+            {"Kind", kind}, {"First", first}, {"Last", last}, {"Sessions", std::move(list)}};
+        queue->Post([page, call = AnswerCall(head, nullptr)] { page->RunJs(call); });
+      });
 }
 
 void TranscriptBridge::Search(const std::string& text) {
-  c_.history->SearchLines(
+  // The count is true however many match; the Ids, which the page steps through, are the first.
+  c_.history->SearchLinesCounted(
       text, SQLiteHelper::SearchOrder::kOldestFirst, kMostFound,
-      [page = c_.page, queue = c_.main_queue, text](auto ids) {
-        const json head = {
-            {"Kind", "found"}, {"Text", text}, {"Ids", ids ? *ids : std::vector<std::string>()}};
+      [page = c_.page, queue = c_.main_queue, text](auto found) {
+        const json head = {{"Kind", "found"},
+                           {"Text", text},
+                           {"Ids", found ? found->ids : std::vector<std::string>()},
+                           {"Count", found ? found->total : 0}};
         queue->Post([page, call = AnswerCall(head, nullptr)] { page->RunJs(call); });
       });
 }
@@ -184,7 +195,8 @@ void TranscriptBridge::Save(const std::string& argument) {
 }
 
 void TranscriptBridge::DeleteSession(const std::string& argument) {
-  // {"First": Id, "Last": Id}: both bounds, so that a request never deletes everything.
+  // {"First": Id, "Last": Id}, a session or a time range: both bounds, so that a request never
+  // deletes everything.
   const json request = ParseObject(argument);
   const std::string first = Text(request, "First");
   const std::string last = Text(request, "Last");
@@ -192,7 +204,7 @@ void TranscriptBridge::DeleteSession(const std::string& argument) {
     return;
   c_.lines->DeleteBetween(first, last);
   // Read after the deletion, so the page learns the sessions left.
-  SendSessions("deleted");
+  SendSessions("deleted", {}, {});
 }
 
 }  // namespace quensary

@@ -14,9 +14,10 @@
 namespace quensary {
 
 // The main page's transcript: its pages of the history, its sessions, its search, saving it to a
-// file and deleting a session. Every answer reaches the page as one `TranscriptAnswer` call whose
-// argument's "Kind" says what it answers. Reads and writes run on the history's thread or in the
-// background; the answers are posted to the main thread. Main thread only.
+// file and deleting a session or a time range. Every answer reaches the page as one
+// `TranscriptAnswer` call whose argument's "Kind" says what it answers. Reads and writes run on the
+// history's thread or in the background; the answers are posted to the main thread. Main thread
+// only.
 class TranscriptBridge {
  public:
   struct Collaborators {
@@ -31,7 +32,7 @@ class TranscriptBridge {
     std::function<void(std::function<void()>)> in_background;
   };
 
-  // The most rows one page request reads, and the most Ids a search reports.
+  // The most rows one page request reads, and the most Ids a search reports (it counts all).
   static constexpr int kLargestPage = 200;
   static constexpr int kMostFound = 1000;
 
@@ -46,8 +47,9 @@ class TranscriptBridge {
   void Search(const std::string& text);
   void Save(const std::string& argument);
   void DeleteSession(const std::string& argument);
-  // Sends the sessions, with `kind` as the answer's kind.
-  void SendSessions(const std::string& kind);
+  // Sends the sessions among the lines from `first` to `last` (empty: that end open), with `kind`
+  // as the answer's kind.
+  void SendSessions(const std::string& kind, const std::string& first, const std::string& last);
 
   Collaborators c_;
 };

@@ -71,6 +71,7 @@ std::string MainPageInitJson(const SettingsStore& settings, std::string_view ver
   init[StorageKey(Setting::kEngineOptions)] =
       options.is_object() ? options : nlohmann::json::object();
   init[StorageKey(Setting::kContextSentences)] = settings.EngineContextSentences();
+  init[StorageKey(Setting::kTranscriptSideBySide)] = settings.TranscriptSideBySide();
   init[WordOf(SettingCommand::kSelectEngine)] = settings.SelectedEngineId();
   init[WordOf(InitMember::kAppVersion)] = std::string(version);
   return AsciiJson(init);

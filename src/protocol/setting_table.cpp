@@ -45,6 +45,9 @@ constexpr SettingRow kSettings[] = {
     // More context makes every request longer, and a small model slower.
     {Setting::kContextSentences, Sealed::KeyEngineContextSentences, Kind::kInt, false, 3, 0, 8,
      nullptr, "engineContextSentences"},
+    // One above the other reads best in the window's designed width.
+    {Setting::kTranscriptSideBySide, Sealed::KeyTranscriptSideBySide, Kind::kBool, false, 0, 0, 0,
+     nullptr, "transcriptSideBySide"},
 };
 
 }  // namespace

@@ -27,6 +27,8 @@ enum class Setting {
   kCaptionSource,       // where captions are read from (a CaptionSourceMode word)
   kEngineOptions,       // what the user gave each engine (address, model) as a JSON object
   kContextSentences,    // finished sentences, with translations, sent along to a model engine
+  // The transcript shows each line's original and translation side by side.
+  kTranscriptSideBySide,
 };
 
 enum class SettingKind { kBool, kInt, kText };

@@ -134,6 +134,12 @@ int64_t SettingsStore::EngineContextSentences() const {
 void SettingsStore::SetEngineContextSentences(int64_t value) {
   WriteInt(Setting::kContextSentences, value);
 }
+bool SettingsStore::TranscriptSideBySide() const {
+  return ReadBool(Setting::kTranscriptSideBySide);
+}
+void SettingsStore::SetTranscriptSideBySide(bool value) {
+  WriteBool(Setting::kTranscriptSideBySide, value);
+}
 
 std::string SettingsStore::ProviderLanguage() const {
   const auto value = store_->ReadForeignText(RevealText(Sealed::ProviderDomain),

@@ -51,6 +51,8 @@ class SettingsStore {
   void SetEngineOptions(std::string_view value);
   int64_t EngineContextSentences() const;
   void SetEngineContextSentences(int64_t value);
+  bool TranscriptSideBySide() const;
+  void SetTranscriptSideBySide(bool value);
 
   // The caption provider's caption language from its own preferences, cut at the first "-";
   // empty when its file, the key or a text value is missing.

@@ -1,8 +1,8 @@
 // The transcript in the real main page over a history of 100,000 lines written before the
 // program opens it: opened at the newest line, paged back and to the start, searched, a result
-// far away jumped to, the page's rows bounded all along; a session saved through the desktop's
-// save dialog, driven with xdotool, and read back. The times each step took are printed as
-// figures, never asserted.
+// far away jumped to, the page's rows bounded all along; a session and a time range saved through
+// the desktop's save dialog, driven with xdotool, and read back; the two layouts of a line. The
+// times each step took are printed as figures, never asserted.
 
 // GoogleTest goes first: X11's headers define macros (None, Bool) that break it.
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@
 #include "history/history_schema.h"
 #include "history/sqlite_ptr.h"
 #include "platform/glib/glib_ptr.h"
+#include "protocol/page_calls.h"
 #include "support/child_process.h"
 #include "support/literal_vault.h"
 #include "support/main_loop_wait.h"
@@ -116,6 +117,29 @@ class TranscriptViewTest : public ::testing::Test {
        "'; s.dispatchEvent(new KeyboardEvent('keydown', "
        "{key: 'Enter'})); })(document.getElementById('transcript-search')) || 1");
   }
+  // Types `name` into the save dialog the page opened and accepts it; the file's contents once the
+  // page says it saved it (then the file is gone). The dialog offers the suggested name with all
+  // but its extension selected: what is typed takes the place of that part.
+  static std::string SaveThroughDialog(const std::string& name, const std::string& extension) {
+    const GCharPtr typed(g_build_filename(g_get_tmp_dir(), name.c_str(), nullptr));
+    const std::string path = std::string(typed.get()) + extension;
+    const std::vector<std::string> dialog = {"search", "--onlyvisible", "--name",
+                                             "Save the transcript"};
+    EXPECT_TRUE(RunLoopUntil([&] { return testing::Xdotool(dialog); }, std::chrono::seconds(20)));
+    auto typing = dialog;
+    typing.insert(typing.end(), {"windowactivate", "--sync", "type", "--delay", "5", typed.get()});
+    gdk_display_sync(gdk_display_get_default());
+    EXPECT_TRUE(testing::Xdotool(typing));
+    gdk_display_sync(gdk_display_get_default());
+    EXPECT_TRUE(testing::Xdotool({"key", "Return"}));
+    EXPECT_TRUE(RunLoopUntil([&] { return Text("transcript-status") == "Saved to " + path; },
+                             std::chrono::seconds(20)));
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    g_remove(path.c_str());
+    return text.str();
+  }
   // Milliseconds until the condition holds (a failure when it never does).
   static long long Timed(const std::function<void()>& act, const std::function<bool()>& done) {
     const auto start = std::chrono::steady_clock::now();
@@ -187,6 +211,11 @@ TEST_F(TranscriptViewTest, FollowsNewCaptionsAtTheNewestLineAndHoldsStillFurther
   ShowAndPress("End");
   caption("a fresh caption");
   ASSERT_TRUE(RunLoopUntil([&] { return last_text() == "a fresh caption"; }));
+  // The first caption of this run of the program begins a session: its heading comes at once.
+  const std::string fresh = lines.LineList(lines.LineLock()).back()->Id;
+  EXPECT_TRUE(RunLoopUntil([&] {
+    return Js("document.querySelector('.t-session:nth-last-child(2)')?.dataset.first") == fresh;
+  }));
   EXPECT_EQ(Js("(e => e.scrollHeight - e.scrollTop - e.clientHeight < 4)("
                "document.getElementById('transcript'))"),
             "true");
@@ -213,31 +242,69 @@ TEST_F(TranscriptViewTest, SavesASessionThroughTheSaveDialog) {
       [] { return FirstRow() == IdOf(0) && Js("!!document.querySelector('.t-save')") == "true"; }));
   Js("document.getElementById('transcript-format').value = 'csv'");
   Js("document.querySelector('.t-save').click() || 1");
-  // The dialog offers the suggested name with all but its extension selected: what is typed
-  // takes the place of that part.
-  const GCharPtr typed(g_build_filename(g_get_tmp_dir(), "first session", nullptr));
-  const std::string path = std::string(typed.get()) + ".csv";
-  const std::vector<std::string> dialog = {"search", "--onlyvisible", "--name",
-                                           "Save the transcript"};
-  ASSERT_TRUE(RunLoopUntil([&] { return testing::Xdotool(dialog); }, std::chrono::seconds(20)));
-  auto typing = dialog;
-  typing.insert(typing.end(), {"windowactivate", "--sync", "type", "--delay", "5", typed.get()});
-  gdk_display_sync(gdk_display_get_default());
-  ASSERT_TRUE(testing::Xdotool(typing));
-  gdk_display_sync(gdk_display_get_default());
-  ASSERT_TRUE(testing::Xdotool({"key", "Return"}));
-  ASSERT_TRUE(RunLoopUntil([&] { return Text("transcript-status") == "Saved to " + path; },
-                           std::chrono::seconds(20)));
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  const std::string saved = text.str();
+  const std::string saved = SaveThroughDialog("first session", ".csv");
   EXPECT_EQ(saved.rfind("time,original,translation\r\n" + IdOf(0).substr(0, 19) +
                             ",line 0 the zebra crossed,línea 0\r\n",
                         0),
             0u);
   EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), kSessionLines + 1);
-  g_remove(path.c_str());
+}
+
+TEST_F(TranscriptViewTest, SavesATimeRangeAndDeletesItAfterTheSecondClickOnly) {
+  // Fifty lines of a session no other test reads line by line, none of them a search result.
+  const int first = 8 * kSessionLines + 100, last = first + 49;
+  ShowAndPress("End");
+  Js("document.getElementById('transcript-range-button').click() || 1");
+  for (const auto& [input, n] : {std::pair("transcript-from", first), {"transcript-to", last}})
+    Js("(i => { i.value = '" + IdOf(n).substr(0, 10) + "T" + IdOf(n).substr(11, 8) +
+       "'; i.dispatchEvent(new Event('input')); })(document.getElementById('" + input + "'))");
+  Js("document.getElementById('transcript-format').value = 'csv'");
+  Js("document.getElementById('transcript-save-range').click() || 1");
+  const std::string saved = SaveThroughDialog("a range", ".csv");
+  EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), last - first + 2);
+
+  const std::string press = "document.getElementById('transcript-delete-range')";
+  Js(press + ".click() || 1");
+  ASSERT_TRUE(RunLoopUntil([&] { return Js(press + ".textContent") == "Delete 50 lines?"; }));
+  Js(press + ".click() || 1");
+  ASSERT_TRUE(RunLoopUntil(
+      [] { return Text("transcript-status") == "The lines of the range were deleted."; }));
+  for (const auto& [n, found] : {std::pair(last, "No results"), {last + 1, "1 of 1"}}) {
+    Find(OriginalOf(n));
+    EXPECT_TRUE(RunLoopUntil([&] { return Text("transcript-found") == found; })) << n;
+  }
+  Js("document.getElementById('transcript-range-button').click() || 1");  // closed again
+}
+
+TEST_F(TranscriptViewTest, ShowsOriginalAndTranslationSideBySideAsStored) {
+  auto& settings = *TheProgram().settings;
+  const auto pressed = [] {
+    return Js("document.getElementById('transcript-side-by-side').getAttribute('aria-pressed')");
+  };
+  ShowAndPress("End");
+  ASSERT_TRUE(RunLoopUntil([] { return LastRow() == IdOf(kLines - 1); }));
+  // The newest row's translation: how far below its original, and whether to its right.
+  const auto columns = [] {
+    return Js(
+        "(r => (r.querySelector('.tar').offsetTop - r.querySelector('.ori').offsetTop) + ' ' + "
+        "(r.querySelector('.tar').offsetLeft > r.querySelector('.ori').offsetLeft))("
+        "[...document.querySelectorAll('.t-line')].pop())");
+  };
+  EXPECT_NE(columns(), "0 true");
+  Js("document.getElementById('transcript-side-by-side').click() || 1");
+  EXPECT_EQ(pressed(), "true");
+  EXPECT_EQ(columns(), "0 true");
+  EXPECT_TRUE(RunLoopUntil([&] { return settings.TranscriptSideBySide(); }));
+  RunLoopUntil([] {  // the button's colour changes gradually
+    return Js("getComputedStyle(document.getElementById('transcript-side-by-side')).background") ==
+           Js("getComputedStyle(document.getElementById('tab-transcript')).background");
+  });
+  testing::Screenshot("transcript-side-by-side.png");
+
+  // The next run's page starts with what was stored.
+  settings.SetTranscriptSideBySide(false);
+  Js("Init(" + MainPageInitJson(settings, ProgramVersion()) + ") || 1");
+  EXPECT_EQ(pressed(), "false");
 }
 
 TEST_F(TranscriptViewTest, DeletesASessionAfterTheSecondClickOnly) {

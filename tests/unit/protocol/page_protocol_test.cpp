@@ -27,7 +27,7 @@ TEST(PageProtocol, EachPageGetsItsStartValuesAndCallsInItsOwnForm) {
     std::string own_member;
     std::string prefix;
   } cases[] = {
-      {Page::kMain, MainPageInitJson(settings, "1.2.3"), 12, WordOf(InitMember::kAppVersion),
+      {Page::kMain, MainPageInitJson(settings, "1.2.3"), 13, WordOf(InitMember::kAppVersion),
        "    "},
       {Page::kOverlay, OverlayPageInitJson(settings, "Named \"engine\" \xFF"), 8,
        WordOf(InitMember::kCurrentEngineName), ""},

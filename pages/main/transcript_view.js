@@ -442,6 +442,8 @@
       $(t.getAttribute('aria-controls')).hidden = !on;
     }
     const nowShown = tab === el.tabs[1];
+    // Reading back needs the room more than the overlay notice and the source settings do.
+    el.tabs[0].closest('.lines-panel').classList.toggle('reading-transcript', nowShown);
     if (nowShown && !shown) {
       shown = true;
       send(MESSAGE.lineCommand, WORD.transcriptSessions, '');

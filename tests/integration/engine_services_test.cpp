@@ -209,47 +209,6 @@ TEST_F(EngineServices, DeepLNamesEachRefusal) {
   Keep("deepl", std::nullopt);
 }
 
-TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesWithItsModelWithOrWithoutAKey) {
-  LoopbackHttpServer server;
-  server.Handle("/v1/models", RefusingBrowsers([](const json&, const Request&) {
-                  return JsonReply(200, {{"data", {{{"id", "local"}}}}});
-                }));
-  server.Handle(
-      "/v1/chat/completions", RefusingBrowsers([](const json& body, const Request& r) {
-        const std::string text = body["messages"].back()["content"];
-        if (body.value("model", "") != "local")
-          return JsonReply(404, {{"error", {{"message", "model not found"}}}});
-        if (r.headers.count("authorization") && r.headers.at("authorization") != "Bearer sk-good")
-          return JsonReply(401, {{"error", {{"message", "Incorrect API key"}}}});
-        if (text == "quota")
-          return JsonReply(429, {{"error", {{"code", "insufficient_quota"}}}});
-        if (text == "busy")
-          return JsonReply(429, {{"error", {{"code", "rate_limit_exceeded"}}}});
-        return JsonReply(200, {{"choices", {{{"message", {{"content", "fr:" + text}}}}}}});
-      }));
-  settings_->SetEngineOptions(
-      json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "local"}}}}.dump());
-  Keep("openai-compatible", std::nullopt);
-  Open(testing::ShippedProfile("openai"));
-  EXPECT_EQ(engines_->EngineState().answering, true);
-  EXPECT_EQ(Translate("Good morning.", "fr"), "fr:Good morning.");
-  ExpectReasons({
-      {"quota", "de", "The OpenAI-compatible server: the account's quota is used up"},
-      {"busy", "de", "The OpenAI-compatible server refused: too many requests, try again later"},
-  });
-  Keep("openai-compatible", "sk-good");
-  EXPECT_EQ(Translate("Hello"), "fr:Hello");
-  Keep("openai-compatible", "sk-bad");
-  ExpectReasons({{"Hello", "de", "The OpenAI-compatible server refused the key"}});
-  Keep("openai-compatible", std::nullopt);
-  settings_->SetEngineOptions(
-      json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "big"}}}}.dump());
-  Open(testing::ShippedProfile("openai"));
-  ExpectReasons({{"Hello", "de",
-                  "The OpenAI-compatible server has no model “big”: choose one under the "
-                  "engine's settings"}});
-}
-
 // A chat-completions answer whose one choice says `content`.
 Reply Chat(const json& content, std::chrono::milliseconds delay = 0ms) {
   Reply reply = JsonReply(200, {{"choices", {{{"message", {{"content", content}}}}}}});
@@ -269,7 +228,7 @@ std::vector<std::string> Turns(const Request& request) {
   return turns;
 }
 
-TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversation) {
+TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversationWithItsModel) {
   using Kind = TranslateAnswer::Kind;
   const std::string engine = "The OpenAI-compatible server";
   // Lines the model answers as models do, and what the program makes of each. They go as finished
@@ -297,6 +256,10 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversatio
        Kind::kFailed, engine + " declined to translate the line"},
       {"Broken.", JsonReply(500, {{"error", {{"message", "out of memory"}}}}), Kind::kFailed,
        engine + " failed on its side (HTTP 500)"},
+      {"Quota.", JsonReply(429, {{"error", {{"code", "insufficient_quota"}}}}), Kind::kFailed,
+       engine + ": the account's quota is used up"},
+      {"Busy.", JsonReply(429, {{"error", {{"code", "rate_limit_exceeded"}}}}), Kind::kFailed,
+       engine + " refused: too many requests, try again later"},
   };
   std::map<std::string, Reply> canned = {
       {"Slow.", Chat("Langsam.", 1500ms)},
@@ -310,15 +273,21 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversatio
   server.Handle("/v1/models", RefusingBrowsers([](const json&, const Request&) {
                   return JsonReply(200, {{"data", {{{"id", "local"}}, {{"id", "other"}}}}});
                 }));
-  server.Handle("/v1/chat/completions", RefusingBrowsers([&](const json& body, const Request&) {
-                  const std::string text = body["messages"].back()["content"];
-                  return canned.count(text) ? canned.at(text) : Chat("de:" + text);
-                }));
+  server.Handle(
+      "/v1/chat/completions", RefusingBrowsers([&](const json& body, const Request& r) {
+        const std::string text = body["messages"].back()["content"];
+        if (body.value("model", "") != "local")
+          return JsonReply(404, {{"error", {{"message", "model not found"}}}});
+        if (r.headers.count("authorization") && r.headers.at("authorization") != "Bearer sk-good")
+          return JsonReply(401, {{"error", {{"message", "Incorrect API key"}}}});
+        return canned.count(text) ? canned.at(text) : Chat("de:" + text);
+      }));
   const auto& sent = server.Requests("/v1/chat/completions");
   settings_->SetEngineOptions(
       json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "local"}}}}.dump());
   Keep("openai-compatible", std::nullopt);
   Open(testing::ShippedProfile("openai"));
+  EXPECT_EQ(engines_->EngineState().answering, true) << "without a key";
   EXPECT_EQ(json::parse(engines_->EngineState().languages_json)["Models"],
             json::array({"local", "other"}));
 
@@ -361,6 +330,17 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversatio
   hasty.Url += "?timeout=1";
   Open(hasty);
   ExpectReasons({{"Late.", "de", engine + " did not answer within 1 second"}});
+
+  Keep("openai-compatible", "sk-good");
+  EXPECT_EQ(Translate("Hello"), "de:Hello");
+  Keep("openai-compatible", "sk-bad");
+  ExpectReasons({{"Hello", "de", engine + " refused the key"}});
+  Keep("openai-compatible", std::nullopt);
+  settings_->SetEngineOptions(
+      json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "big"}}}}.dump());
+  Open(testing::ShippedProfile("openai"));
+  ExpectReasons(
+      {{"Hello", "de", engine + " has no model “big”: choose one under the engine's settings"}});
 }
 
 TEST_F(EngineServices, WithoutASecretServiceKeysAreKeptForTheSessionOnly) {

@@ -241,27 +241,10 @@ TEST_F(OverlayTest, ADoubleClickEndingADragDoesNotZoomZoomedOnlyTheTextTakesTheP
   const auto [gx, gy] = GripCentre(frame);
   // The grip drags the window. A quick drag ended by a click: to the page, whose grip stays under
   // the pointer, that is a double click.
-  ASSERT_TRUE(Xdotool({"mousemove",
-                       std::to_string(gx),
-                       std::to_string(gy),
-                       "mousedown",
-                       "1",
-                       "sleep",
-                       "0.05",
-                       "mousemove",
-                       std::to_string(gx + 20),
-                       std::to_string(gy + 10),
-                       "sleep",
-                       "0.05",
-                       "mousemove",
-                       std::to_string(gx + 40),
-                       std::to_string(gy + 20),
-                       "sleep",
-                       "0.05",
-                       "mouseup",
-                       "1",
-                       "click",
-                       "1"}));
+  const std::string x0 = std::to_string(gx), y0 = std::to_string(gy);
+  ASSERT_TRUE(Xdotool({"mousemove", x0, y0, "mousedown", "1", "sleep", "0.05", "mousemove",
+                       std::to_string(gx + 40), std::to_string(gy + 20), "sleep", "0.05", "mouseup",
+                       "1", "click", "1"}));
   ASSERT_TRUE(RunLoopUntil(
       [&] { return ServerFrame().x == frame.x + 40 && ServerFrame().y == frame.y + 20; }));
   Js("0");  // the page has sent whatever those clicks made it send

@@ -66,15 +66,16 @@ class MainWindowTest : public ::testing::Test {
   static void SetUpTestSuite() {
     TheProgram();
     // The page has sent page-ready, had its profiles loaded and received Init.
-    ASSERT_TRUE(RunLoopUntil(
-        [] {
-          return Js("document.getElementById('version').textContent").find(ProgramVersion()) !=
-                 std::string::npos;
-        },
-        std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        RunLoopUntil([] { return Text("version").find(ProgramVersion()) != std::string::npos; },
+                     std::chrono::seconds(30)));
   }
   static std::string Js(const std::string& script) {
     return testing::PageText(*TheProgram().MainCtrl->MainPage(), script);
+  }
+  // The text of the element with this id.
+  static std::string Text(const std::string& id) {
+    return Js("document.getElementById('" + id + "').textContent");
   }
   static GtkWindow* Window() { return GTK_WINDOW(TheProgram().MainWindow); }
   static std::pair<int, int> Centre(const std::string& selector) {
@@ -163,10 +164,7 @@ TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
            "ca:first line";
   }));
   // The status goes out paced, apart from the line list.
-  EXPECT_TRUE(RunLoopUntil([] {
-    return Js("document.getElementById('engine-status').textContent").rfind("Echo answers.", 0) ==
-           0;
-  }));
+  EXPECT_TRUE(RunLoopUntil([] { return Text("engine-status").starts_with("Echo answers."); }));
   // An engine that fails says why, on the line and once in the status line.
   server.ServeHtml("/echo.html",
                    "<script>window.trans = async () => { throw 'Echo is tired'; };"
@@ -176,7 +174,7 @@ TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
   EXPECT_TRUE(RunLoopUntil([] {
     return Js("document.querySelector('#lines li:last-child .tar').textContent") ==
                "Not translated: Echo is tired" &&
-           Js("document.getElementById('engine-status').textContent") == "Echo is tired";
+           Text("engine-status") == "Echo is tired";
   }));
   // The page lets the deletion go when its undo time is up.
   Click("[data-id=\"" + first + "\"] .delete");
@@ -211,16 +209,14 @@ TEST_F(MainWindowTest, AKeyGoesOnlyToTheSecretServiceAndItsPanelNeverShowsIt) {
       [] { return Js("document.getElementById('engine-settings').hidden") == "false"; }));
   set("engine-address", server.Url("/v1"));
   Click("#save-engine-options");
-  ASSERT_TRUE(RunLoopUntil([&] {
-    return Js("document.getElementById('engine-status').textContent").find("answers") !=
-           std::string::npos;
-  }));
+  ASSERT_TRUE(
+      RunLoopUntil([&] { return Text("engine-status").find("answers") != std::string::npos; }));
   Publish({"with a key"});
   set("engine-key", key);
   Click("#save-engine-key");
   EXPECT_EQ(Js("document.getElementById('engine-key').value"), "") << "write-only";
   ASSERT_TRUE(RunLoopUntil([] {
-    return Js("document.getElementById('engine-key-state').textContent") == "Key saved." &&
+    return Text("engine-key-state") == "Key saved." &&
            Js("document.querySelector('#lines li:last-child .tar').textContent")
                    .find("|with a key") != std::string::npos;
   }));
@@ -234,10 +230,7 @@ TEST_F(MainWindowTest, AKeyGoesOnlyToTheSecretServiceAndItsPanelNeverShowsIt) {
       Js("document.documentElement.outerHTML + Array.from(document.querySelectorAll('input'), i "
          "=> i.value).join()");
   Click("#forget-engine-key");
-  ASSERT_TRUE(RunLoopUntil([] {
-    return Js("document.getElementById('engine-key-state').textContent").rfind("No key saved", 0) ==
-           0;
-  }));
+  ASSERT_TRUE(RunLoopUntil([] { return Text("engine-key-state").starts_with("No key saved"); }));
   std::optional<std::optional<std::string>> kept;
   program.keys->Lookup("openai-compatible", [&](auto found) { kept = found; });
   ASSERT_TRUE(RunLoopUntil([&] { return kept.has_value(); }));
@@ -371,9 +364,8 @@ TEST_F(MainWindowTest, AtItsSizeAllFitsAndTheKeyboardReachesEveryControlAndEvery
   Publish({"The first line.", "السلام عليكم جميعا.", "Good morning 👋🙂."});
   ASSERT_TRUE(RunLoopUntil([] {
     return Js("document.querySelectorAll('#lines [data-id]').length") == "3" &&
-           Js("document.getElementById('caption-source-status').textContent")
-                   .rfind("No caption source found.", 0) == 0;
-  })) << Js("document.getElementById('caption-source-status').textContent");
+           Text("caption-source-status").starts_with("No caption source found.");
+  })) << Text("caption-source-status");
   EXPECT_EQ(Js("getComputedStyle(document.querySelectorAll('#lines .ori')[1]).direction"), "rtl");
   EXPECT_EQ(Js("(s => s.scrollHeight - s.clientHeight)(document.querySelector('.settings'))"), "0");
   EXPECT_EQ(Js("(t => t.scrollHeight <= t.clientHeight && t.textContent)"

@@ -55,9 +55,7 @@ class OverlayTest : public ::testing::Test {
     // picked its points on the window.
     ASSERT_TRUE(RunLoopUntil(
         [] {
-          return testing::AwaitScript(*TheProgram().MainCtrl->MainPage(),
-                                      "document.getElementById('version').textContent")
-                     .value_or("")
+          return testing::PageText(*TheProgram().MainCtrl->MainPage(), "version.textContent")
                      .find(ProgramVersion()) != std::string::npos;
         },
         std::chrono::seconds(30)));

@@ -162,98 +162,51 @@ TEST_F(EngineServices, LibreTranslateGoesThroughTheRelayWithItsKeyAndSaysWhatWen
   EXPECT_EQ(server.Hits("/translate"), before);
 }
 
-TEST_F(EngineServices, DeepLTakesTheFreeOrThePaidEndpointByItsKeyAndNamesEachRefusal) {
-  LoopbackHttpServer free_api, paid_api;
-  for (auto* api : {&free_api, &paid_api}) {
-    api->Handle("/v2/languages", RefusingBrowsers([](const json&, const Request&) {
-                  return JsonReply(200, json::array({{{"language", "DE"}},
-                                                     {{"language", "EN-GB"}},
-                                                     {{"language", "EN-US"}}}));
-                }));
-    api->Handle("/v2/translate", RefusingBrowsers([](const json& body, const Request& r) {
-                  const std::string text = body["text"][0];
-                  if (!r.headers.count("authorization") ||
-                      r.headers.at("authorization").find("-Auth-Key good") == std::string::npos)
-                    return JsonReply(403, {{"message", "Authorization failed"}});
-                  const std::map<std::string, int> refusals = {
-                      {"quota", 456}, {"busy", 429}, {"down", 503}};
-                  if (refusals.count(text))
-                    return JsonReply(refusals.at(text), {{"message", "refused"}});
-                  return JsonReply(
-                      200, {{"translations",
-                             {{{"text", body["target_lang"].get<std::string>() + ":" + text}}}}});
-                }));
-  }
+// Which endpoint a key goes to, and how it is sent, is the relay plan's (unit-tested there).
+TEST_F(EngineServices, DeepLNamesEachRefusal) {
+  LoopbackHttpServer api;
+  api.Handle(
+      "/v2/languages", RefusingBrowsers([](const json&, const Request&) {
+        return JsonReply(
+            200,
+            json::array({{{"language", "DE"}}, {{"language", "EN-GB"}}, {{"language", "EN-US"}}}));
+      }));
+  api.Handle(
+      "/v2/translate", RefusingBrowsers([](const json& body, const Request& r) {
+        const std::string text = body["text"][0];
+        if (!r.headers.count("authorization") ||
+            r.headers.at("authorization").find("-Auth-Key good") == std::string::npos)
+          return JsonReply(403, {{"message", "Authorization failed"}});
+        const std::map<std::string, int> refusals = {{"quota", 456}, {"busy", 429}, {"down", 503}};
+        if (refusals.count(text))
+          return JsonReply(refusals.at(text), {{"message", "refused"}});
+        return JsonReply(
+            200,
+            {{"translations", {{{"text", body["target_lang"].get<std::string>() + ":" + text}}}}});
+      }));
   auto profile = testing::ShippedProfile("deepl");
-  profile.Relay->address = paid_api.Url("");
-  profile.Relay->key_addresses = {{":fx", free_api.Url("")}};
+  profile.Relay->address = api.Url("");
+  profile.Relay->key_addresses.clear();
   Keep("deepl", std::nullopt);
   Open(profile);
   ExpectReasons({{"Hello", "de", "DeepL needs a key: enter it under the engine's settings"}});
   EXPECT_EQ(engines_->EngineState().answering, false);
 
-  Keep("deepl", "good:fx");
+  Keep("deepl", "good");
   Open(profile);
   EXPECT_EQ(engines_->EngineState().languages_json,
             R"({"Source":["de","en"],"Target":["de","en"]})");
   EXPECT_EQ(Translate("Hello", "en"), "EN-US:Hello");
-  EXPECT_EQ(PageFetch(free_api.Url("/v2/translate")), "refused") << "DeepL refuses browsers";
-  ASSERT_FALSE(free_api.Requests("/v2/translate").empty());
-  EXPECT_EQ(free_api.Requests("/v2/translate").front().headers.at("authorization"),
-            "DeepL-Auth-Key good:fx");
-  EXPECT_EQ(paid_api.Hits("/v2/translate"), 0);
+  EXPECT_EQ(Translate("Hello"), "DE:Hello");
+  EXPECT_EQ(PageFetch(api.Url("/v2/translate")), "refused") << "DeepL refuses browsers";
   ExpectReasons({
       {"quota", "de", "DeepL's quota for this key is used up"},
       {"busy", "de", "DeepL refused: too many requests, try again later"},
       {"down", "de", "DeepL is unavailable (HTTP 503)"},
   });
-  Keep("deepl", "good");
-  EXPECT_EQ(Translate("Hello"), "DE:Hello");
-  EXPECT_EQ(paid_api.Hits("/v2/translate"), 1) << "a paid key";
   Keep("deepl", "bad");
   ExpectReasons({{"Hello", "de", "DeepL refused the key"}});
   Keep("deepl", std::nullopt);
-}
-
-TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesWithItsModelWithOrWithoutAKey) {
-  LoopbackHttpServer server;
-  server.Handle("/v1/models", RefusingBrowsers([](const json&, const Request&) {
-                  return JsonReply(200, {{"data", {{{"id", "local"}}}}});
-                }));
-  server.Handle(
-      "/v1/chat/completions", RefusingBrowsers([](const json& body, const Request& r) {
-        const std::string text = body["messages"].back()["content"];
-        if (body.value("model", "") != "local")
-          return JsonReply(404, {{"error", {{"message", "model not found"}}}});
-        if (r.headers.count("authorization") && r.headers.at("authorization") != "Bearer sk-good")
-          return JsonReply(401, {{"error", {{"message", "Incorrect API key"}}}});
-        if (text == "quota")
-          return JsonReply(429, {{"error", {{"code", "insufficient_quota"}}}});
-        if (text == "busy")
-          return JsonReply(429, {{"error", {{"code", "rate_limit_exceeded"}}}});
-        return JsonReply(200, {{"choices", {{{"message", {{"content", "fr:" + text}}}}}}});
-      }));
-  settings_->SetEngineOptions(
-      json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "local"}}}}.dump());
-  Keep("openai-compatible", std::nullopt);
-  Open(testing::ShippedProfile("openai"));
-  EXPECT_EQ(engines_->EngineState().answering, true);
-  EXPECT_EQ(Translate("Good morning.", "fr"), "fr:Good morning.");
-  ExpectReasons({
-      {"quota", "de", "The OpenAI-compatible server: the account's quota is used up"},
-      {"busy", "de", "The OpenAI-compatible server refused: too many requests, try again later"},
-  });
-  Keep("openai-compatible", "sk-good");
-  EXPECT_EQ(Translate("Hello"), "fr:Hello");
-  Keep("openai-compatible", "sk-bad");
-  ExpectReasons({{"Hello", "de", "The OpenAI-compatible server refused the key"}});
-  Keep("openai-compatible", std::nullopt);
-  settings_->SetEngineOptions(
-      json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "big"}}}}.dump());
-  Open(testing::ShippedProfile("openai"));
-  ExpectReasons({{"Hello", "de",
-                  "The OpenAI-compatible server has no model “big”: choose one under the "
-                  "engine's settings"}});
 }
 
 // A chat-completions answer whose one choice says `content`.
@@ -275,7 +228,7 @@ std::vector<std::string> Turns(const Request& request) {
   return turns;
 }
 
-TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversation) {
+TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversationWithItsModel) {
   using Kind = TranslateAnswer::Kind;
   const std::string engine = "The OpenAI-compatible server";
   // Lines the model answers as models do, and what the program makes of each. They go as finished
@@ -303,6 +256,10 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversatio
        Kind::kFailed, engine + " declined to translate the line"},
       {"Broken.", JsonReply(500, {{"error", {{"message", "out of memory"}}}}), Kind::kFailed,
        engine + " failed on its side (HTTP 500)"},
+      {"Quota.", JsonReply(429, {{"error", {{"code", "insufficient_quota"}}}}), Kind::kFailed,
+       engine + ": the account's quota is used up"},
+      {"Busy.", JsonReply(429, {{"error", {{"code", "rate_limit_exceeded"}}}}), Kind::kFailed,
+       engine + " refused: too many requests, try again later"},
   };
   std::map<std::string, Reply> canned = {
       {"Slow.", Chat("Langsam.", 1500ms)},
@@ -316,15 +273,21 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversatio
   server.Handle("/v1/models", RefusingBrowsers([](const json&, const Request&) {
                   return JsonReply(200, {{"data", {{{"id", "local"}}, {{"id", "other"}}}}});
                 }));
-  server.Handle("/v1/chat/completions", RefusingBrowsers([&](const json& body, const Request&) {
-                  const std::string text = body["messages"].back()["content"];
-                  return canned.count(text) ? canned.at(text) : Chat("de:" + text);
-                }));
+  server.Handle(
+      "/v1/chat/completions", RefusingBrowsers([&](const json& body, const Request& r) {
+        const std::string text = body["messages"].back()["content"];
+        if (body.value("model", "") != "local")
+          return JsonReply(404, {{"error", {{"message", "model not found"}}}});
+        if (r.headers.count("authorization") && r.headers.at("authorization") != "Bearer sk-good")
+          return JsonReply(401, {{"error", {{"message", "Incorrect API key"}}}});
+        return canned.count(text) ? canned.at(text) : Chat("de:" + text);
+      }));
   const auto& sent = server.Requests("/v1/chat/completions");
   settings_->SetEngineOptions(
       json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "local"}}}}.dump());
   Keep("openai-compatible", std::nullopt);
   Open(testing::ShippedProfile("openai"));
+  EXPECT_EQ(engines_->EngineState().answering, true) << "without a key";
   EXPECT_EQ(json::parse(engines_->EngineState().languages_json)["Models"],
             json::array({"local", "other"}));
 
@@ -367,6 +330,17 @@ TEST_F(EngineServices, AnOpenAICompatibleServerTranslatesSubtitlesAsAConversatio
   hasty.Url += "?timeout=1";
   Open(hasty);
   ExpectReasons({{"Late.", "de", engine + " did not answer within 1 second"}});
+
+  Keep("openai-compatible", "sk-good");
+  EXPECT_EQ(Translate("Hello"), "de:Hello");
+  Keep("openai-compatible", "sk-bad");
+  ExpectReasons({{"Hello", "de", engine + " refused the key"}});
+  Keep("openai-compatible", std::nullopt);
+  settings_->SetEngineOptions(
+      json{{"openai-compatible", {{"address", server.Url("/v1")}, {"model", "big"}}}}.dump());
+  Open(testing::ShippedProfile("openai"));
+  ExpectReasons(
+      {{"Hello", "de", engine + " has no model “big”: choose one under the engine's settings"}});
 }
 
 TEST_F(EngineServices, WithoutASecretServiceKeysAreKeptForTheSessionOnly) {

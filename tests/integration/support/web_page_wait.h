@@ -2,8 +2,10 @@
 
 #include <chrono>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/glib/glib_main_queue.h"
 #include "support/main_loop_wait.h"
@@ -45,6 +47,21 @@ inline std::optional<std::string> AwaitScript(
   page.RunJsAsync(script, [result](std::string text) { *result = std::move(text); });
   RunLoopUntil([&] { return result->has_value(); }, timeout);
   return *result;
+}
+
+// A script's value as text, String(value); "<none>" when nothing was delivered in time.
+inline std::string PageText(ScriptTarget& page, const std::string& script) {
+  return AwaitScript(page, "String(" + script + ")").value_or("<none>");
+}
+
+// The screen point at the centre of the element `selector` finds, in a page whose top-left
+// corner is at `x`, `y` on the screen.
+inline std::pair<int, int> ElementCentre(ScriptTarget& page, const std::string& selector, int x,
+                                         int y) {
+  const auto box = nlohmann::json::parse(PageText(
+      page, "JSON.stringify(document.querySelector('" + selector + "').getBoundingClientRect())"));
+  return {x + box["x"].get<int>() + box["width"].get<int>() / 2,
+          y + box["y"].get<int>() + box["height"].get<int>() / 2};
 }
 
 }  // namespace quensary::testing

@@ -173,9 +173,6 @@ TEST(CaptionSourceChoiceTest, ModeAndSenderDecideTheSource) {
         << WordOf(c.mode) << " owned " << c.stream.owned << " active " << c.stream.active
         << " window " << c.window;
   }
-  for (const char* word : {"auto", "accessibility", "stream"})
-    EXPECT_EQ(WordOf(CaptionSourceModeFromWord(word)), word);
-  EXPECT_EQ(CaptionSourceModeFromWord("Stream "), CaptionSourceMode::kAutomatic);
 }
 
 }  // namespace

@@ -44,16 +44,6 @@ TEST_F(CaptionWorkerTest, AnEventChangesTheListAtOnceAndIsTranslatedOnTheMainThr
   EXPECT_EQ(queue->RunPending(), 0u) << "without a request path events only change the list";
 }
 
-TEST_F(CaptionWorkerTest, TheFirstPollComesOneIntervalAfterTheStart) {
-  std::atomic<Steady::rep> first_read{0};
-  const auto started = Steady::now();
-  auto worker = MakeWorker(
-      [&] { return first_read = Steady::now().time_since_epoch().count(), "row"; }, 50ms);
-  worker->Start();
-  ASSERT_TRUE(WaitFor([&] { return first_read != 0; }));
-  EXPECT_GE(Steady::duration(first_read.load()), started.time_since_epoch() + 50ms);
-}
-
 // A pushed source wakes the worker for every text; a flood of wake-ups must still leave the
 // floor between polls.
 TEST_F(CaptionWorkerTest, AWakePollsAtOnceButAFloodKeepsTheFloor) {

@@ -90,8 +90,8 @@ TEST_F(MainPageBridgeTest, SetSettingStoresConvertedValuesAndPostsTheirEvents) {
       {Key(Setting::kOverlayFontSize), "40", {"40", "settings"}},
       {Key(Setting::kShowOriginal), "true", {"false", "settings"}},
       {Key(Setting::kShowTranslation), "1", {"true", "settings"}},
-      {Key(Setting::kOverlayTextColour), "#ff0", {"#ff0", "settings"}},
-      {Key(Setting::kTargetLanguage), "fr", {"fr"}},
+      {Key(Setting::kOverlayTextColour), " #ff0 ", {" #ff0 ", "settings"}},  // as received
+      {Key(Setting::kTargetLanguage), "", {""}},  // a value, not the default
       {Key(Setting::kCaptionSource), "stream", {"stream"}},
       {Key(Setting::kCaptionSource), "<b>", {"auto"}},
       // Stored by the program itself, never by the page; and unknown words.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes/memory_preferences.h"
-
 namespace quensary {
 namespace {
 
@@ -31,24 +29,6 @@ TEST(SettingsStore, PageTextsConvertAsThePagesExpect) {
   EXPECT_TRUE(SettingsStore::PageBool("1"));
   for (const char* text : {"true", "", "0", "yes", " 1", "1 ", "01"})
     EXPECT_FALSE(SettingsStore::PageBool(text)) << text;
-}
-
-TEST(SettingsStore, SetFromPageStoresByTheKeysTypeAndIgnoresUnknownKeys) {
-  SettingsStore settings(std::make_shared<testing::MemoryPreferences>());
-  const auto set = [&](Setting setting, const char* text) {
-    return settings.SetFromPage(StorageKey(setting), text);
-  };
-  EXPECT_EQ(set(Setting::kOverlayOpacity, "+30"), Setting::kOverlayOpacity);
-  EXPECT_EQ(settings.OverlayOpacity(), 30);
-  set(Setting::kCaptionWindowShown, "true");
-  EXPECT_FALSE(settings.CaptionWindowShown());
-  set(Setting::kShowOriginal, "1");
-  EXPECT_TRUE(settings.ShowOriginal());
-  set(Setting::kOverlayTextColour, " 12 ");
-  EXPECT_EQ(settings.OverlayTextColour(), " 12 ");  // texts are stored as received
-  set(Setting::kTargetLanguage, "");
-  EXPECT_EQ(settings.TargetLanguage(), "");  // an empty text is a value, not the default
-  EXPECT_FALSE(settings.SetFromPage("no-such-setting", "1"));
 }
 
 }  // namespace

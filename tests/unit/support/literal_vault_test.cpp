@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "fakes/temp_dir.h"
 #include "support/literal_manifest.h"
 #include "support/sealed_literals.h"
 
@@ -53,13 +51,8 @@ TEST(LiteralManifest, ParsesStrictlyAndTheProgramHoldsNoTextOfItInPlainForm) {
   for (const char* text : {"A\tx\nA\ty\n", "A text without tab\n", "1A\tx\n", "A\tbad \\q\n"})
     EXPECT_FALSE(ParseLiteralManifest(text)) << text;
 #ifdef QUENSARY_EXECUTABLE
-  const auto read = [](const char* path) {
-    std::stringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-  };
-  const auto entries = ParseLiteralManifest(read(QUENSARY_LITERAL_MANIFEST));
-  const std::string program = read(QUENSARY_EXECUTABLE);
+  const auto entries = ParseLiteralManifest(testing::ReadFile(QUENSARY_LITERAL_MANIFEST));
+  const std::string program = testing::ReadFile(QUENSARY_EXECUTABLE);
   ASSERT_TRUE(entries && program.size() > 10000);
   for (const auto& entry : *entries) {
     // Very short texts ("en", "es") occur by chance in any binary; they prove nothing.

@@ -180,10 +180,16 @@
     });
   }
 
+  // The texts come with the page (../engines/shipped.js, made by the program), so the list is
+  // known before the page is first drawn; a file missing there is fetched.
   async function loadProfiles() {
+    const shipped = Quensary.shippedProfileTexts ?? {};
     const results = await Promise.all(PROFILE_FILES.map(async (file) => {
       try {
-        const parsed = JSON.parse(await withTimeout(readText(PROFILE_DIR + file), PROFILE_TIMEOUT_MS));
+        const text = Object.hasOwn(shipped, file)
+          ? shipped[file]
+          : await withTimeout(readText(PROFILE_DIR + file), PROFILE_TIMEOUT_MS);
+        const parsed = JSON.parse(text);
         const list = Array.isArray(parsed) ? parsed : [parsed];
         return list.filter(isPlainObject);
       } catch (_) {

@@ -36,6 +36,12 @@ void Activate(GtkApplication* application, gpointer data) {
   gtk_widget_show_all(startup->permission_window);
   // Hidden, not closed, once the program is composed: the application must not end with it.
   g_application_hold(G_APPLICATION(application));
+  // The program is made, and its web process started and its pages loading, while the question
+  // is being asked: once the answer is yes, only its windows are left to show. Queued before
+  // the answer, and after the permission window has been mapped.
+  startup->main_queue->Post([startup] {
+    PrepareProgram({startup->main_queue, startup->background, nullptr});
+  });
   WaitForPermission(startup->main_queue, [startup] {
     const Program& program = ComposeProgram({startup->main_queue, startup->background, nullptr},
                                             startup->permission_window);

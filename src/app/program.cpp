@@ -30,7 +30,7 @@ std::string ProgramVersion() {
   return QUENSARY_VERSION;
 }
 
-Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
+Program& PrepareProgram(ProgramSeams seams) {
   if (running)
     return *running;
   auto& program = *(running = new Program);  // never destroyed, like everything it holds
@@ -71,12 +71,8 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
       WriteDiagnostic("Settings were not saved in time; quitting without them");
   });
 
-  // The overlay. Engines served by the program itself share its page's web process.
-  program.OverlayMonitor =
-      new FloatHoverMonitor(*program.bus, program.main_queue, program.settings, program.engines);
-  program.engine_pages->ShareProcessWith(program.OverlayMonitor->OverlayWebObj());
-
-  // The caption pipeline and the main page.
+  // The caption pipeline and the main page. The main page starts the web process and loads
+  // first in it: start-up waits for its ready command, nothing waits for the overlay's page.
   MainPageBridge::Collaborators collaborators;
   collaborators.main_queue = program.main_queue;
   collaborators.bus = program.bus.get();
@@ -101,19 +97,31 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
   collaborators.save_dialog = save_dialog;
   program.caption_stream =
       std::make_shared<LiveCaptionsStream>(nullptr, LiveCaptionsBusNames(), program.clock);
-  // The main page and the overlay page are both the program's own: one web process serves both,
-  // which spares the memory and the start of a second one.
   program.MainCtrl =
-      new MainController(std::move(collaborators), program.clock,
-                         program.OverlayMonitor->OverlayWebObj().get(), program.caption_stream);
+      new MainController(std::move(collaborators), program.clock, nullptr, program.caption_stream);
 
-  // The main window.
+  // The overlay. The main page and the overlay page are both the program's own: one web process
+  // serves both, which spares the memory and the start of a second one. Engines served by the
+  // program itself share it too.
+  program.OverlayMonitor =
+      new FloatHoverMonitor(*program.bus, program.main_queue, program.settings, program.engines,
+                            program.MainCtrl->MainPage().get());
+  program.engine_pages->ShareProcessWith(program.OverlayMonitor->OverlayWebObj());
+
+  // The main window, not shown yet.
   program.MainWindow = NewMainWindow(program.MainCtrl->MainPage()->Widget());
   save_dialog->SetParent(GTK_WINDOW(program.MainWindow));
   program.MainCtrl->bridge().SetMainWindow(
       std::make_shared<FloatWindowControl>(program.MainWindow));
   if (program.settings->MainWindowOnTop())
     float_window_set_level(program.MainWindow, WindowControl::kFloatingLevel);
+  return program;
+}
+
+Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
+  Program& program = PrepareProgram(std::move(seams));
+  if (program.StartupComplete)
+    return program;
 
   // The overlay where the user last put it, or clear of the main window.
   program.OverlayMonitor->PlaceOnScreen(kMainWindowWidth, kMainWindowHeight);
@@ -127,6 +135,7 @@ Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window) {
   if (permission_window)
     Tools::HideWindowLater(*program.main_queue, permission_window);
   program.StartupComplete = true;
+  program.MainCtrl->bridge().StartupCompleted();
   return program;
 }
 

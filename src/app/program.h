@@ -27,7 +27,7 @@
 namespace quensary {
 
 // The objects the running program keeps for its whole life. Made once, on the main thread, by
-// ComposeProgram, and never destroyed: threads may still be at work when the process ends (see
+// PrepareProgram, and never destroyed: threads may still be at work when the process ends (see
 // EndProcess).
 struct Program {
   // The seams.
@@ -70,9 +70,15 @@ struct ProgramSeams {
   std::shared_ptr<Accessibility> accessibility;
 };
 
-// Builds the whole program, top to bottom, and shows its windows: once, when it may read the
-// caption provider (later calls return the same program). `permission_window`, when there is
-// one, gives way to the main window. Main thread.
+// Builds the whole program, top to bottom, and starts loading its pages, but shows nothing: the
+// web process starts and the pages load while the permission window waits. Once (later calls
+// return the same program and leave their seams unused). Main thread.
+Program& PrepareProgram(ProgramSeams seams);
+
+// Window setup: the program prepared (by PrepareProgram, unless that has run already) and its
+// windows shown, then `StartupComplete`: once, when it may read the caption provider (later
+// calls return the same program). `permission_window`, when there is one, gives way to the main
+// window. Main thread.
 Program& ComposeProgram(ProgramSeams seams, GtkWidget* permission_window);
 
 // The program made by ComposeProgram, or null before. Main thread.

@@ -151,12 +151,11 @@ std::string MainPageBridge::UpdateUserAddLineCall() const {
 }
 
 void MainPageBridge::PageReady(const std::string& profiles) {
-  // Nothing goes on before window setup has run; the main thread never waits for it.
+  // Nothing goes on before window setup has run; the main thread never waits for it, and the
+  // page is answered as soon as it has (StartupCompleted). A later ready command (the page
+  // loaded again) replaces the one kept.
   if (c_.startup_complete && !c_.startup_complete->load()) {
-    c_.main_queue->PostAfter(kStartupPoll, [weak = weak_from_this(), profiles] {
-      if (auto self = weak.lock())
-        self->PageReady(profiles);
-    });
+    held_profiles_ = profiles;
     return;
   }
   c_.engines->LoadProfiles(profiles);
@@ -165,6 +164,14 @@ void MainPageBridge::PageReady(const std::string& profiles) {
     if (auto self = weak.lock())
       self->SendInit();
   });
+}
+
+void MainPageBridge::StartupCompleted() {
+  if (!held_profiles_)
+    return;
+  const std::string profiles = std::move(*held_profiles_);
+  held_profiles_.reset();
+  PageReady(profiles);
 }
 
 void MainPageBridge::SendInit() {

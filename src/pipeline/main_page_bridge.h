@@ -66,10 +66,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
     std::shared_ptr<SaveDialog> save_dialog;
   };
 
-  // How long `Init` waits after the profile list, and how often the ready command looks for
-  // the end of window setup.
+  // How long `Init` waits after the profile list.
   static constexpr std::chrono::milliseconds kInitDelay{300};
-  static constexpr std::chrono::milliseconds kStartupPoll{1000};
   // At most one line list, and one engine status, reaches the page in this time (the first of a
   // burst at once, the newest at its end): the overlay shows the words as they come, the page
   // lists what was said.
@@ -85,6 +83,10 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   // kPageCallInterval; every user-line event as an `UpdateUserAddLine` call, in the order posted,
   // and every change of the caption source read as an `UpdateCaptionSource` call.
   void Subscribe();
+
+  // Window setup has run (`startup_complete` is raised): a ready command that came before goes
+  // on now. The page loads while the permission window waits, so it is often ready first.
+  void StartupCompleted();
 
   // `MainWindow`, once window setup has made it; the window words do nothing before.
   void SetMainWindow(std::shared_ptr<WindowControl> window) { main_window_ = std::move(window); }
@@ -118,6 +120,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   std::shared_ptr<WindowControl> main_window_;
   std::shared_ptr<PacedPageCall> lines_call_;
   std::shared_ptr<PacedPageCall> status_call_;
+  // The profile list of a ready command that came before window setup had run, until it has.
+  std::optional<std::string> held_profiles_;
   // Whether the active engine has a key: unknown, or for an engine that takes none, absent.
   std::optional<bool> key_saved_;
 };

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <utility>
 
 #include "platform/glib/glib_ptr.h"
@@ -21,6 +22,11 @@ constexpr char kResourceRoot[] = "/quensary/pages";
 // Made by the program rather than read from the bundle, so the pages and the program can never
 // disagree on a word or a default.
 constexpr char kProtocolScriptPath[] = "/protocol.js";
+// The main page reads the shipped profiles from a script it loads with itself rather than
+// fetching each file: a fetch is answered only after the page was first drawn, which held its
+// ready command, and with it the start, back by a tenth of a second and more.
+constexpr char kShippedProfilesPath[] = "/engines/shipped.js";
+constexpr char kEnginesFolder[] = "/quensary/pages/engines/";
 
 std::string_view ContentTypeOf(std::string_view path) {
   static constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kTypes{{
@@ -55,6 +61,34 @@ void Respond(WebKitURISchemeRequest* request, GInputStream* body, gint64 size, g
   webkit_uri_scheme_request_finish_with_response(request, response.get());
 }
 
+// `script` is not copied: it must live as long as the process.
+void RespondScript(WebKitURISchemeRequest* request, const std::string& script) {
+  const GBytesPtr bytes(g_bytes_new_static(script.data(), script.size()));
+  auto stream = GObjectRef<GInputStream>::Adopt(g_memory_input_stream_new_from_bytes(bytes.get()));
+  Respond(request, stream.get(), static_cast<gint64>(script.size()), 200, "OK", "text/javascript");
+}
+
+// Quensary.shippedProfileTexts: each engines/*.json file's text by its name, as strings (the
+// page parses each on its own, so one broken file leaves the others).
+std::string ShippedProfilesScript() {
+  nlohmann::json texts = nlohmann::json::object();
+  const GStrvPtr names(g_resource_enumerate_children(quensary_pages_get_resource(), kEnginesFolder,
+                                                     G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr));
+  for (gchar** name = names.get(); name && *name; ++name) {
+    if (!g_str_has_suffix(*name, ".json"))
+      continue;
+    const GBytesPtr bytes(g_resource_lookup_data(quensary_pages_get_resource(),
+                                                 (std::string(kEnginesFolder) + *name).c_str(),
+                                                 G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr));
+    gsize size = 0;
+    const auto* data = bytes ? static_cast<const char*>(g_bytes_get_data(bytes.get(), &size)) : "";
+    texts[*name] = std::string(data, size);
+  }
+  // ASCII only: no line separator or other character can end a string of the script early.
+  return "Quensary.shippedProfileTexts = Object.freeze(" +
+         texts.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) + ");\n";
+}
+
 std::function<void(WebKitURISchemeRequest*)>& RelayHandler() {
   static std::function<void(WebKitURISchemeRequest*)> handler;
   return handler;
@@ -80,11 +114,12 @@ void ServePage(WebKitURISchemeRequest* request, gpointer) {
   }
   if (g_strcmp0(path, kProtocolScriptPath) == 0) {
     static const std::string script = PageProtocolScript();  // the words never change
-    const GBytesPtr bytes(g_bytes_new_static(script.data(), script.size()));
-    auto stream =
-        GObjectRef<GInputStream>::Adopt(g_memory_input_stream_new_from_bytes(bytes.get()));
-    Respond(request, stream.get(), static_cast<gint64>(script.size()), 200, "OK",
-            "text/javascript");
+    RespondScript(request, script);
+    return;
+  }
+  if (g_strcmp0(path, kShippedProfilesPath) == 0) {
+    static const std::string script = ShippedProfilesScript();  // nor do the bundle's files
+    RespondScript(request, script);
     return;
   }
   const std::string resource = std::string(kResourceRoot) + (path ? path : "");

@@ -12,8 +12,9 @@ namespace quensary {
 // The program's own pages (the main page, the overlay page, the offline engine page) are served
 // under this scheme from the resource bundle built from pages/: quensary://app/<path> is the
 // file pages/<path>, but for quensary://app/protocol.js, the words and defaults the pages share
-// with the program, made by the program. Unknown paths, and every host but the program's own,
-// answer 404.
+// with the program, and quensary://app/engines/shipped.js, the texts of the shipped engine
+// profiles (engines/*.json) by file name, both made by the program. Unknown paths, and every
+// host but the program's own, answer 404.
 inline constexpr char kPageScheme[] = "quensary";
 inline constexpr char kPageHost[] = "app";
 

@@ -131,7 +131,8 @@ TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTur
     SCOPED_TRACE(way);
     ASSERT_TRUE(testing::SetDesktopAccessibility(false));
     const testing::TempDir own_home;
-    const auto program = StartProgram(own_home);
+    const std::string output = own_home.path() + "/output.txt";
+    const auto program = StartProgram(own_home, output);
     std::optional<ListedWindow> permission;
     ASSERT_TRUE(RunLoopUntil(
         [&] { return (permission = Shown(program->Pid(), kPermissionWindow)).has_value(); },
@@ -148,6 +149,8 @@ TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTur
     const auto again = StartProgram(own_home);
     ASSERT_TRUE(RunLoopUntil([&] { return again->ExitStatus().has_value(); }));
     EXPECT_EQ(WindowsOf(program->Pid()).size(), 1u);
+    // The main page loads meanwhile, but its start values wait for window setup.
+    EXPECT_EQ(testing::ReadFile(output).find("\"app-version\""), std::string::npos);
 
     const auto start = std::chrono::steady_clock::now();
     if (way == "closed") {
@@ -169,6 +172,9 @@ TEST_F(ProgramTest, WithAccessibilityOffOnlyThePermissionWindowShowsUntilItIsTur
               << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
               << " s after accessibility was turned on\n";
     EXPECT_TRUE(RunLoopUntil([&] { return !Shown(program->Pid(), kPermissionWindow); }));
+    EXPECT_TRUE(RunLoopUntil([&] {
+      return testing::ReadFile(output).find("\"app-version\"") != std::string::npos;
+    })) << "the page, ready before window setup, has its start values after it";
     if (way == "by its button") {
       // The page the button opened stays in front of the main window that came after it.
       EXPECT_TRUE(RunLoopUntil([&] {

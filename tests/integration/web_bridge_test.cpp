@@ -206,6 +206,13 @@ TEST_F(Bridge, ThePageSchemeServesTheProgramsPagesOnItsOwnHostOnly) {
                         "return seen.join(', '); })()"),
             "200 text/html, 200 text/javascript, 200 application/json, 404 text/plain, "
             "404 text/plain, 404 text/plain");
+  // The shipped profiles as the main page reads them: each file's text under its name.
+  EXPECT_EQ(AwaitScript(*page,
+                        "await (async () => { const q = {}; new Function('Quensary', await (await "
+                        "fetch('shipped.js')).text())(q); const t = q.shippedProfileTexts; return "
+                        "Object.keys(t).includes('deepl.json') + ' ' + (t['apertium.json'] === "
+                        "await (await fetch('apertium.json')).text()); })()"),
+            "true true");
   for (const char* address :
        {"quensary://other/engines/apertium.html", "quensary:///engines/apertium.html",
         "quensary://user@app/engines/apertium.html", "quensary://app:80/engines/apertium.html"}) {

@@ -14,13 +14,16 @@ namespace quensary {
 
 FloatHoverMonitor::FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> main_queue,
                                      std::shared_ptr<SettingsStore> settings,
-                                     std::shared_ptr<EnginePool> engines)
+                                     std::shared_ptr<EnginePool> engines,
+                                     const WebObj* share_process_with)
     : settings_(settings),
       state_(std::make_shared<FloatState>()),
       page_(std::make_shared<WebObj>(main_queue)) {
   page_->PageUrl = RevealText(Sealed::OverlayPageAddress);
   page_->ProgramPagesOnly = true;
-  WebObjDelegate::Create(page_);
+  WebObjDelegate::Options options;
+  options.related = share_process_with;
+  WebObjDelegate::Create(page_, options);
   view_ = std::make_shared<OverlayView>(page_->Widget(), [state = std::weak_ptr(state_)] {
     if (const auto held = state.lock())
       held->SetIsLock(!held->IsLock());

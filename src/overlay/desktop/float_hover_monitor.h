@@ -19,12 +19,15 @@ namespace quensary {
 // that floats above every other window and lets clicks pass through to what lies below, except
 // while the pointer is over it and it is not locked. It puts together the page, its window
 // (OverlayView), what the page is told (OverlayPageFeed, also from the bus) and the hover tick
-// (HoverTicker). Made once by window setup and kept for the life of the process. Main thread
-// only.
+// (HoverTicker). Made once, as the program is prepared, and kept for the life of the process.
+// Main thread only.
 class FloatHoverMonitor {
  public:
+  // `share_process_with`, when given, is another page of the program's own whose web process
+  // the overlay's page shares.
   FloatHoverMonitor(LnsCenter& bus, std::shared_ptr<MainQueue> main_queue,
-                    std::shared_ptr<SettingsStore> settings, std::shared_ptr<EnginePool> engines);
+                    std::shared_ptr<SettingsStore> settings, std::shared_ptr<EnginePool> engines,
+                    const WebObj* share_process_with = nullptr);
   FloatHoverMonitor(const FloatHoverMonitor&) = delete;
   FloatHoverMonitor& operator=(const FloatHoverMonitor&) = delete;
 

@@ -10,8 +10,8 @@
 
 namespace quensary {
 
-// The caption pipeline's controller: it owns the main page and the caption worker. Made once by
-// window setup and kept for the life of the process. Main thread only.
+// The caption pipeline's controller: it owns the main page and the caption worker. Made once, as
+// the program is prepared, and kept for the life of the process. Main thread only.
 class MainController {
  public:
   // `collaborators` holds everything but the page and the worker, which the controller makes.

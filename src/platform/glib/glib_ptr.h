@@ -27,6 +27,7 @@ using GBytesPtr = std::unique_ptr<GBytes, GLibFree<g_bytes_unref>>;
 using GSourcePtr = std::unique_ptr<GSource, GLibFree<g_source_unref>>;
 using GUriPtr = std::unique_ptr<GUri, GLibFree<g_uri_unref>>;
 using GListPtr = std::unique_ptr<GList, GLibFree<g_list_free>>;  // the list, not its elements
+using GStrvPtr = std::unique_ptr<gchar*, GLibFree<g_strfreev>>;  // the array and its texts
 using GStrvPtr = std::unique_ptr<gchar*, GLibFree<g_strfreev>>;
 
 }  // namespace quensary

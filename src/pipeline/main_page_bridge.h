@@ -101,7 +101,6 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
 
  private:
   void PageReady(const std::string& profiles);
-  void LoadAfterStartup(const std::string& profiles);
   void SendInit();
   void SetSetting(const std::string& key, const std::string& value);
   void RunSettingCommand(SettingCommand command, const std::string& value);

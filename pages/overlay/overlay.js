@@ -129,6 +129,7 @@
     const alpha = settings.opacityPercent / 100;
     style.setProperty('--panel-bg', `rgba(0, 0, 0, ${alpha})`);
     style.setProperty('--zoomed-panel-bg', `rgba(0, 0, 0, ${Math.max(alpha, ZOOMED_ALPHA)})`);
+    root.classList.toggle('see-through', alpha < 1);
     style.setProperty('--lines-shown', String(settings.linesShown));
     root.classList.toggle('both', settings.showOri && settings.showTar);
 

@@ -351,6 +351,45 @@ TEST_F(OverlayTest, ALongSentenceShowsItsNewestLinesAndTheWindowReturnsToItsPlac
   Monitor().SendInit();
 }
 
+// Over a see-through panel the view shows through to its earlier frames unless cleared: a line
+// that the bus replaces leaves none of its glyphs, and the panel keeps one shade throughout.
+TEST_F(OverlayTest, AReplacedLineLeavesNoGhostOnASeeThroughPanel) {
+  TheProgram().settings->SetOverlayOpacity(60);
+  Monitor().SendInit();
+  ASSERT_TRUE(MoveTo(5, 5));
+  ASSERT_TRUE(Hovered(false));
+  const auto show = [](const std::string& tar) {
+    Publish(*TheProgram().bus,
+            LinesChanged{R"([{"Id":"40","Ori":"","Finish":true,"Tar":")" + tar + R"("}])",
+                         std::nullopt});
+    return RunLoopUntil([&] { return Js("subtitles.textContent") == tar; });
+  };
+  ASSERT_TRUE(show("Wide words, soon to be replaced by nothing."));
+  const auto text = nlohmann::json::parse(Js("JSON.stringify(subtitles.getBoundingClientRect())"));
+  const ScreenRect frame = ServerFrame();
+  // The mean brightness of `width` by 8 px at `dx` in the panel, across its glyphs' middle.
+  const auto area = [&](int dx, int width) {
+    std::string mean;
+    testing::RunToEnd(
+        {"import", "-window", "root", "-crop",
+         std::to_string(width) + "x8+" + std::to_string(int(frame.x + text["x"].get<int>() + dx)) +
+             "+" + std::to_string(int(frame.y + text["y"].get<int>() + 16)),
+         "-colorspace", "Gray", "-format", "%[fx:int(255*mean)]", "info:"},
+        std::chrono::seconds(20), &mean);
+    return std::atoi(mean.c_str());
+  };
+  ASSERT_TRUE(RunLoopUntil([&] { return area(14, 120) > area(2, 8) + 20; })) << "the glyphs";
+  std::string blank;  // as wide, with no glyph but its last
+  for (int i = 0; i < 40; ++i)
+    blank += "\xC2\xA0";
+  ASSERT_TRUE(show(blank + "."));
+  EXPECT_TRUE(RunLoopUntil([&] { return area(14, 120) == area(2, 8); }))
+      << area(14, 120) << " against the panel's " << area(2, 8);
+  testing::Screenshot("overlay-replaced-line.png");
+  TheProgram().settings->SetOverlayOpacity(100);
+  Monitor().SendInit();
+}
+
 TEST_F(OverlayTest, ThePageShowsLinesByItsSwitchesAndHidesWithBothOff) {
   Program& program = TheProgram();
   const auto shown = [] {

@@ -110,12 +110,13 @@ class OverlayTest : public ::testing::Test {
            << Monitor().state().Inarea() << ", frame " << frame.x << "," << frame.y << " "
            << frame.width << "x" << frame.height;
   }
-  // The brightness of the screen at a point, 0 to 255.
-  static int Brightness(double x, double y) {
+  // The brightness of the screen at a point, or the mean of an area from there, 0 to 255.
+  static int Brightness(double x, double y, int width = 1, int height = 1) {
     std::string pixel;
     testing::RunToEnd({"import", "-window", "root", "-crop",
-                       "1x1+" + std::to_string(int(x)) + "+" + std::to_string(int(y)), "-format",
-                       "%[fx:int(255*luminance)]", "info:"},
+                       std::to_string(width) + "x" + std::to_string(height) + "+" +
+                           std::to_string(int(x)) + "+" + std::to_string(int(y)),
+                       "-colorspace", "Gray", "-format", "%[fx:int(255*mean)]", "info:"},
                       std::chrono::seconds(20), &pixel);
     return std::atoi(pixel.c_str());
   }
@@ -356,8 +357,7 @@ TEST_F(OverlayTest, ALongSentenceShowsItsNewestLinesAndTheWindowReturnsToItsPlac
 TEST_F(OverlayTest, AReplacedLineLeavesNoGhostOnASeeThroughPanel) {
   TheProgram().settings->SetOverlayOpacity(60);
   Monitor().SendInit();
-  ASSERT_TRUE(MoveTo(5, 5));
-  ASSERT_TRUE(Hovered(false));
+  ASSERT_TRUE(MoveTo(5, 5) && Hovered(false));
   const auto show = [](const std::string& tar) {
     Publish(*TheProgram().bus,
             LinesChanged{R"([{"Id":"40","Ori":"","Finish":true,"Tar":")" + tar + R"("}])",
@@ -366,25 +366,16 @@ TEST_F(OverlayTest, AReplacedLineLeavesNoGhostOnASeeThroughPanel) {
   };
   ASSERT_TRUE(show("Wide words, soon to be replaced by nothing."));
   const auto text = nlohmann::json::parse(Js("JSON.stringify(subtitles.getBoundingClientRect())"));
-  const ScreenRect frame = ServerFrame();
-  // The mean brightness of `width` by 8 px at `dx` in the panel, across its glyphs' middle.
-  const auto area = [&](int dx, int width) {
-    std::string mean;
-    testing::RunToEnd(
-        {"import", "-window", "root", "-crop",
-         std::to_string(width) + "x8+" + std::to_string(int(frame.x + text["x"].get<int>() + dx)) +
-             "+" + std::to_string(int(frame.y + text["y"].get<int>() + 16)),
-         "-colorspace", "Gray", "-format", "%[fx:int(255*mean)]", "info:"},
-        std::chrono::seconds(20), &mean);
-    return std::atoi(mean.c_str());
-  };
-  ASSERT_TRUE(RunLoopUntil([&] { return area(14, 120) > area(2, 8) + 20; })) << "the glyphs";
+  const double x = ServerFrame().x + text["x"].get<double>(),
+               y = ServerFrame().y + text["y"].get<double>() + 16;  // the glyphs' middle
+  const auto glyphs = [&] { return Brightness(x + 14, y, 120, 8); };
+  const auto panel = [&] { return Brightness(x + 2, y, 8, 8); };
+  ASSERT_TRUE(RunLoopUntil([&] { return glyphs() > panel() + 20; }));
   std::string blank;  // as wide, with no glyph but its last
   for (int i = 0; i < 40; ++i)
     blank += "\xC2\xA0";
   ASSERT_TRUE(show(blank + "."));
-  EXPECT_TRUE(RunLoopUntil([&] { return area(14, 120) == area(2, 8); }))
-      << area(14, 120) << " against the panel's " << area(2, 8);
+  EXPECT_TRUE(RunLoopUntil([&] { return glyphs() == panel(); })) << glyphs() << " " << panel();
   testing::Screenshot("overlay-replaced-line.png");
   TheProgram().settings->SetOverlayOpacity(100);
   Monitor().SendInit();

@@ -116,8 +116,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   Collaborators c_;
   TranscriptBridge transcript_;
   std::shared_ptr<WindowControl> main_window_;
-  std::shared_ptr<PacedPageCall> lines_call_;
-  std::shared_ptr<PacedPageCall> status_call_;
+  // The line list (stream 0) and the engine's status (stream 1), sent together.
+  std::shared_ptr<PacedPageCall> paced_calls_;
   // Whether the active engine has a key: unknown, or for an engine that takes none, absent.
   std::optional<bool> key_saved_;
 };

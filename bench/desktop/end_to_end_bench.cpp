@@ -435,6 +435,36 @@ Load MeasureLoad(const std::string& binary) {
   return load;
 }
 
+// Only the two speaking figures, `runs` times for each build in turn (the previous build first in
+// each round), so changes to them can be compared on a loaded machine: E2E_CPU_RUNS=N.
+void MeasureBusyOnly(const std::vector<std::string>& builds, int runs) {
+  std::vector<std::vector<double>> hidden(builds.size()), shown(builds.size());
+  for (int run = 0; run < runs; ++run) {
+    for (size_t b = 0; b < builds.size(); ++b) {
+      for (const bool show : {false, true}) {
+        testing::TempDir home;
+        if (show)
+          ShowTextInOverlay(home.path());
+        testing::BackgroundProcess speaking({kDemo, "--transcript", kTranscript, "--loop"});
+        const auto program =
+            testing::StartProgram(testing::ProgramBinary(builds[b]), home.path(), 2);
+        const double cpu = CpuPercent(program->Pid(), std::chrono::seconds(60));
+        double load[3] = {0, 0, 0};
+        getloadavg(load, 3);
+        std::printf("run %d %s, overlay %s: %.2f %% of one core (load %.2f)\n", run + 1,
+                    b == 0 ? "this build" : "previous build", show ? "shown" : "hidden", cpu,
+                    load[0]);
+        std::fflush(stdout);
+        (show ? shown : hidden)[b].push_back(cpu);
+      }
+    }
+  }
+  for (size_t b = 0; b < builds.size(); ++b)
+    std::printf("%s, median of %d: overlay hidden %.2f %%, shown %.2f %% (goal <= 5 %%)\n",
+                b == 0 ? "this build" : "previous build", runs, SpreadOf(hidden[b]).p50,
+                SpreadOf(shown[b]).p50);
+}
+
 // Settings in which the offline engine is the user's own profile with three pages.
 void UseThreeEnginePages(const std::string& home) {
   auto preferences = std::make_shared<KeyFilePreferences>(home + "/config", SettingsFileNames());
@@ -471,6 +501,15 @@ int main(int argc, char** argv) {
   // A build of the code before a change, measured beside this one in the same run.
   const char* baseline_dir = std::getenv("QUENSARY_BASELINE_BUILD");
   const std::string baseline = baseline_dir ? baseline_dir : "";
+  if (const char* runs = std::getenv("E2E_CPU_RUNS")) {
+    std::vector<std::string> builds = {QUENSARY_BINARY_DIR};
+    if (!baseline.empty())
+      builds.push_back(baseline);
+    MeasureBusyOnly(builds, std::max(1, std::atoi(runs)));
+    std::fflush(stdout);
+    engine.reset();
+    EndProcess(0);
+  }
   std::vector<std::string> selves = {argv[0]};
   if (!baseline.empty())
     selves.push_back(baseline + "/bench/end_to_end_bench");

@@ -4,6 +4,16 @@
 
   function $(id) { return document.getElementById(id); }
 
+  // Status updates come every half second while captions run, mostly saying what is shown
+  // already: a write of the same text or state would still lay out and repaint the column.
+  function setText(node, text) {
+    if (node.textContent !== text) node.textContent = text;
+  }
+
+  function setHidden(node, hidden) {
+    if (node.hidden !== hidden) node.hidden = hidden;
+  }
+
   // Shows a message in a status line; with `ms`, it clears itself after that long.
   function flash(node, text, kind, ms) {
     clearTimeout(node._timer);
@@ -29,12 +39,12 @@
     select.after(text);
     const show = () => {
       const option = select.selectedOptions[0];
-      text.textContent = option ? option.textContent : '';
+      setText(text, option ? option.textContent : '');
     };
     select.addEventListener('change', show);
     show();
     return show;
   }
 
-  Quensary.dom = Object.freeze({ $, flash, wrapChoice });
+  Quensary.dom = Object.freeze({ $, flash, setHidden, setText, wrapChoice });
 })();

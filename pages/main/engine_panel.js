@@ -104,7 +104,12 @@
     } else if (s.Engine) {
       text = `${name} has not been asked yet.`;
     }
-    flash(el.engineStatus, text, kind);
+    // Unchanged, it stays as it is: a status line rewritten every half second costs a repaint.
+    const node = el.engineStatus;
+    if (node.textContent !== text || node.classList.contains('ok') !== (kind === 'ok') ||
+        node.classList.contains('error') !== (kind === 'error')) {
+      flash(node, text, kind);
+    }
     showFor(profileOf(currentEngine), s);
   }
 
@@ -232,7 +237,10 @@
         select.appendChild(option);
       }
     }
-    if (wanted && options.some(([id]) => id === wanted)) select.value = wanted;
+    // Choosing the option already chosen would still repaint the column.
+    if (wanted && select.value !== wanted && options.some(([id]) => id === wanted)) {
+      select.value = wanted;
+    }
     showChoice();
   }
 

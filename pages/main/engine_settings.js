@@ -10,7 +10,7 @@
   } = Quensary.constants;
   const { noteSetting, sendSetting } = Quensary.bridge;
   const { send } = Quensary.calls;
-  const { $, flash } = Quensary.dom;
+  const { $, flash, setHidden, setText } = Quensary.dom;
   const { intOr, isPlainObject } = Quensary.values;
 
   let el = null;
@@ -95,13 +95,13 @@
 
   function render(refill = true) {
     const shown = takes('address') || takes('model') || takes('context') || takes('key');
-    el.panel.hidden = !shown;
+    setHidden(el.panel, !shown);
     if (!shown) return;
     const own = isPlainObject(options[engine.Id]) ? options[engine.Id] : {};
-    el.addressField.hidden = !takes('address');
-    el.modelField.hidden = !takes('model');
-    el.contextField.hidden = !takes('context');
-    el.optionsRow.hidden = !takes('address') && !takes('model') && !takes('context');
+    setHidden(el.addressField, !takes('address'));
+    setHidden(el.modelField, !takes('model'));
+    setHidden(el.contextField, !takes('context'));
+    setHidden(el.optionsRow, !takes('address') && !takes('model') && !takes('context'));
     if (refill) {
       const relay = isPlainObject(engine.Relay) ? engine.Relay : {};
       el.address.placeholder = typeof relay.Address === 'string' ? relay.Address : '';
@@ -109,7 +109,7 @@
       el.model.value = typeof own.model === 'string' ? own.model : '';
       el.context.value = String(context);
     }
-    el.keyField.hidden = !takes('key');
+    setHidden(el.keyField, !takes('key'));
     const required = isPlainObject(engine.Relay) && engine.Relay.KeyRequired === true;
     let state = '';
     if (status.KeySaved === true) state = 'Key saved.';
@@ -118,8 +118,8 @@
     if (status.KeysKept === 'session') {
       state += ' No secret service is running: a key is kept only until Quensary quits.';
     }
-    el.keyState.textContent = state.trim();
-    el.forgetKey.hidden = status.KeySaved !== true;
+    setText(el.keyState, state.trim());
+    setHidden(el.forgetKey, status.KeySaved !== true);
   }
 
   function saveOptions() {

@@ -9,7 +9,7 @@
   } = Quensary.constants;
   const { nameOf } = window.QuensaryLanguages;
   const { noteSetting, sendSetting, sendSettingIfChanged } = Quensary.bridge;
-  const { $ } = Quensary.dom;
+  const { $, setText } = Quensary.dom;
   const { boolOr, has, intOr, isPlainObject } = Quensary.values;
 
   let el = null;
@@ -157,8 +157,8 @@
       return;
     }
     if (wanted && offered.includes(wanted)) {
-      select.value = wanted;
-      el.targetNote.textContent = '';
+      if (select.value !== wanted) select.value = wanted;
+      setText(el.targetNote, '');
       return;
     }
     select.value = offered[0];

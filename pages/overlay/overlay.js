@@ -13,7 +13,6 @@
   const BOTTOM_GAP = 4;
   // Tall enough for the program's 60 px lock button, and the grip stays reachable when empty.
   const MIN_HEIGHT = 60;
-  const SHOWN_LINES = 2;
   // A press on the grip whose pointer travels further than this (px) is a drag, not a click;
   // two clicks within this time (ms) are a double click.
   const DRAG_SLOP = 4;
@@ -22,6 +21,8 @@
   // What the overlay shares with the program comes from its protocol script (../protocol.js,
   // loaded first): settings keys, defaults, ranges and words.
   const PROTOCOL = window.QuensaryProtocol;
+  // The program sends the overlay no more lines than this.
+  const SHOWN_LINES = PROTOCOL.overlayShownLines;
   const STORED = PROTOCOL.settings;
   const DEFAULTS = Object.freeze({
     showOri: STORED.showOriginal.default,
@@ -129,6 +130,7 @@
     const alpha = settings.opacityPercent / 100;
     style.setProperty('--panel-bg', `rgba(0, 0, 0, ${alpha})`);
     style.setProperty('--zoomed-panel-bg', `rgba(0, 0, 0, ${Math.max(alpha, ZOOMED_ALPHA)})`);
+    root.classList.toggle('see-through', alpha < 1);
     style.setProperty('--lines-shown', String(settings.linesShown));
     root.classList.toggle('both', settings.showOri && settings.showTar);
 

@@ -31,6 +31,9 @@ void Activate(GtkApplication* application, gpointer data) {
   // The installed icon carries the application id's name; uninstalled, GTK falls back quietly.
   gtk_window_set_default_icon_name(kApplicationId);
   FollowDesktopColorScheme();
+  // Overlay scroll bars fade in and out after every scroll, drawing a frame each time: the recent
+  // lines scroll at every new caption, so they would redraw the list dozens of times a second.
+  g_object_set(gtk_settings_get_default(), "gtk-overlay-scrolling", FALSE, nullptr);
   startup->permission_window =
       NewPermissionWindow(application, startup->main_queue, startup->background);
   gtk_widget_show_all(startup->permission_window);

@@ -34,6 +34,28 @@ std::string ShownLinesJson(std::string_view lines_json, const SettingsStore& set
   return shown.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+bool OnlyAddsText(std::string_view before, std::string_view after) {
+  const auto old_lines = nlohmann::json::parse(before, nullptr, false);
+  const auto new_lines = nlohmann::json::parse(after, nullptr, false);
+  if (!old_lines.is_array() || !new_lines.is_array() || old_lines.size() != new_lines.size())
+    return false;
+  const auto text = [](const nlohmann::json& line, const char* name) {
+    return line.is_object() ? line.value(name, std::string()) : std::string();
+  };
+  for (size_t i = 0; i < old_lines.size(); ++i) {
+    const auto& old_line = old_lines[i];
+    const auto& new_line = new_lines[i];
+    if (!old_line.is_object() || !new_line.is_object() ||
+        old_line.value("Id", nlohmann::json()) != new_line.value("Id", nlohmann::json()))
+      return false;
+    for (const char* name : {"Ori", "Tar"}) {
+      if (!text(new_line, name).starts_with(text(old_line, name)))
+        return false;
+    }
+  }
+  return true;
+}
+
 std::optional<double> ParseContentHeight(std::string_view text) {
   if (text.empty() || g_ascii_isspace(text[0]) || text[0] == '\0')
     return std::nullopt;

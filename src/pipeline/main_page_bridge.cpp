@@ -72,15 +72,11 @@ void MainPageBridge::Subscribe() {
     });
   };
   // Each list and each status is the whole of it: only the newest of a burst need reach the page.
-  const auto paced = [this] {
-    return std::make_shared<PacedPageCall>(
-        c_.main_queue, kPageCallInterval,
-        [page = c_.page](const std::string& call) { page->RunJs(call); });
-  };
-  lines_call_ = paced();
-  status_call_ = paced();
+  paced_calls_ = std::make_shared<PacedPageCall>(
+      c_.main_queue, kPageCallInterval,
+      [page = c_.page](const std::string& call) { page->RunJs(call); });
   OnEach(*c_.bus,
-         [queue = c_.main_queue, lines = std::weak_ptr(lines_call_)](const LinesChanged& event) {
+         [queue = c_.main_queue, lines = std::weak_ptr(paced_calls_)](const LinesChanged& event) {
            queue->Post([lines, json = event.json] {
              if (const auto held = lines.lock())
                held->Offer([json] { return JuziCall(Page::kMain, json); });
@@ -91,10 +87,12 @@ void MainPageBridge::Subscribe() {
   });
   c_.engines->SetStatusListener([weak = weak_from_this()] {
     if (auto self = weak.lock())
-      self->status_call_->Offer([weak] {
-        const auto alive = weak.lock();
-        return alive ? alive->EngineStatusCall() : std::string();
-      });
+      self->paced_calls_->Offer(
+          [weak] {
+            const auto alive = weak.lock();
+            return alive ? alive->EngineStatusCall() : std::string();
+          },
+          1);
   });
   if (c_.caption_sources) {
     c_.caption_sources->SetOnChoiceChanged([run_on_main](CaptionSourceChoice) {

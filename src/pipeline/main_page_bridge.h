@@ -117,8 +117,8 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
   Collaborators c_;
   TranscriptBridge transcript_;
   std::shared_ptr<WindowControl> main_window_;
-  std::shared_ptr<PacedPageCall> lines_call_;
-  std::shared_ptr<PacedPageCall> status_call_;
+  // The line list (stream 0) and the engine's status (stream 1), sent together.
+  std::shared_ptr<PacedPageCall> paced_calls_;
   // The profile list of a ready command that came before window setup had run, until it has.
   std::optional<std::string> held_profiles_;
   // Whether the active engine has a key: unknown, or for an engine that takes none, absent.

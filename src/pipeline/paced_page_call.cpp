@@ -9,9 +9,11 @@ PacedPageCall::PacedPageCall(std::shared_ptr<MainQueue> main_queue,
                              std::function<void(const std::string&)> send)
     : main_queue_(std::move(main_queue)), interval_(interval), send_(std::move(send)) {}
 
-void PacedPageCall::Offer(MakeCall make) {
+void PacedPageCall::Offer(MakeCall make, size_t stream) {
   if (waiting_) {
-    held_ = std::move(make);
+    if (held_.size() <= stream)
+      held_.resize(stream + 1);
+    held_[stream] = std::move(make);
     return;
   }
   send_(make());
@@ -24,9 +26,13 @@ void PacedPageCall::Offer(MakeCall make) {
 
 void PacedPageCall::IntervalEnded() {
   waiting_ = false;
-  if (!held_)
+  std::vector<MakeCall> held = std::exchange(held_, {});
+  std::erase(held, nullptr);
+  if (held.empty())
     return;
-  Offer(std::exchange(held_, nullptr));
+  Offer(std::move(held.front()));
+  for (size_t i = 1; i < held.size(); ++i)
+    send_(held[i]());
 }
 
 }  // namespace quensary

@@ -4,17 +4,19 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/main_queue.h"
 
 namespace quensary {
 
-// A stream of page calls of which only the newest counts, each carrying the whole state (the
-// line list, the engine's status). The first goes out at once; after each call that went out,
-// the next waits until `interval` has passed, and only the newest of those offered meanwhile
-// goes out then, made when it goes out. A page lays itself out and repaints for every call, so a
-// list that changes word by word costs it one repaint an interval instead of one a word. Main
-// thread only; held through std::shared_ptr.
+// Streams of page calls of which only the newest of each counts, each carrying the whole state
+// (the line list, the engine's status). The first goes out at once; after each call that went
+// out, the next waits until `interval` has passed, and only the newest of each stream offered
+// meanwhile goes out then, made when it goes out, in the order of the streams. A page lays
+// itself out and repaints for every call it gets apart from the others, so a list that changes
+// word by word costs it one repaint an interval instead of one a word, and the streams share
+// that repaint. Main thread only; held through std::shared_ptr.
 class PacedPageCall : public std::enable_shared_from_this<PacedPageCall> {
  public:
   PacedPageCall(std::shared_ptr<MainQueue> main_queue, std::chrono::milliseconds interval,
@@ -23,7 +25,7 @@ class PacedPageCall : public std::enable_shared_from_this<PacedPageCall> {
   PacedPageCall& operator=(const PacedPageCall&) = delete;
 
   using MakeCall = std::function<std::string()>;
-  void Offer(MakeCall make);
+  void Offer(MakeCall make, size_t stream = 0);
 
  private:
   void IntervalEnded();
@@ -31,7 +33,7 @@ class PacedPageCall : public std::enable_shared_from_this<PacedPageCall> {
   const std::shared_ptr<MainQueue> main_queue_;
   const std::chrono::milliseconds interval_;
   const std::function<void(const std::string&)> send_;
-  MakeCall held_;
+  std::vector<MakeCall> held_;  // by stream
   bool waiting_ = false;
 };
 

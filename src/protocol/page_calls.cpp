@@ -133,6 +133,7 @@ std::string PageProtocolScript() {
        {{"automatic", WordOf(CaptionSourceMode::kAutomatic)},
         {"accessibility", WordOf(CaptionSourceMode::kAccessibility)},
         {"stream", WordOf(CaptionSourceMode::kStream)}}},
+      {"overlayShownLines", kShownLines},
   };
   // A frozen global that each page reads before its own scripts run.
   return "// Made by the program: the words and defaults the pages share with it.\n"

@@ -8,9 +8,9 @@ namespace quensary {
 // hardware acceleration (a desktop without a GPU, a virtual machine, a headless display) lays
 // each update of a transparent view over the previous frame instead of replacing it, so text that
 // changes leaves its old glyphs behind and a backdrop that clears stays dark. A view that changes
-// size starts again from a clear buffer, so Repaint gives the view a one-pixel change of height,
-// at once and again after the page's short fades have ended. Main thread only; lives as long as
-// the view.
+// size starts again from a clear buffer, so a repaint gives the view a one-pixel change of
+// height, at most once a frame. With hardware acceleration the view is left alone. Main thread
+// only; lives as long as the view.
 class TransparentViewRepaint {
  public:
   explicit TransparentViewRepaint(GtkWidget* view) : view_(view) {}
@@ -18,14 +18,19 @@ class TransparentViewRepaint {
   TransparentViewRepaint& operator=(const TransparentViewRepaint&) = delete;
   ~TransparentViewRepaint();
 
-  // Call after anything that changes what the view shows.
+  // After a change that may leave marks, including fades that run on (150 ms at most): a clear
+  // frame at once and again once they have ended.
   void Repaint();
+  // After a change without fades over see-through pixels: one clear frame.
+  void RepaintOnce();
 
  private:
+  bool Needed() const;
   void Nudge();
 
   GtkWidget* view_;
   guint trailing_ = 0;
+  guint tick_ = 0;
 };
 
 }  // namespace quensary

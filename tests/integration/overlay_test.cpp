@@ -96,12 +96,13 @@ class OverlayTest : public ::testing::Test {
            << Monitor().state().Inarea() << ", frame " << frame.x << "," << frame.y << " "
            << frame.width << "x" << frame.height;
   }
-  // The brightness of the screen at a point, 0 to 255.
-  static int Brightness(double x, double y) {
+  // The brightness of the screen at a point, or the mean of an area from there, 0 to 255.
+  static int Brightness(double x, double y, int width = 1, int height = 1) {
     std::string pixel;
     testing::RunToEnd({"import", "-window", "root", "-crop",
-                       "1x1+" + std::to_string(int(x)) + "+" + std::to_string(int(y)), "-format",
-                       "%[fx:int(255*luminance)]", "info:"},
+                       std::to_string(width) + "x" + std::to_string(height) + "+" +
+                           std::to_string(int(x)) + "+" + std::to_string(int(y)),
+                       "-colorspace", "Gray", "-format", "%[fx:int(255*mean)]", "info:"},
                       std::chrono::seconds(20), &pixel);
     return std::atoi(pixel.c_str());
   }
@@ -322,6 +323,35 @@ TEST_F(OverlayTest, ALongSentenceShowsItsNewestLinesAndTheWindowReturnsToItsPlac
       R"(Juzi([{"Id":"21","Ori":"Short.","Finish":true,"Tar":"Corto."}]))");
   EXPECT_TRUE(RunLoopUntil([] { return ServerFrame().y == 980; })) << ServerFrame().y;
   program.settings->SetShowOriginal(false);
+  Monitor().SendInit();
+}
+
+// Over a see-through panel the view shows through to its earlier frames unless cleared: a line
+// that the bus replaces leaves none of its glyphs, and the panel keeps one shade throughout.
+TEST_F(OverlayTest, AReplacedLineLeavesNoGhostOnASeeThroughPanel) {
+  TheProgram().settings->SetOverlayOpacity(60);
+  Monitor().SendInit();
+  ASSERT_TRUE(MoveTo(5, 5) && Hovered(false));
+  const auto show = [](const std::string& tar) {
+    Publish(*TheProgram().bus,
+            LinesChanged{R"([{"Id":"40","Ori":"","Finish":true,"Tar":")" + tar + R"("}])",
+                         std::nullopt});
+    return RunLoopUntil([&] { return Js("subtitles.textContent") == tar; });
+  };
+  ASSERT_TRUE(show("Wide words, soon to be replaced by nothing."));
+  const auto text = nlohmann::json::parse(Js("JSON.stringify(subtitles.getBoundingClientRect())"));
+  const double x = ServerFrame().x + text["x"].get<double>(),
+               y = ServerFrame().y + text["y"].get<double>() + 16;  // the glyphs' middle
+  const auto glyphs = [&] { return Brightness(x + 14, y, 120, 8); };
+  const auto panel = [&] { return Brightness(x + 2, y, 8, 8); };
+  ASSERT_TRUE(RunLoopUntil([&] { return glyphs() > panel() + 20; }));
+  std::string blank;  // as wide, with no glyph but its last
+  for (int i = 0; i < 40; ++i)
+    blank += "\xC2\xA0";
+  ASSERT_TRUE(show(blank + "."));
+  EXPECT_TRUE(RunLoopUntil([&] { return glyphs() == panel(); })) << glyphs() << " " << panel();
+  testing::Screenshot("overlay-replaced-line.png");
+  TheProgram().settings->SetOverlayOpacity(100);
   Monitor().SendInit();
 }
 

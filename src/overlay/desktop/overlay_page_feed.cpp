@@ -43,9 +43,16 @@ void OverlayPageFeed::SendLines() {
   std::string shown = OverlayPageProtocol::ShownLinesJson(lines_json_, *settings_);
   if (shown == sent_lines_)
     return;
+  // A see-through panel shows every earlier frame through it, also while a new line fades in.
+  // A solid one only where it drew before and does not now: where text went or the panel shrank.
+  const bool solid = settings_->OverlayOpacity() >= 100;
+  const bool adds = OverlayPageProtocol::OnlyAddsText(sent_lines_, shown);
   sent_lines_ = std::move(shown);
   page_->RunJs(JuziCall(Page::kOverlay, sent_lines_));
-  view_->Repaint();
+  if (!solid)
+    view_->Repaint();
+  else if (!adds)
+    view_->RepaintOnce();
 }
 
 void OverlayPageFeed::ShowGrip(bool shown) {

@@ -52,6 +52,8 @@ class OverlayView {
   GtkWidget* LockButton() const { return lock_button_; }
   // Call after anything that changes what the page's view shows.
   void Repaint() { repaint_.Repaint(); }
+  // After a change without fades over see-through pixels (TransparentViewRepaint).
+  void RepaintOnce() { repaint_.RepaintOnce(); }
   // Gives the window the height that the page's content needs, within the screen's work area,
   // measured from where the user put it: it moves up only as far as the work area needs, and
   // back down when the content shrinks again. A maximized window keeps its size.

@@ -134,6 +134,20 @@ TEST(OverlayPageProtocol, ShownLinesAreTheNewestTwoWithOnlyTheTextsTheSettingsSh
   }
 }
 
+TEST(OverlayPageProtocol, OnlyTextAddedToTheSameLinesInTheSameOrderAddsText) {
+  const std::string before =
+      R"([{"Id":"1","Ori":"Hello","Tar":""},{"Id":"2","Ori":"a","Tar":"b"}])";
+  for (const auto& [after, adds] : std::initializer_list<std::pair<std::string, bool>>{
+           {R"([{"Id":"1","Ori":"Hello there","Tar":"Hola"},{"Id":"2","Ori":"a","Tar":"b"}])",
+            true},
+           {R"([{"Id":"1","Ori":"Help","Tar":""},{"Id":"2","Ori":"a","Tar":"b"}])", false},
+           {R"([{"Id":"1","Ori":"Hello","Tar":""},{"Id":"2","Ori":"a","Tar":""}])", false},
+           {R"([{"Id":"2","Ori":"a","Tar":"b"},{"Id":"3","Ori":"c","Tar":""}])", false},
+           {"", false}}) {
+    EXPECT_EQ(OverlayPageProtocol::OnlyAddsText(before, after), adds) << after;
+  }
+}
+
 TEST(OverlayPlacement, FirstInTheLowerPartClearOfTheMainWindowAndKeptPlacesBackOnScreen) {
   using namespace OverlayPlacement;
   const ScreenRect work{0, 0, 1920, 1080};

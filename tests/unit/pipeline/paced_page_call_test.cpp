@@ -14,6 +14,7 @@ TEST(PacedPageCall, TheFirstGoesAtOnceThenOnlyTheNewestAtTheEndOfEachInterval) {
     std::chrono::milliseconds after;
     const char* offered;  // nothing offered for null
     std::vector<std::string> sent;
+    size_t stream = 0;
   };
   testing::TestClock clock;
   auto queue = std::make_shared<testing::ManualMainQueue>(&clock);
@@ -28,10 +29,13 @@ TEST(PacedPageCall, TheFirstGoesAtOnceThenOnlyTheNewestAtTheEndOfEachInterval) {
            {400ms, "d", {"a", "c"}},
            {100ms, nullptr, {"a", "c", "d"}},
            {500ms, nullptr, {"a", "c", "d"}},  // a quiet interval ends with nothing to send
-           {100ms, "e", {"a", "c", "d", "e"}}}) {
+           {100ms, "e", {"a", "c", "d", "e"}},
+           {100ms, "S", {"a", "c", "d", "e"}, 1},  // another stream waits for the same end
+           {100ms, "f", {"a", "c", "d", "e"}},
+           {300ms, nullptr, {"a", "c", "d", "e", "f", "S"}}}) {
     clock.Advance(step.after);
     if (step.offered)
-      paced->Offer([text = std::string(step.offered)] { return text; });
+      paced->Offer([text = std::string(step.offered)] { return text; }, step.stream);
     queue->RunPending();
     EXPECT_EQ(sent, step.sent) << step.after.count() << " " << (step.offered ? step.offered : "");
   }

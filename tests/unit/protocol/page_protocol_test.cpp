@@ -55,6 +55,7 @@ TEST(PageProtocol, TheScriptCarriesTheProgramsOwnWordsDefaultsAndRanges) {
   EXPECT_EQ(protocol["handlers"]["setSetting"], WordOf(PageHandler::kSetSetting));
   EXPECT_EQ(protocol["windowCommands"]["zoomToggle"], WordOf(WindowCommand::kZoomToggle));
   EXPECT_EQ(protocol["copyModes"]["both"], 3);
+  EXPECT_EQ(protocol["overlayShownLines"], kShownLines);
   // A number out of range is brought to the range the pages offer, in and out of the store.
   for (const auto& [sent, stored] : std::vector<std::pair<std::string, int64_t>>{
            {"500", font["max"]}, {"-3", font["min"]}, {"30", 30}}) {

@@ -24,7 +24,8 @@
   function setUpEngines() {
     el = {
       engine: $('engine'),
-      engineStatus: $('engine-status'),
+      engineStatus: $('engine-status'), engineState: $('engine-state'),
+      engineTiming: $('engine-timing'),
       userEngine: $('user-engine'),
       saveEngine: $('save-engine'),
       engineMessage: $('engine-message'),
@@ -94,9 +95,12 @@
     const name = typeof s.Name === 'string' && s.Name !== '' ? s.Name : 'The engine';
     let text = '';
     let kind = '';
+    // Only the state is announced: a screen reader would otherwise read the time of every
+    // translation aloud.
+    let timing = '';
     if (s.Answering === true) {
       text = `${name} answers.`;
-      if (Number.isFinite(s.LastMs)) text += ` The last translation took ${s.LastMs} ms.`;
+      if (Number.isFinite(s.LastMs)) timing = ` The last translation took ${s.LastMs} ms.`;
       kind = 'ok';
     } else if (s.Answering === false) {
       text = typeof s.Reason === 'string' && s.Reason !== '' ? s.Reason : `${name} does not answer.`;
@@ -106,10 +110,10 @@
     }
     // Unchanged, it stays as it is: a status line rewritten every half second costs a repaint.
     const node = el.engineStatus;
-    if (node.textContent !== text || node.classList.contains('ok') !== (kind === 'ok') ||
-        node.classList.contains('error') !== (kind === 'error')) {
-      flash(node, text, kind);
-    }
+    if (el.engineState.textContent !== text) el.engineState.textContent = text;
+    if (el.engineTiming.textContent !== timing) el.engineTiming.textContent = timing;
+    node.classList.toggle('ok', kind === 'ok');
+    node.classList.toggle('error', kind === 'error');
     showFor(profileOf(currentEngine), s);
   }
 

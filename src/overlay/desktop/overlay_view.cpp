@@ -80,7 +80,7 @@ gboolean OverlayView::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer
   view->origin_y_ = event->y;
   // A zoomed window is at the screen's corner; the place to come back to is not that.
   const bool screen_wide = event->width >= WorkAreaOf(GTK_WIDGET(view->window_.get())).width;
-  if (!view->zoomed_ && !screen_wide &&
+  if (view->Placed() && !view->zoomed_ && !screen_wide &&
       (std::pair(event->x, event->y) != view->asked_place_ || event->width != view->asked_width_)) {
     view->user_place_ = std::pair(event->x, event->y);
     view->asked_width_ = event->width;
@@ -188,6 +188,12 @@ void OverlayView::FitContentHeight(double height) {
   int x = 0, y = 0, w = 0, h = 0;
   gtk_window_get_position(window, &x, &y);
   gtk_window_get_size(window, &w, &h);
+  // The page can load before the program has placed the window: its position then means
+  // nothing yet, and moving there would later read as a place the user chose.
+  if (!Placed()) {
+    gtk_window_resize(window, w, static_cast<int>(std::lround(height)));
+    return;
+  }
   if (user_place_)
     std::tie(x, y) = *user_place_;
   const ScreenRect next = OverlayPageProtocol::FrameForContentHeight(

@@ -103,6 +103,8 @@ class OverlayView {
   // Where the user put the window: any move the program did not ask for itself (a drag, the
   // window manager, a test). Absent until the window is first placed.
   std::optional<std::pair<int, int>> user_place_;
+  // Whether the program has put the window somewhere yet.
+  bool Placed() const { return user_place_ || asked_place_ != std::pair(-1, -1); }
   std::pair<int, int> asked_place_{-1, -1};
   int asked_width_ = kWidth;
   // The window's top-left corner on the screen. Kept from the window manager's notices: asking

@@ -59,6 +59,21 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
   const TranslatorProfilePtr profile = engines_->ActiveProfile();
   if (!profile)
     return;
+  // The captions' language may change between requests; the provider's own setting decides.
+  settings_->SetSourceLanguage(settings_->ProviderLanguage());
+  const std::string source = settings_->SourceLanguage();
+  const std::string target = settings_->TargetLanguage();
+
+  if (finish) {
+    const auto asked = order_->asked.find(id);
+    if (asked != order_->asked.end() && asked->second.answer && asked->second.text == text &&
+        asked->second.source == source && asked->second.target == target &&
+        asked->second.profile == profile) {
+      history_->SetTranslation(id, *asked->second.answer);
+      return;
+    }
+  }
+
   // Compared in floating point: a Delay near the 64-bit limit must not overflow a duration.
   const double elapsed_ms =
       std::chrono::duration<double, std::milli>(now - *LastRequestTime_).count();
@@ -66,14 +81,12 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
     return;
   LastRequestTime_ = now;
 
-  // The captions' language may change between requests; the provider's own setting decides.
-  settings_->SetSourceLanguage(settings_->ProviderLanguage());
-  const std::string source = settings_->SourceLanguage();
-  const std::string target = settings_->TargetLanguage();
-
   // The facts view this copy: the callback below takes the id itself.
   const std::string line_id = id;
   const uint64_t number = ++order_->last_request;
+  order_->asked[line_id] = Asked{number, text, source, target, profile, std::nullopt};
+  if (order_->asked.size() > kAnswerOrderKept)
+    order_->asked.erase(order_->asked.begin());
   engines_->Translate(
       text, source, target,
       [lines = lines_, history = history_, engines = engines_, clock = clock_, order = order_,
@@ -91,6 +104,9 @@ void TranslationRequests::RequestTranslation(std::string id, std::string text, b
           taken = number;
           if (order->taken.size() > kAnswerOrderKept)
             order->taken.erase(order->taken.begin());
+          const auto asked = order->asked.find(id);
+          if (ok && asked != order->asked.end() && asked->second.number == number)
+            asked->second.answer = answer.text;
           auto held = lines->LineLock();
           const auto line = lines->FindLine(held, id);
           // A failure keeps the translation the line has, and says why.
@@ -127,6 +143,8 @@ void TranslationRequests::RetranslateLine(const std::string& id) {
     ori = line->Ori;
     finish = line->Finish;
   }
+  // Asked again on purpose: the answer it has must not stand in for a new one.
+  order_->asked.erase(line_id);
   RequestTranslation(std::move(line_id), std::move(ori), finish, true);
 }
 

@@ -31,7 +31,8 @@ class TranslationRequests {
   // request; for a finished line it also goes into the history, whether or not the line is
   // still listed. A failure keeps the line's translation and gives it the reason, in words, which
   // is published too. Either outcome goes into the engine's status. A request the engine page
-  // dropped for a newer one of the same line changes nothing.
+  // dropped for a newer one of the same line changes nothing. A line that finishes with the text
+  // whose translation it already took is stored with that translation without asking again.
   void RequestTranslation(std::string id, std::string text, bool finish, bool force);
 
   // Translates a listed line again, past the Delay; does nothing for an unlisted Id.
@@ -54,9 +55,19 @@ class TranslationRequests {
   // older text must not replace the translation of a newer one. Requests are numbered, and each
   // line keeps the number of the newest request whose answer it took (Ids grow with time, so the
   // first entries are the oldest lines, dropped once the list has gone past them).
+  // A line usually finishes with the text its last request carried, already answered: it needs
+  // no request of its own then, only that answer in the history. Kept per line: the newest
+  // request's text and languages, and its translation once that was taken.
+  struct Asked {
+    uint64_t number = 0;
+    std::string text, source, target;
+    TranslatorProfilePtr profile;
+    std::optional<std::string> answer;
+  };
   struct AnswerOrder {
     uint64_t last_request = 0;
     std::map<std::string, uint64_t> taken;
+    std::map<std::string, Asked> asked;
   };
   const std::shared_ptr<AnswerOrder> order_ = std::make_shared<AnswerOrder>();
 };

@@ -231,5 +231,33 @@ TEST_F(TranslationRequestsTest, AHistoryFileHeldLockedNeverHoldsUpTheMainThread)
   EXPECT_EQ(StoredTar("1"), "es:hello");
 }
 
+TEST_F(TranslationRequestsTest, ALineFinishingWithItsAnsweredTextIsStoredWithoutAnotherRequest) {
+  Activate(1, 0);
+  auto& page = *factory->pages.at(0);
+  const auto answers = page.responder;
+  const auto fails = [](const std::string&) { return std::optional<std::string>("\x01"); };
+  struct Case {
+    const char *id, *finished_text;
+    testing::FakeEnginePage::Responder open_line_answers;
+    size_t requests;
+  };
+  for (const Case& c : std::vector<Case>{{"answered", "good morning", answers, 1},
+                                         {"grew", "good morning all", answers, 2},
+                                         {"unanswered", "good morning", nullptr, 2},
+                                         {"failed", "good morning", fails, 2}}) {
+    AddLine(c.id, "good morning", false);
+    history->SaveLine(CaptionLine(c.id, c.finished_text, true, ""));
+    const size_t before = AsyncScripts().size();
+    page.responder = c.open_line_answers;
+    requests->RequestTranslation(c.id, "good morning", false, false);
+    queue->RunPending();
+    page.responder = answers;
+    requests->RequestTranslation(c.id, c.finished_text, true, true);
+    queue->RunPending();
+    EXPECT_EQ(AsyncScripts().size() - before, c.requests) << c.id;
+    EXPECT_EQ(StoredTar(c.id), std::string("es:") + c.finished_text) << c.id;
+  }
+}
+
 }  // namespace
 }  // namespace quensary

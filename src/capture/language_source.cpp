@@ -22,7 +22,14 @@ constexpr double kHiddenY = -10000.0;
 
 namespace LanguageSource {
 
-AccessibleElementPtr FindCaptionWindow(Accessibility& accessibility) {
+namespace {
+
+struct CaptionWindowOf {
+  AccessibleElementPtr application;
+  AccessibleElementPtr window;
+};
+
+CaptionWindowOf FindCaptionWindowAndApplication(Accessibility& accessibility) {
   for (const RunningApplication& app : accessibility.RunningApplications()) {
     // Only accessory applications are examined. Where the desktop cannot tell an application's
     // policy (no X11 window to look at), it is examined too: the identifier still decides.
@@ -39,10 +46,26 @@ AccessibleElementPtr FindCaptionWindow(Accessibility& accessibility) {
         continue;
       const auto identifier = window->Identifier();
       if (identifier && *identifier == RevealText(Sealed::CaptionWindowIdentifier))
-        return window;
+        return {application, window};
     }
   }
-  return nullptr;
+  return {};
+}
+
+// Whether the window is still one of the application's windows. A toolkit leaves a hidden
+// window out of them, while the window itself still answers.
+bool StillListed(const AccessibleElement& application, const AccessibleElement& window) {
+  const auto windows = application.Windows();
+  return windows &&
+         std::any_of(windows->begin(), windows->end(), [&](const AccessibleElementPtr& listed) {
+           return listed && listed->IsSameElement(window);
+         });
+}
+
+}  // namespace
+
+AccessibleElementPtr FindCaptionWindow(Accessibility& accessibility) {
+  return FindCaptionWindowAndApplication(accessibility).window;
 }
 
 void SetCaptionWindowShown(Accessibility& accessibility, bool show) {
@@ -66,9 +89,13 @@ AccessibleElementPtr FindCaptionElement(const AccessibleElement& root) {
 }
 
 std::string ReadCaptionText(const AccessibleElement& container) {
+  return ReadRows(container).value_or(std::string());
+}
+
+std::optional<std::string> ReadRows(const AccessibleElement& container) {
   const auto children = container.ChildValuesAndPositions();
-  if (!children || children->empty())
-    return {};
+  if (!children)
+    return std::nullopt;
   std::vector<std::pair<double, std::string>> rows;
   for (const ChildValueAndPosition& child : *children) {
     if (!child.value || !child.position)
@@ -111,19 +138,51 @@ std::optional<std::string> ReadCaptionWindow(Accessibility& accessibility) {
 }
 
 std::function<std::optional<std::string>()> CaptionWindowSource(
-    std::shared_ptr<Accessibility> accessibility) {
-  return [accessibility = std::move(accessibility)] {
-    const AccessibleElementPtr window = FindCaptionWindow(*accessibility);
+    std::shared_ptr<Accessibility> accessibility, std::shared_ptr<const Clock> clock) {
+  // What the last search found: reading only the container's rows costs a few calls, where the
+  // search asks every window of every accessory application again.
+  struct Found {
+    AccessibleElementPtr application;
+    AccessibleElementPtr window;
+    AccessibleElementPtr container;
+    Clock::TimePoint searched_at;
+    Clock::TimePoint listed_at;  // when the window was last seen among its application's
+  };
+  auto found = std::make_shared<Found>();
+  return [accessibility = std::move(accessibility), clock = std::move(clock), found] {
+    const Clock::TimePoint now = clock->Now();
+    if (found->container && now - found->searched_at < kSearchAgainAfter) {
+      bool listed = true;
+      if (now - found->listed_at >= kCheckListedAfter) {
+        listed = StillListed(*found->application, *found->window);
+        found->listed_at = now;
+      }
+      // Rows that cannot be read (the provider went, the window or the container was destroyed,
+      // the provider stalls) send the read to a fresh search, which decides as it always has.
+      if (listed) {
+        if (auto text = ReadRows(*found->container)) {
+          accessibility->WatchChanges(found->window.get());
+          return text;
+        }
+      }
+    }
+    const CaptionWindowOf searched = FindCaptionWindowAndApplication(*accessibility);
+    *found = Found{searched.application, searched.window, nullptr, now, now};
+    if (!found->window)
+      return std::optional<std::string>();
     // A read that misses the window keeps the watch: a provider that went sends nothing, and
     // one that is only slow to answer need not be asked again.
-    if (window)
-      accessibility->WatchChanges(window.get());
-    return ReadWindow(window);
+    accessibility->WatchChanges(found->window.get());
+    found->container = FindCaptionElement(*found->window);
+    if (!found->container)
+      return std::optional<std::string>(std::string());
+    return std::optional<std::string>(ReadCaptionText(*found->container));
   };
 }
 
-std::function<std::string()> CaptionTextSource(std::shared_ptr<Accessibility> accessibility) {
-  return [read = CaptionWindowSource(std::move(accessibility))] {
+std::function<std::string()> CaptionTextSource(std::shared_ptr<Accessibility> accessibility,
+                                               std::shared_ptr<const Clock> clock) {
+  return [read = CaptionWindowSource(std::move(accessibility), std::move(clock))] {
     return read().value_or(std::string());
   };
 }

@@ -13,11 +13,11 @@ MainController::MainController(MainPageBridge::Collaborators collaborators,
   SentenceTracker::CaptionTextSource source;
   if (stream) {
     collaborators.caption_sources = std::make_shared<CaptionSourceSwitch>(
-        LanguageSource::CaptionWindowSource(collaborators.accessibility), std::move(stream),
+        LanguageSource::CaptionWindowSource(collaborators.accessibility, clock), std::move(stream),
         collaborators.settings, clock);
     source = [sources = collaborators.caption_sources] { return sources->ReadText(); };
   } else {
-    source = LanguageSource::CaptionTextSource(collaborators.accessibility);
+    source = LanguageSource::CaptionTextSource(collaborators.accessibility, clock);
   }
   // The worker exists from the start; the page's start command starts it.
   GetNewTextThread_ = std::make_shared<CaptionWorker>(

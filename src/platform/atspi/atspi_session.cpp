@@ -102,24 +102,13 @@ void AtspiSession::NoteFailure(const std::string& bus_name, const GError* error,
 GVariantPtr AtspiSession::Call(const std::string& bus_name, const std::string& path,
                                const char* interface, const char* method, GVariant* parameters,
                                const char* reply_type, bool* timed_out) const {
+  // A batch of one rather than g_dbus_connection_call_sync, which makes (and then frees, with
+  // its wake-up file descriptor) a main context for every call.
+  std::vector<Reply> replies =
+      CallAll({Request{&bus_name, &path, interface, method, parameters, reply_type}});
   if (timed_out)
-    *timed_out = false;
-  if (Silenced(bus_name, parameters)) {
-    if (timed_out)
-      *timed_out = true;
-    return nullptr;
-  }
-  GError* raw_error = nullptr;
-  GVariant* reply = g_dbus_connection_call_sync(
-      connection_.get(), bus_name.c_str(), path.c_str(), interface, method, parameters,
-      reply_type ? G_VARIANT_TYPE(reply_type) : nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
-      static_cast<int>(kCallTimeout.count()), nullptr, &raw_error);
-  GErrorPtr error(raw_error);
-  if (!reply) {
-    NoteFailure(bus_name, error.get(), timed_out);
-    return nullptr;
-  }
-  return GVariantPtr(reply);
+    *timed_out = replies.front().timed_out;
+  return std::move(replies.front().value);
 }
 
 std::vector<AtspiSession::Reply> AtspiSession::CallAll(const std::vector<Request>& requests) const {
@@ -132,9 +121,12 @@ std::vector<AtspiSession::Reply> AtspiSession::CallAll(const std::vector<Request
   };
   std::vector<Pending> pending(requests.size());
   size_t remaining = 0;
-  // The answers are dispatched on a context of this call's own, so the calling thread's other
-  // sources (the main loop, when called there) never run in between.
-  const GMainContextPtr context(g_main_context_new());
+  // The answers are dispatched on a context of the calling thread's own, so its other sources
+  // (the main loop, when called there) never run in between. It is made once per thread: one per
+  // call would open and close a wake-up file descriptor each time, and the reads of a speaking
+  // provider make many calls a second. Every call of a batch has completed when CallAll
+  // returns, so nothing of it is left on the context for the next batch.
+  thread_local const GMainContextPtr context(g_main_context_new());
   g_main_context_push_thread_default(context.get());
   for (size_t i = 0; i < requests.size(); ++i) {
     const Request& request = requests[i];

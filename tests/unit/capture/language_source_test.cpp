@@ -156,8 +156,57 @@ TEST(CaptionRead, EveryTickReadsWindowContainerAndRowsAndThePollCutsAtTheSeparat
   // keeps the watch.
   EXPECT_EQ(desktop->watched, window.get());
   desktop->apps.clear();
+  container->children.reset();  // the provider went: its elements answer no more
   EXPECT_EQ(tracker.PollCaption(), std::nullopt);
   EXPECT_EQ(desktop->watched, window.get());
+}
+
+// The caption source keeps the container it found and reads only its rows, until they cannot be
+// read, the window leaves its application's windows, or the time for a new search has come.
+TEST(CaptionRead, TheKeptContainerIsReadUntilItFailsOrIsDueForASearch) {
+  using std::chrono::milliseconds;
+  struct Case {
+    const char* name;
+    milliseconds later;
+    bool rows_fail;       // the kept container stops answering
+    bool hidden;          // the kept window leaves its application's windows
+    bool other_provider;  // a caption window comes first in the desktop's order meanwhile
+    std::optional<std::string> read;
+    bool searched;
+  };
+  const milliseconds check = LanguageSource::kCheckListedAfter;
+  const Case cases[] = {
+      {"kept and answering", check - milliseconds(1), false, false, true, "old", false},
+      {"rows fail", milliseconds(0), true, false, true, "new", true},
+      {"still listed at the check", check, false, false, true, "old", false},
+      {"hidden, seen at the check", check, false, true, false, std::nullopt, true},
+      {"due for a search", LanguageSource::kSearchAgainAfter, false, false, true, "new", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto desktop = std::make_shared<FakeAccessibility>();
+    auto clock = std::make_shared<testing::TestClock>();
+    auto first = desktop->AddApp(1, Policy::kAccessory);
+    auto kept_app = desktop->AddApp(2, Policy::kAccessory);
+    auto kept = AddWindow(kept_app, WindowId())->Add(FakeElement::Make());
+    kept->subrole = Subrole();
+    kept->Add(FakeElement::Row("old", 1));
+    const auto read = LanguageSource::CaptionWindowSource(desktop, clock);
+    ASSERT_EQ(read(), "old");
+    if (c.other_provider) {
+      auto other = AddWindow(first, WindowId())->Add(FakeElement::Make());
+      other->subrole = Subrole();
+      other->Add(FakeElement::Row("new", 1));
+    }
+    if (c.rows_fail)
+      kept->children.reset();
+    if (c.hidden)
+      kept_app->windows->clear();
+    desktop->elements_asked.clear();
+    clock->Advance(c.later);
+    EXPECT_EQ(read(), c.read);
+    EXPECT_EQ(!desktop->elements_asked.empty(), c.searched);
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "fakes/temp_dir.h"
@@ -31,6 +32,7 @@ struct Sample {
   int processes = 0, fds = 0, threads = 0, timers = 0;
   double rss_mib = 0;
   long cpu_ticks = 0, wakeups = 0;
+  std::string rss_by_process;  // "quensary 160, WebKitWebProcess 190" (MiB)
 };
 
 Sample Take(pid_t root) {
@@ -39,6 +41,10 @@ Sample Take(pid_t root) {
     const std::string proc = "/proc/" + std::to_string(pid);
     ++sample.processes;
     sample.rss_mib += testing::ResidentKib(pid) / 1024.0;
+    std::string name;
+    std::getline(std::ifstream(proc + "/comm"), name);
+    sample.rss_by_process += (sample.rss_by_process.empty() ? "" : ", ") + name + " " +
+                             std::to_string(testing::ResidentKib(pid) / 1024);
     sample.threads += static_cast<int>(testing::KibField(proc + "/status", "Threads:"));
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator(proc + "/task", error))
@@ -108,6 +114,8 @@ int main(int argc, char** argv) {
           kSettledMinute, settled.rss_mib, now.rss_mib, settled.fds, now.fds, settled.timers,
           now.timers, settled.threads, now.threads, per_second(before_settled, settled),
           per_second(previous, now));
+      std::printf("RSS by process (MiB): minute %d %s; end %s\n", kSettledMinute,
+                  settled.rss_by_process.c_str(), now.rss_by_process.c_str());
     }
     previous = now;
   }

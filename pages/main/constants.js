@@ -41,6 +41,9 @@ Quensary.constants = Object.freeze({
   // How long a deleted line can be brought back.
   UNDO_MS: 8000,
   STATUS_MS: 3500,
+  // Half the program's pace of page calls (500 ms): the engine's timing is then written between
+  // two line lists, never in the same frame as one.
+  TIMING_DELAY_MS: 250,
   REPORT_ADDRESS: 'https://quensary.org/issues',
 
   // The program's handlers: the name each message starts with.

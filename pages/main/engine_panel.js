@@ -6,6 +6,7 @@
 
   const {
     DEFAULT_SOURCE, LANGUAGES, PROFILE_DIR, PROFILE_FILES, PROFILE_TIMEOUT_MS, SETTING,
+    TIMING_DELAY_MS,
   } = Quensary.constants;
   const { sendSetting } = Quensary.bridge;
   const { $, flash, wrapChoice } = Quensary.dom;
@@ -20,6 +21,8 @@
   let engineStatus = {};      // what the program last said of the active engine
   let settingsKnown = false;  // Init has said which language is chosen
   let showChoice = () => {};  // shows the chosen engine's whole name
+  let timingTimer = 0;
+  let timingWanted = '';
 
   function setUpEngines() {
     el = {
@@ -111,10 +114,23 @@
     // Unchanged, it stays as it is: a status line rewritten every half second costs a repaint.
     const node = el.engineStatus;
     if (el.engineState.textContent !== text) el.engineState.textContent = text;
-    if (el.engineTiming.textContent !== timing) el.engineTiming.textContent = timing;
+    showTiming(timing);
     node.classList.toggle('ok', kind === 'ok');
     node.classList.toggle('error', kind === 'error');
     showFor(profileOf(currentEngine), s);
+  }
+
+  // The timing changes with nearly every translation, and the line list in the other column with
+  // it. WebKit paints the bounding box of what changed in one frame when that wastes little room,
+  // and a scrolled list is large enough that the box of the list and this line is the whole of
+  // both columns. Written in a frame of its own, the line alone is repainted.
+  function showTiming(text) {
+    timingWanted = text;
+    if (timingTimer) return;
+    timingTimer = setTimeout(() => {
+      timingTimer = 0;
+      if (el.engineTiming.textContent !== timingWanted) el.engineTiming.textContent = timingWanted;
+    }, TIMING_DELAY_MS);
   }
 
   function profileOf(id) {

@@ -113,6 +113,9 @@ Program& PrepareProgram(ProgramSeams seams) {
   save_dialog->SetParent(GTK_WINDOW(program.MainWindow));
   program.MainCtrl->bridge().SetMainWindow(
       std::make_shared<FloatWindowControl>(program.MainWindow));
+  FollowWhetherSeen(program.MainWindow, [&bridge = program.MainCtrl->bridge()](bool seen) {
+    bridge.SetPageSeen(seen);
+  });
   if (program.settings->MainWindowOnTop())
     float_window_set_level(program.MainWindow, WindowControl::kFloatingLevel);
   return program;

@@ -101,6 +101,11 @@ void MainPageBridge::Subscribe() {
   }
 }
 
+void MainPageBridge::SetPageSeen(bool seen) {
+  if (paced_calls_)
+    paced_calls_->SetHeld(!seen);
+}
+
 std::string MainPageBridge::CaptionSourceCall() const {
   const CaptionSourceChoice choice = c_.caption_sources->Choice();
   const nlohmann::json status = {

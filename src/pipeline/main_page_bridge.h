@@ -90,6 +90,9 @@ class MainPageBridge : public std::enable_shared_from_this<MainPageBridge> {
 
   // `MainWindow`, once window setup has made it; the window words do nothing before.
   void SetMainWindow(std::shared_ptr<WindowControl> window) { main_window_ = std::move(window); }
+  // Whether the main window is on screen (neither minimized nor hidden): while it is not, the
+  // line list and the engine's status are held, and the newest of each goes when it is again.
+  void SetPageSeen(bool seen);
 
   // The script texts sent to the page (beside `Init` and `Juzi`, which the protocol builds).
   std::string UpdateUserAddLineCall() const;

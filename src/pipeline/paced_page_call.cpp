@@ -10,7 +10,7 @@ PacedPageCall::PacedPageCall(std::shared_ptr<MainQueue> main_queue,
     : main_queue_(std::move(main_queue)), interval_(interval), send_(std::move(send)) {}
 
 void PacedPageCall::Offer(MakeCall make, size_t stream) {
-  if (waiting_) {
+  if (waiting_ || held_back_) {
     if (held_.size() <= stream)
       held_.resize(stream + 1);
     held_[stream] = std::move(make);
@@ -24,8 +24,16 @@ void PacedPageCall::Offer(MakeCall make, size_t stream) {
   });
 }
 
+void PacedPageCall::SetHeld(bool held) {
+  held_back_ = held;
+  if (!held && !waiting_)
+    IntervalEnded();
+}
+
 void PacedPageCall::IntervalEnded() {
   waiting_ = false;
+  if (held_back_)
+    return;
   std::vector<MakeCall> held = std::exchange(held_, {});
   std::erase(held, nullptr);
   if (held.empty())

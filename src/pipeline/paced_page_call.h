@@ -26,6 +26,10 @@ class PacedPageCall : public std::enable_shared_from_this<PacedPageCall> {
 
   using MakeCall = std::function<std::string()>;
   void Offer(MakeCall make, size_t stream = 0);
+  // Held, nothing goes out and the newest of each stream is kept: a page nobody sees (that of a
+  // minimized window) would still lay out every call. Released, what was kept goes out as
+  // though its interval had ended.
+  void SetHeld(bool held);
 
  private:
   void IntervalEnded();
@@ -35,6 +39,7 @@ class PacedPageCall : public std::enable_shared_from_this<PacedPageCall> {
   const std::function<void(const std::string&)> send_;
   std::vector<MakeCall> held_;  // by stream
   bool waiting_ = false;
+  bool held_back_ = false;
 };
 
 }  // namespace quensary

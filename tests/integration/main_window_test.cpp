@@ -128,6 +128,22 @@ TEST_F(MainWindowTest, ThePageShowsTheEngineListTheStartValuesAndLinesAsText) {
             "Not translated: <b>down</b>");
 }
 
+TEST_F(MainWindowTest, AMinimizedWindowsPageGetsTheNewestLinesOnceItIsShownAgain) {
+  const auto rows = [] { return Js("document.querySelector('#lines').textContent"); };
+  const std::string before = rows();
+  gtk_window_iconify(Window());
+  ASSERT_TRUE(RunLoopUntil([] {
+    return gdk_window_get_state(gtk_widget_get_window(GTK_WIDGET(Window()))) &
+           GDK_WINDOW_STATE_ICONIFIED;
+  }));
+  Publish({"said while minimized"});
+  testing::RunLoopFor(std::chrono::milliseconds(1200));
+  EXPECT_EQ(rows(), before) << "held while minimized";
+  gtk_window_present(Window());
+  EXPECT_TRUE(RunLoopUntil([&] { return rows().find("said while minimized") != npos; }));
+  TheProgram().lines->DeleteLines("");
+}
+
 TEST_F(MainWindowTest, ItsControlsStoreSettingsAndDeleteAndRetranslateLines) {
   Program& program = TheProgram();
   Click("#show-translation");

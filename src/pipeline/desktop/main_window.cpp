@@ -76,4 +76,18 @@ FloatWindow* NewMainWindow(GtkWidget* page_view) {
   return window;
 }
 
+void FollowWhetherSeen(FloatWindow* window, std::function<void(bool)> seen) {
+  using Seen = std::function<void(bool)>;
+  g_signal_connect_data(
+      window, "window-state-event",
+      G_CALLBACK(+[](GtkWidget*, GdkEventWindowState* event, gpointer data) -> gboolean {
+        constexpr auto kUnseen = GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_WITHDRAWN;
+        if (event->changed_mask & kUnseen)
+          (*static_cast<Seen*>(data))(!(event->new_window_state & kUnseen));
+        return FALSE;
+      }),
+      new Seen(std::move(seen)), [](gpointer data, GClosure*) { delete static_cast<Seen*>(data); },
+      static_cast<GConnectFlags>(0));
+}
+
 }  // namespace quensary

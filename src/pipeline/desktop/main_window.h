@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
+
 #include "web/float_window.h"
 
 namespace quensary {
@@ -16,5 +18,8 @@ inline constexpr double kMainWindowCornerRadius = 10;
 
 // A new, hidden main window showing `page_view`, the main page's web view.
 FloatWindow* NewMainWindow(GtkWidget* page_view);
+
+// Tells `seen` whether `window` is on screen each time it is minimized, hidden, shown or restored.
+void FollowWhetherSeen(FloatWindow* window, std::function<void(bool)> seen);
 
 }  // namespace quensary

@@ -15,6 +15,7 @@ TEST(PacedPageCall, TheFirstGoesAtOnceThenOnlyTheNewestAtTheEndOfEachInterval) {
     const char* offered;  // nothing offered for null
     std::vector<std::string> sent;
     size_t stream = 0;
+    int hold = 0;  // before the offer: 1 holds, -1 releases
   };
   testing::TestClock clock;
   auto queue = std::make_shared<testing::ManualMainQueue>(&clock);
@@ -32,8 +33,13 @@ TEST(PacedPageCall, TheFirstGoesAtOnceThenOnlyTheNewestAtTheEndOfEachInterval) {
            {100ms, "e", {"a", "c", "d", "e"}},
            {100ms, "S", {"a", "c", "d", "e"}, 1},  // another stream waits for the same end
            {100ms, "f", {"a", "c", "d", "e"}},
-           {300ms, nullptr, {"a", "c", "d", "e", "f", "S"}}}) {
+           {300ms, nullptr, {"a", "c", "d", "e", "f", "S"}},
+           {600ms, "g", {"a", "c", "d", "e", "f", "S"}, 0, 1},  // held: kept, even when idle
+           {600ms, "h", {"a", "c", "d", "e", "f", "S"}},
+           {0ms, nullptr, {"a", "c", "d", "e", "f", "S", "h"}, 0, -1}}) {  // released: at once
     clock.Advance(step.after);
+    if (step.hold)
+      paced->SetHeld(step.hold > 0);
     if (step.offered)
       paced->Offer([text = std::string(step.offered)] { return text; }, step.stream);
     queue->RunPending();

@@ -55,7 +55,6 @@ TEST(HoverDecision, TheLockButtonOpensOnlyTheInputActiveDarkensAndFloatsPassiveC
            {Outcome::kOpenInputOnly, active, active},
            {Outcome::kOpenInputOnly, zoomed_normal, {true, 0, WindowControl::kNormalLevel}},
            {Outcome::kActive, passive, active},
-           {Outcome::kActive, fresh, active},
            {Outcome::kPassive, active, passive},
            {Outcome::kPassive, zoomed_normal, passive},
        }) {

@@ -121,10 +121,6 @@ const Scenario kScenarios[] = {
      {"Before", "Still here"}},
 };
 
-void PrintTo(const Scenario& scenario, std::ostream* out) {
-  *out << scenario.name;
-}
-
 // The scenario's name as a test name: its words joined in camel case.
 std::string ScenarioName(const ::testing::TestParamInfo<Scenario>& info) {
   std::string name;

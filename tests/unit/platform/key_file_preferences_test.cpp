@@ -140,7 +140,6 @@ TEST_F(KeyFilePreferencesTest, TheProvidersLanguageIsReadFromItsOwnDomainUpToThe
   EXPECT_EQ(settings.ProviderLanguage(), "");  // no file
   for (const auto& [content, language] :
        std::vector<std::pair<std::string, std::string>>{{"caption-language=en-US", "en"},
-                                                        {"caption-language=zh-Hans-CN", "zh"},
                                                         {"caption-language=-x", ""},
                                                         {"other-key=fr", ""},
                                                         {"not a key file", ""}}) {

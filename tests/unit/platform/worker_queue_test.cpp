@@ -20,7 +20,6 @@ TEST(WorkerQueue, ATaskAskingForARetryStaysFirstAndRunsAgainAfterThePause) {
     std::vector<std::vector<WorkerQueue::Step>> tasks;
     std::string runs;
   } cases[] = {
-      {{{kDone}, {kDone}, {kDone}}, "abc"},
       {{{kRetry, kRetry, kDone}, {kDone}}, "aaab"},
       {{{kDone}, {kRetry, kDone}, {kDone}}, "abbc"},
   };
